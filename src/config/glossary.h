@@ -1,0 +1,22 @@
+// Translation of the few texts the driver shows while printing, through the
+// glossary file "OxGlossary.xml" of the output-driver folder. The driver
+// reads whichever language that file holds.
+#pragma once
+
+#include "host/astring.h"
+
+namespace tarnwick {
+
+inline constexpr const char* kGlossaryFileName = "OxGlossary.xml";
+
+// The translation of `phrase` (exact, case-sensitive match), or a copy of
+// `phrase` when the glossary has none. The glossary is loaded by the first
+// call that finds a non-empty one and kept for the life of the process; while
+// it is empty every call tries the file again. Not thread-safe: only the
+// print thread translates.
+AString Translate(const AString& phrase);
+
+// Forgets the loaded glossary so a test can start from an empty one.
+void ResetGlossaryForTests();
+
+}  // namespace tarnwick

@@ -1,0 +1,233 @@
+// Page preparation: which colorant feeds which plane, the pixel repetition,
+// the line buffers and the page geometry.
+#include <strings.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "engine/arow_base_rtl.h"
+#include "engine/owned_color_list.h"
+#include "host/aob_list.h"
+#include "host/job/colorant.h"
+#include "host/job/image.h"
+#include "host/job/ox_job.h"
+#include "host/kv_log.h"
+#include "host/xml_tree.h"
+
+namespace tarnwick {
+namespace {
+
+constexpr const char* kSource = "PrinterDriver/Common/Xsrc/ARowBaseRTL";
+constexpr const char* kLayerMark = "_l_";
+// Page buffers beyond this size mean a corrupt or absurd page.
+constexpr int64_t kMaxRowBufSize = int64_t{256} << 20;
+
+[[noreturn]] void RefusePage(int line, const char* what) {
+    KVLogHelper(kSource, line, 'E').Log("%s", what);
+    throw 0;
+}
+
+bool IsSupportedPlaneDepth(int bits) {
+    return bits == 1 || bits == 2 || bits == 4 || bits == 8;
+}
+
+// The first plane whose colour entry carries `name`; with exactly four
+// planes the mapping is rotated so that black goes first.
+int PlaneForName(const ColorList& list, int planes, const char* name) {
+    for (int j = 0; j < planes && j < list.count; ++j) {
+        if (strcasecmp(list.entries[j].name, name) == 0) return planes == 4 ? (j + 1) % 4 : j;
+    }
+    return -1;
+}
+
+}  // namespace
+
+int ARowBaseRTL::StartPage() {
+    JobContext* ctx = m_pCtx;
+    m_pImage = m_pOXJob ? m_pOXJob->GetImage(static_cast<unsigned>(ctx->m_nCurPage)) : nullptr;
+    if (m_pImage == nullptr) {
+        KVLogHelper(kSource, 273, 'E').Log("ERROR m_pImage == NULL m_nCurPage=%d", ctx->m_nCurPage);
+        throw 0;
+    }
+    FreePageBuffers();
+
+    AObList colorants(0, 10);
+    m_pImage->GetColorants(colorants);
+    m_pGroupImage = dynamic_cast<AGroupImage*>(m_pImage);
+    ctx->m_nFullWidth = m_pImage->GetWidth();
+    ctx->m_nFullHeight = m_pImage->GetHeight();
+    ctx->m_nBitsPerPixel = m_pImage->m_nBitsPerPixel;
+    if ((ctx->m_bRemoveOffsetX != 0 || ctx->m_bRemoveOffsetY != 0) && m_pGroupImage != nullptr) {
+        int x = 0;
+        int y = 0;
+        m_pGroupImage->GetOffset(x, y);
+        const int removeX = ctx->m_bRemoveOffsetX != 0 ? x : 0;
+        const int removeY = ctx->m_bRemoveOffsetY != 0 ? y : 0;
+        m_pGroupImage->SetOffset(-removeX, -removeY);
+        ctx->m_nOffsetX = removeX;
+        ctx->m_nOffsetY = removeY;
+    }
+    ctx->m_nImageWidth = m_pImage->GetWidth();
+    ctx->m_nImageHeight = m_pImage->GetHeight();
+    ctx->m_nBytesPerRow =
+        static_cast<int32_t>((int64_t{ctx->m_nImageWidth} * ctx->m_nBitsPerPixel + 7) / 8);
+
+    if (ctx->m_nPlanes <= 0 || ctx->m_nPlanes > kMaxPlanes) {
+        RefusePage(290, "the colour mode has no usable plane count");
+    }
+    OwnedColorList colors;
+    GetColorList(ctx->m_nColorModel, &colors.list());
+    ApplyCustomColorMode(colors.list());
+    for (int i = 0; i < ctx->m_nPlanes; ++i) {
+        m_pChannel[i].reset();
+        ctx->m_nPlaneBits[i] = static_cast<int16_t>(colors.list().entries[i].depth);
+        m_nPlaneChannel[i] = -1;
+    }
+    MapColorants(colors.list(), colorants);
+
+    int baseX = 0;
+    int baseY = 0;
+    GetBaseResolution(&baseX, &baseY);
+    if (ctx->m_nJobResX <= 0 || ctx->m_nJobResY <= 0) {
+        RefusePage(330, "the job resolution must be above 0 dpi");
+    }
+    ctx->m_nScaleX = static_cast<int16_t>(ctx->m_nJobResX < baseX ? baseX / ctx->m_nJobResX : 1);
+    ctx->m_nScaleY = static_cast<int16_t>(ctx->m_nJobResY < baseY ? baseY / ctx->m_nJobResY : 1);
+
+    AllocatePageBuffers();
+    ComputePageGeometry();
+    InitPlaneOrder();
+    return 1;
+}
+
+void ARowBaseRTL::MapColorants(const ColorList& list, AObList& colorants) {
+    JobContext* ctx = m_pCtx;
+    int k = 0;
+    for (int c = 0; c < colorants.GetCount(); ++c) {
+        const AColorant* colorant = colorants.GetAt(c);
+        const char* name = colorant->GetName().c_str();
+        if (const char* mark = std::strstr(name, kLayerMark)) {
+            int layer = 0;
+            if (std::sscanf(mark + std::strlen(kLayerMark), "%d", &layer) != 1) continue;
+            if (layer != m_nPagesDone + 1) continue;
+            const std::string base(name, static_cast<std::size_t>(mark - name));
+            for (int m = 0; m < k; ++m) {
+                if (m_pChannel[m]->GetName().str() != base) continue;
+                m_pChannel[m] = colorants.Release(c);
+                const int plane = PlaneForName(list, ctx->m_nPlanes, base.c_str());
+                if (plane >= 0) m_nPlaneChannel[plane] = m;
+                ctx->m_nPlaneBits[m] = static_cast<int16_t>(m_pChannel[m]->GetBitsPerPixel());
+                break;
+            }
+            continue;
+        }
+        if (k >= kMaxPlanes) RefusePage(310, "the page has more than 16 colorants");
+        m_pChannel[k] = colorants.Release(c);
+        const int plane = PlaneForName(list, ctx->m_nPlanes, name);
+        if (plane >= 0) m_nPlaneChannel[plane] = k;
+        ctx->m_nPlaneBits[k] = static_cast<int16_t>(m_pChannel[k]->GetBitsPerPixel());
+        ++k;
+    }
+    ctx->m_nImageChannels = k;
+}
+
+void ARowBaseRTL::ApplyCustomColorMode(ColorList& list) const {
+    const char* text = m_pCtx->m_pJob->m_pszCustomColorXml;
+    if (text == nullptr || std::strncmp(text, "<?xm", 4) != 0) return;
+    AXMLTree tree("RootElement");
+    AXMLTreeNode root;
+    AXMLTreeNode mode;
+    if (!tree.loadXML(text, 1) || !tree.getRootNode(root)) return;
+    if (!tree.getChild("CustomColorMode", root, mode)) return;
+    const int children = tree.getChildCount(mode);
+    list.count = std::min(children, list.capacity);
+    for (int i = 0; i < children; ++i) {
+        AXMLTreeNode color;
+        if (!tree.getChild(i, mode, color)) continue;
+        auto read = [&](const char* element, AString& out) {
+            AXMLTreeNode node;
+            if (!tree.getChild(element, color, node)) return false;
+            out = tree.getValue(node);
+            return true;
+        };
+        AString value;
+        // Entries are placed by their 1-based order; one without a usable
+        // order has no place to go.
+        if (!read("Order", value)) continue;
+        const int order = std::atoi(value.c_str());
+        if (order < 1 || order > list.capacity) continue;
+        ColorEntry entry{};
+        entry.print = 1;
+        entry.depth = 1;
+        if (read("InternalName", value)) {
+            std::snprintf(entry.name, sizeof entry.name, "%s", value.c_str());
+        }
+        if (read("ColorValue", value)) {
+            entry.colorValue = static_cast<uint32_t>(std::atoi(value.c_str()));
+        }
+        if (read("ColorDepth", value)) entry.depth = std::atoi(value.c_str());
+        if (read("isSpotColor", value)) entry.isSpot = std::atoi(value.c_str());
+        if (read("Print", value)) entry.print = std::atoi(value.c_str());
+        list.entries[order - 1] = entry;
+    }
+}
+
+void ARowBaseRTL::AllocatePageBuffers() {
+    JobContext* ctx = m_pCtx;
+    const int64_t rowBufSize = int64_t{ctx->m_nScaleX} * ctx->m_nBytesPerRow * 2 + 2048;
+    if (rowBufSize > kMaxRowBufSize) RefusePage(345, "the page rows are too long to buffer");
+    // ExpandPixels writes without bounds checks, so every plane's expanded
+    // row (the whole last source byte included) must fit its buffer.
+    for (int i = 0; i < ctx->m_nPlanes; ++i) {
+        const int bits = ctx->m_nPlaneBits[i];
+        if (!IsSupportedPlaneDepth(bits)) {
+            char text[96];
+            std::snprintf(text, sizeof text, "plane %d has %d bits per pixel; 1, 2, 4 or 8 work", i,
+                          bits);
+            RefusePage(350, text);
+        }
+        const int64_t sourceBytes = (int64_t{ctx->m_nImageWidth} * bits + 7) / 8;
+        if (m_nPlaneChannel[i] >= 0) {
+            const AColorant& colorant = *m_pChannel[m_nPlaneChannel[i]];
+            const int64_t delivered =
+                (int64_t{ctx->m_nImageWidth} * colorant.GetBitsPerPixel() + 7) / 8;
+            if (sourceBytes * ctx->m_nScaleX > rowBufSize || delivered > rowBufSize ||
+                sourceBytes > rowBufSize) {
+                RefusePage(355, "a plane row would not fit its line buffer");
+            }
+        }
+    }
+    m_nRowBufSize = static_cast<int32_t>(rowBufSize);
+    m_pRowBuf = std::make_unique<uint8_t[]>(static_cast<std::size_t>(m_nRowBufSize));
+    for (int i = 0; i < ctx->m_nPlanes; ++i) {
+        m_planeStorage.push_back(
+            std::make_unique<uint8_t[]>(static_cast<std::size_t>(m_nRowBufSize)));
+        m_ppPlaneBuf[i] = m_planeStorage.back().get();
+    }
+}
+
+void ARowBaseRTL::FreePageBuffers() {
+    m_pRowBuf.reset();
+    m_planeStorage.clear();
+    m_ppPlaneBuf.fill(nullptr);
+}
+
+void ARowBaseRTL::RestoreImageOffset() {
+    auto* group = dynamic_cast<AGroupImage*>(m_pImage);
+    m_pGroupImage = group;
+    if (group != nullptr) group->SetOffset(-m_pCtx->m_nOffsetX, -m_pCtx->m_nOffsetY);
+}
+
+void ARowBaseRTL::ComputePageGeometry() {
+    JobContext* ctx = m_pCtx;
+    m_nDevResX = static_cast<int32_t>(static_cast<double>(ctx->m_nJobResX) * ctx->m_nScaleX + 0.5);
+    m_nDevResY = static_cast<int32_t>(static_cast<double>(ctx->m_nJobResY) * ctx->m_nScaleY + 0.5);
+    m_nDevOffsetY = ctx->m_nOffsetY * ctx->m_nScaleY;
+    int64_t width = int64_t{ctx->m_nFullWidth} * ctx->m_nScaleX;
+    if (width % 8 != 0) width += 8 - width % 8;
+    m_nDevWidth = static_cast<int32_t>(width);
+    m_nDevHeight = ctx->m_nFullHeight * ctx->m_nScaleY;
+}
+
+}  // namespace tarnwick

@@ -1,0 +1,73 @@
+#include "host/afile_path.h"
+
+#include <cstdlib>
+#include <filesystem>
+#include <system_error>
+
+#ifndef TARNWICK_INSTALL_DATADIR
+#define TARNWICK_INSTALL_DATADIR "/usr/local/share/tarnwick"
+#endif
+#ifndef TARNWICK_SOURCE_DATADIR
+#define TARNWICK_SOURCE_DATADIR "data"
+#endif
+
+namespace tarnwick {
+
+std::string ChooseConfigurationRoot(const char* envRoot, const std::string& installDir,
+                                    const std::string& sourceDir) {
+    if (envRoot && *envRoot) return envRoot;
+    std::error_code ec;
+    if (!installDir.empty() && std::filesystem::is_directory(installDir, ec)) return installDir;
+    return sourceDir;
+}
+
+AFilePath::AFilePath()
+    : m_path(ChooseConfigurationRoot(std::getenv("TARNWICK_ROOT"), TARNWICK_INSTALL_DATADIR,
+                                     TARNWICK_SOURCE_DATADIR)) {}
+
+AFilePath::AFilePath(const char* path) : m_path(path ? path : "") {}
+
+AFilePath::AFilePath(const AString& path) : m_path(path.str()) {}
+
+AFilePath& AFilePath::operator=(const char* path) {
+    m_path = path ? path : "";
+    return *this;
+}
+
+AFilePath& AFilePath::operator=(const AString& path) {
+    m_path = path.str();
+    return *this;
+}
+
+AFilePath& AFilePath::operator+=(const char* component) {
+    if (!component) return *this;
+    std::string part(component);
+    for (char& c : part) {
+        if (c == '\\') c = '/';
+    }
+    // One separator between the parts: a component that starts with one would double it.
+    if (!m_path.empty()) {
+        const size_t first = part.find_first_not_of('/');
+        part.erase(0, first == std::string::npos ? part.size() : first);
+    }
+    if (part.empty()) return *this;
+    if (!m_path.empty() && m_path.back() != '/' && m_path.back() != '\\') m_path += '/';
+    m_path += part;
+    return *this;
+}
+
+AFilePath& AFilePath::operator+=(const AString& component) {
+    return *this += component.c_str();
+}
+
+int AFilePath::exists() const {
+    std::error_code ec;
+    return !m_path.empty() && std::filesystem::exists(m_path, ec) ? 1 : 0;
+}
+
+int AFilePath::isDirectory() const {
+    std::error_code ec;
+    return !m_path.empty() && std::filesystem::is_directory(m_path, ec) ? 1 : 0;
+}
+
+}  // namespace tarnwick

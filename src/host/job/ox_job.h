@@ -1,0 +1,62 @@
+// OXJob: the job object through which the engine reads a job data file that the host may still
+// be writing. The file is mapped read-only and checked as a whole at Load; rows are then read
+// from the mapping on demand. docs/job-data-format.md describes the file.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/afile_path.h"
+#include "host/job/image.h"
+
+namespace tarnwick {
+
+enum eHardCodePrefix { ePrefix0 = 0, ePrefix1 = 1, ePrefix2 = 2 };
+
+class MappedFile;
+
+class OXJob {
+  public:
+    explicit OXJob(int reserved);
+    virtual ~OXJob();
+    OXJob(const OXJob&) = delete;
+    OXJob& operator=(const OXJob&) = delete;
+
+    // The data file that belongs to a job ticket: for "DIR/STEM.EXT" it is
+    // "DIR/<prefix>_STEM.twj", for a ticket without a folder "<prefix>_STEM.twj". Both '/' and
+    // '\\' separate folders in the ticket path; the folder part is kept as written. Only the
+    // last extension is dropped, and a name that starts with a dot has no extension.
+    static AFilePath GetFileName(eHardCodePrefix prefix, const AFilePath& jobPath);
+
+    // Maps and checks the file. 0 on failure, with lastError() saying why; the counts then stay
+    // 0 and no page is available. A job object reads one snapshot: to see what the host wrote
+    // since, make a new object and Load again.
+    int Load(const char* dataFileName);
+    // The data is readable from Load on; the host's library needed an explicit open, so this is
+    // kept for callers written against it and does nothing.
+    void OpenData(int mode);
+    // Unmaps the file; every image handed out becomes invalid and GetImage gives null.
+    void CloseData();
+    // Nothing is ever buffered for writing by a reader; kept for the host interface.
+    void Flush();
+
+    // The page's image, owned by this object; null when the page is not in the file.
+    AImage* GetImage(unsigned pageIndex);
+
+    const std::string& lastError() const { return m_lastError; }
+
+    int32_t m_bWriting = 0;    // nonzero while the host is still writing the job
+    int32_t m_nWritePage = 0;  // index of the page the host is writing (the last page in the file)
+    int32_t m_nWriteRows = 0;  // rows of that page written so far
+    int32_t m_nJobPages = 0;   // pages in the file
+
+  private:
+    std::string m_lastError;
+    // Declared before the images, which point into it, so that it is destroyed after them.
+    std::unique_ptr<MappedFile> m_file;
+    std::vector<std::unique_ptr<AGroupImage>> m_images;
+};
+
+}  // namespace tarnwick

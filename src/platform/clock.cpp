@@ -1,0 +1,91 @@
+#include "platform/clock.h"
+
+#include <chrono>
+#include <cstdlib>
+#include <cstring>
+#include <thread>
+
+namespace tarnwick {
+
+namespace {
+
+uint32_t MonotonicMs() {
+    const auto now = std::chrono::steady_clock::now().time_since_epoch();
+    return static_cast<uint32_t>(
+        std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+}
+
+class SystemClock : public Clock {
+  public:
+    uint32_t Ticks() override { return MonotonicMs(); }
+    void Sleep(uint32_t ms) override { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
+};
+
+// Real time plus every sleep it skipped: time still passes for code that polls without sleeping,
+// and a sleep ends at once as far as the caller can tell.
+class VirtualClock : public Clock {
+  public:
+    uint32_t Ticks() override { return MonotonicMs() + m_skipped.load(); }
+    void Sleep(uint32_t ms) override {
+        m_skipped += ms;
+        if (ms > 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+  private:
+    std::atomic<uint32_t> m_skipped{0};
+};
+
+Clock* DefaultClock() {
+    static SystemClock systemClock;
+    static VirtualClock virtualClock;
+    static Clock* const chosen = [] {
+        const char* value = std::getenv("TARNWICK_VIRTUAL_CLOCK");
+        return value && std::strcmp(value, "1") == 0 ? static_cast<Clock*>(&virtualClock)
+                                                     : static_cast<Clock*>(&systemClock);
+    }();
+    return chosen;
+}
+
+std::atomic<Clock*> g_clock{nullptr};
+
+Clock* Current() {
+    Clock* clock = g_clock.load();
+    return clock ? clock : DefaultClock();
+}
+
+}  // namespace
+
+Clock::~Clock() = default;
+
+Clock* SetClock(Clock* clock) {
+    Clock* previous = g_clock.exchange(clock);
+    return previous ? previous : DefaultClock();
+}
+
+uint32_t GetTickCount() {
+    return Current()->Ticks();
+}
+
+void Sleep(uint32_t ms) {
+    Current()->Sleep(ms);
+}
+
+uint32_t FakeClock::Ticks() {
+    return m_now.fetch_add(m_autoAdvance.load());
+}
+
+void FakeClock::Sleep(uint32_t ms) {
+    m_now += ms;
+    {
+        std::lock_guard<std::mutex> lock(m_sleepsMutex);
+        m_sleeps.push_back(ms);
+    }
+    if (onSleep) onSleep(ms);
+}
+
+std::vector<uint32_t> FakeClock::sleeps() const {
+    std::lock_guard<std::mutex> lock(m_sleepsMutex);
+    return m_sleeps;
+}
+
+}  // namespace tarnwick

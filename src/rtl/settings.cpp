@@ -1,0 +1,64 @@
+// The printer settings record: defaults, validation, comparison and the
+// model class of the job's printer.
+#include "host/kv_log.h"
+#include "rtl/printer_models.h"
+#include "rtl/rtl.h"
+#include "rtl/rtl_log.h"
+
+namespace tarnwick {
+namespace {
+
+// Bytes whose change means the job must be set up again; the tag, the sheet
+// cut and the advance after print are not among them.
+constexpr uint8_t PrinterSettings::*kComparedFields[] = {
+    &PrinterSettings::mediaFeedCalibration,
+    &PrinterSettings::printDirection,
+    &PrinterSettings::pageSpacing,
+    &PrinterSettings::overprint,
+    &PrinterSettings::dryTime,
+    &PrinterSettings::cropMark,
+    &PrinterSettings::driverOptionsOff,
+    &PrinterSettings::reserved10,
+    &PrinterSettings::reserved11,
+    &PrinterSettings::modelClass,
+    &PrinterSettings::colorBar,
+};
+
+}  // namespace
+
+void RTL::ResetSettings(PrinterSettings* settings) {
+    if (settings == nullptr) return;
+    const uint8_t reserved10 = settings->reserved10;
+    const uint8_t modelClass = settings->modelClass;
+    *settings = kDefaultSettings;
+    settings->reserved10 = reserved10;
+    settings->modelClass = modelClass;
+}
+
+int RTL::ValidateSettings(PrinterSettings* settings) {
+    if (settings != nullptr && settings->tag != kDefaultSettings.tag) ResetSettings(settings);
+    return 1;
+}
+
+int RTL::SettingsDiffer(const PrinterSettings* a, const PrinterSettings* b) {
+    if (a == nullptr || b == nullptr) return a != b ? 1 : 0;
+    for (const auto field : kComparedFields) {
+        if (a->*field != b->*field) return 1;
+    }
+    return 0;
+}
+
+int RTL::IdentifyPrinterModel(PrinterSettings* settings) {
+    m_pSettings = settings;
+    if (settings == nullptr) {
+        KVLogHelper(kRtlLogSource, __LINE__, 'E')
+            .Log("IdentifyPrinterModel without a settings record");
+        return 0;
+    }
+    ValidateSettings(settings);
+    const char* model = m_pCtx != nullptr ? m_pCtx->m_szPrinterModel : nullptr;
+    settings->modelClass = static_cast<uint8_t>(DetectModelClass(model));
+    return 1;
+}
+
+}  // namespace tarnwick

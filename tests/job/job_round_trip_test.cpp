@@ -1,0 +1,176 @@
+// Pages written by JobWriter come back unchanged through OXJob, and long pages do not stay
+// resident.
+#include <fstream>
+#include <sstream>
+
+#include "host/aob_list.h"
+#include "host/job/ox_job.h"
+#include "job_test_support.h"
+
+namespace tarnwick {
+namespace {
+
+using jobtest::PictureRow;
+using jobtest::ReadRow;
+
+const std::vector<PageSpec> kPages = {
+    {37, 6, 0, 0, {{"Cyan", 1}, {"Magenta", 2}, {"Yellow", 4}, {"Black", 8}}},
+    {1, 3, 0, 0, {{"Cyan_l_2", 1}, {"Spot Orange 16", 16}}},
+    {20, 2, 0, 0, {}},
+};
+
+std::vector<std::unique_ptr<AColorant>> Colorants(const AImage& image) {
+    AObList list(0, 10);
+    image.GetColorants(list);
+    std::vector<std::unique_ptr<AColorant>> out;
+    for (int i = 0; i < list.GetCount(); ++i) out.push_back(list.Release(i));
+    return out;
+}
+
+TEST(JobRoundTrip, EveryRowOfEveryColorantComesBack) {
+    jobtest::TempDir dir;
+    const std::string path = dir.File("0_job.twj");
+    jobtest::WritePictureJob(path, kPages);
+
+    OXJob job(0);
+    ASSERT_EQ(job.Load(path.c_str()), 1) << job.lastError();
+    job.OpenData(1);
+    EXPECT_EQ(job.m_bWriting, 0);
+    EXPECT_EQ(job.m_nJobPages, 3);
+    EXPECT_EQ(job.m_nWritePage, 2);
+    EXPECT_EQ(job.m_nWriteRows, 2);
+    EXPECT_EQ(job.GetImage(3), nullptr);
+
+    const int expectedBits[] = {8, 16, 1};
+    for (int p = 0; p < 3; ++p) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        AImage* image = job.GetImage(unsigned(p));
+        ASSERT_NE(image, nullptr);
+        auto* group = dynamic_cast<AGroupImage*>(image);
+        ASSERT_NE(group, nullptr);
+        int x = -1, y = -1;
+        group->GetOffset(x, y);
+        EXPECT_EQ(x, 0);
+        EXPECT_EQ(y, 0);
+        EXPECT_EQ(image->GetWidth(), kPages[p].width);
+        EXPECT_EQ(image->GetHeight(), kPages[p].height);
+        EXPECT_EQ(image->m_nBitsPerPixel, expectedBits[p]);
+
+        auto colorants = Colorants(*image);
+        ASSERT_EQ(colorants.size(), kPages[p].colorants.size());
+        for (size_t c = 0; c < colorants.size(); ++c) {
+            EXPECT_STREQ(colorants[c]->GetName().c_str(), kPages[p].colorants[c].name.c_str());
+            EXPECT_EQ(colorants[c]->GetBitsPerPixel(), kPages[p].colorants[c].bitsPerPixel);
+            EXPECT_EQ(colorants[c]->GetChannelIndex(), int(c));
+            for (int row = 0; row < kPages[p].height; ++row) {
+                EXPECT_EQ(ReadRow(*image, *colorants[c], row),
+                          PictureRow(p, int(c), row, kPages[p].width,
+                                     kPages[p].colorants[c].bitsPerPixel))
+                    << "colorant " << c << " row " << row;
+            }
+        }
+    }
+
+    // Several rows at once are consecutive rows.
+    auto colorants = Colorants(*job.GetImage(0));
+    std::vector<uint8_t> two(2 * 37);
+    ASSERT_EQ(job.GetImage(0)->ReadRows(colorants[3].get(), 4, 2, two.data(), 0), 1);
+    std::vector<uint8_t> expected = PictureRow(0, 3, 4, 37, 8);
+    auto row5 = PictureRow(0, 3, 5, 37, 8);
+    expected.insert(expected.end(), row5.begin(), row5.end());
+    EXPECT_EQ(two, expected);
+
+    job.CloseData();
+    EXPECT_EQ(job.GetImage(0), nullptr);
+}
+
+// The engine keeps colorants across reloads of the job file.
+TEST(JobRoundTrip, ColorantsOutliveTheJobThatGaveThem) {
+    jobtest::TempDir dir;
+    const std::string path = dir.File("0_job.twj");
+    jobtest::WritePictureJob(path, kPages);
+
+    std::vector<std::unique_ptr<AColorant>> kept;
+    {
+        OXJob first(0);
+        ASSERT_EQ(first.Load(path.c_str()), 1) << first.lastError();
+        kept = Colorants(*first.GetImage(1));
+    }
+    OXJob second(0);
+    ASSERT_EQ(second.Load(path.c_str()), 1) << second.lastError();
+    EXPECT_EQ(ReadRow(*second.GetImage(1), *kept[1], 2), PictureRow(1, 1, 2, 1, 16));
+    // The same channel of another page is another colorant.
+    EXPECT_EQ(ReadRow(*second.GetImage(0), *kept[0], 0), std::nullopt);
+}
+
+// Resident size of the mapping of `path` in this process, from /proc/self/smaps.
+long ResidentKiB(const std::string& path) {
+    std::ifstream smaps("/proc/self/smaps");
+    std::string line;
+    bool inMapping = false;
+    while (std::getline(smaps, line)) {
+        if (line.size() > path.size() &&
+            line.compare(line.size() - path.size(), path.size(), path) == 0) {
+            inMapping = true;
+        } else if (inMapping && line.rfind("Rss:", 0) == 0) {
+            std::istringstream in(line.substr(4));
+            long kib = -1;
+            in >> kib;
+            return kib;
+        }
+    }
+    return -1;
+}
+
+TEST(JobRoundTrip, ReadingALongPageKeepsResidentMemoryBounded) {
+    jobtest::TempDir dir;
+    const std::string path = dir.File("0_long.twj");
+    const PageSpec page{10240, 4096, 0, 0, {{"Black", 8}}};  // 40 MiB of rows
+    std::string error;
+    {
+        auto writer = JobWriter::Create(path, error);
+        ASSERT_TRUE(writer) << error;
+        ASSERT_TRUE(writer->BeginPage(page, error)) << error;
+        std::vector<uint8_t> row(10240);
+        for (int r = 0; r < page.height; ++r) {
+            row[0] = uint8_t(r);
+            std::span<const uint8_t> views[] = {row};
+            ASSERT_TRUE(writer->AppendRow(views, error)) << error;
+        }
+        ASSERT_TRUE(writer->Finish(error)) << error;
+    }
+    OXJob job(0);
+    ASSERT_EQ(job.Load(path.c_str()), 1) << job.lastError();
+    AColorant black("Black", 8, 0);
+    std::vector<uint8_t> dest(10240);
+    for (int r = 0; r < page.height; ++r) {
+        ASSERT_EQ(job.GetImage(0)->ReadRows(&black, r, 1, dest.data(), 0), 1);
+        ASSERT_EQ(dest[0], uint8_t(r));
+    }
+    const long kib = ResidentKiB(path);
+    ASSERT_GE(kib, 0) << "mapping not found in /proc/self/smaps";
+    EXPECT_LT(kib, 12 * 1024);
+}
+
+TEST(JobFileName, PrefixAndStemGoNextToTheTicket) {
+    struct Case {
+        eHardCodePrefix prefix;
+        const char* ticket;
+        const char* expected;
+    };
+    const Case cases[] = {
+        {ePrefix0, "/spool/jobs/order42.xml", "/spool/jobs/0_order42.twj"},
+        {ePrefix2, "/spool/jobs/order42.xml", "/spool/jobs/2_order42.twj"},
+        {ePrefix0, "C:\\Spool\\a.b.job", "C:\\Spool\\0_a.b.twj"},
+        {ePrefix2, "mixed\\dir/name.x", "mixed\\dir/2_name.twj"},
+        {ePrefix0, "ticket.xml", "0_ticket.twj"},
+        {ePrefix0, "/dir.with.dots/noext", "/dir.with.dots/0_noext.twj"},
+        {ePrefix2, "/spool/.hidden", "/spool/2_.hidden.twj"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_STREQ(OXJob::GetFileName(c.prefix, AFilePath(c.ticket)).c_str(), c.expected);
+    }
+}
+
+}  // namespace
+}  // namespace tarnwick

@@ -1,0 +1,342 @@
+// Job header streams, written out by hand from the printer's command set.
+#include <locale.h>
+
+#include <clocale>
+#include <cstring>
+
+#include "host/kv_log.h"
+#include "rtl_test_support.h"
+
+namespace tarnwick::rtl_test {
+namespace {
+
+using Strings = std::vector<std::string>;
+
+class HeaderTest : public RtlTest {
+  protected:
+    void SetCalibrationText(const char* text) {
+        std::strncpy(ctx.m_szCalibrationText, text, sizeof(ctx.m_szCalibrationText) - 1);
+    }
+    // Items from RESOLUTION up to (not including) the language entry.
+    Strings SettingLines() const {
+        Strings items = Items();
+        Strings lines;
+        for (std::size_t i = 1; i < items.size() && items[i].rfind("@PJL ENTER", 0) != 0; ++i) {
+            lines.push_back(items[i]);
+        }
+        return lines;
+    }
+    // A page of 1000 x 100 pixels at 720 dpi.
+    void Page720() {
+        ctx.m_nFullWidth = 1000;
+        rtl->SetGeometry(720, 720, 1000, 100, 0);
+        rtl->SetRowBufSize(4096);
+    }
+};
+
+TEST_F(HeaderTest, GenericPrinterWithDefaultsAndNoColorBar) {
+    PrinterSettings& s = StartJob("Plain RTL 24");
+    s.colorBar = 0;
+    SetCalibrationText("Glossy paper");
+    ctx.m_nFullWidth = 1000;
+    ctx.m_nRowCounter = 5;
+    rtl->SetGeometry(360, 360, 1000, 500, 2);
+
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    const Strings expected = {
+        "\x1b"
+        "E\x1b%-12345X",
+        "@PJL SET RESOLUTION=360\n",
+        "@PJL SET PASSES=4\n",
+        "@PJL SET BIDIRECTION=ON\n",
+        "@PJL SET OVERPRINT=1\n",
+        "@PJL SET CALIBRATION=0.00\n",
+        "@PJL SET SPACE=10\n",
+        "@PJL ENTER LANGUAGE=RTL\n",
+        "\x1b*r1000S\x1b*r500T\x1b*t360R\x1b*r-4U",
+        "\x1b*b2M\x1b*r1A",
+        "\x1b*b0W",
+        "\x1b*b0W",
+    };
+    EXPECT_EQ(Items(), expected);
+    for (const auto& call : rtl->calls) EXPECT_EQ(call.flush, 0);
+    EXPECT_EQ(ctx.m_nRowCounter, 7);
+    EXPECT_EQ(rtl->RowBytes(), 154);  // (1000 + 226 strip pixels + 7) / 8
+
+    // Nothing reaches the host until the page end flushes.
+    EXPECT_TRUE(channel.writes.empty());
+    rtl->WriteNdata(nullptr, 0, 1);
+    ASSERT_EQ(channel.writes.size(), 1u);
+    EXPECT_EQ(channel.writes[0], Stream());
+    EXPECT_EQ(channel.tags[0], 0x5eed);
+}
+
+TEST_F(HeaderTest, Cp52SuperModeWithDefaults) {
+    StartJob("CP52");
+    SetCalibrationText("Roll~0.5");
+    job.m_nPrintMode = 1;
+    Page720();
+
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    const Strings expected = {
+        "\x1b"
+        "E\x1b%-12345X",
+        "@PJL SET RESOLUTION=720\n",
+        "@PJL SET PASSES=8\n",
+        "@PJL SET BIDIRECTION=ON\n",
+        "@PJL SET OVERPRINT=1\n",
+        "@PJL SET CALIBRATION=0.50\n",
+        "@PJL SET SPACE=10\n",
+        "@PJL SET DRYINGTIME=0\n",
+        "@PJL SET CROPMARK=OFF\n",
+        // 100 rows at 720 dpi = 141.1 units; (453.5424 + 1000) px * 1016 / 720 = 2051.1
+        "@PJL ENTER LANGUAGE=RDGL3\nPS141,2051;\x1b%0A",
+        // the default colour bar adds trunc(0.62992 * 720) = 453 pixels and six planes
+        "\x1b*r1453S\x1b*r100T\x1b*t720R\x1b*r-6U",
+        "\x1b*b2M\x1b*r1A",
+    };
+    EXPECT_EQ(Items(), expected);
+    EXPECT_EQ(ctx.m_nRowCounter, 0);
+    EXPECT_EQ(rtl->RowBytes(), 182);
+}
+
+TEST_F(HeaderTest, PhotoModeDoublesTheResolutionOnlyAt720) {
+    StartJob("ASBRU_V3C");
+    job.m_nPrintMode = 6;
+    Page720();
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    Strings items = Items();
+    EXPECT_EQ(items[1], "@PJL SET RESOLUTION=1440\n");
+    EXPECT_EQ(items[2], "@PJL SET PASSES=16\n");
+    EXPECT_EQ(items[items.size() - 2], "\x1b*r1453S\x1b*r100T\x1b*t1440R\x1b*r-6U");
+
+    rtl->calls.clear();
+    rtl->SetGeometry(360, 360, 1000, 100, 0);
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    items = Items();
+    EXPECT_EQ(items[1], "@PJL SET RESOLUTION=360\n");
+    EXPECT_EQ(items[2], "@PJL SET PASSES=16\n");
+}
+
+TEST_F(HeaderTest, PassCountsFollowTheModelClass) {
+    struct Case {
+        const char* model;
+        int32_t mode;
+        const char* passes;
+    };
+    const Case cases[] = {
+        {"CP52", 0, "@PJL SET PASSES=4\n"},    {"CP52", 2, "@PJL SET PASSES=1\n"},
+        {"CP52", 3, "@PJL SET PASSES=2\n"},    {"CP52", 4, "@PJL SET PASSES=6\n"},
+        {"CP52", 5, "@PJL SET PASSES=4\n"},    {"CP52", 7, "@PJL SET PASSES=6\n"},
+        {"CP52", -1, "@PJL SET PASSES=6\n"},   {"CP52-LM", 0, "@PJL SET PASSES=4\n"},
+        {"CP52-LM", 2, "@PJL SET PASSES=8\n"}, {"CP52-LM", 9, "@PJL SET PASSES=8\n"},
+        {"Other", 6, "@PJL SET PASSES=4\n"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.model) + " mode " + std::to_string(c.mode));
+        rtl->calls.clear();
+        StartJob(c.model);
+        job.m_nPrintMode = c.mode;
+        Page720();
+        ASSERT_EQ(rtl->SendHeader(), 1);
+        EXPECT_EQ(Items()[2], c.passes);
+    }
+}
+
+TEST_F(HeaderTest, DriverOptionsOffSendsOnlyAReset) {
+    for (const char* model : {"Plain", "Coldstream SP-1400C"}) {
+        SCOPED_TRACE(model);
+        rtl->calls.clear();
+        PrinterSettings& s = StartJob(model);
+        s.driverOptionsOff = 1;
+        Page720();
+        ASSERT_EQ(rtl->SendHeader(), 1);
+        const Strings items = Items();
+        ASSERT_GE(items.size(), 5u);
+        EXPECT_EQ(items[3], "@PJL RESET\n");
+        EXPECT_EQ(items[4].rfind("@PJL ENTER LANGUAGE=", 0), 0u);
+    }
+}
+
+TEST_F(HeaderTest, JoinModeTwoLeavesOutThePrinterReset) {
+    StartJob("CP52");
+    Page720();
+    job.m_nJoinMode = 2;
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    EXPECT_EQ(Items()[0], "\x1b%-12345X");
+    rtl->calls.clear();
+    job.m_nJoinMode = 1;
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    EXPECT_EQ(Items()[0],
+              "\x1b"
+              "E\x1b%-12345X");
+}
+
+TEST_F(HeaderTest, SettingLinesFollowTheRecord) {
+    PrinterSettings& s = StartJob("CP52");
+    s.printDirection = 0;
+    s.overprint = 2;
+    s.pageSpacing = 10;
+    s.dryTime = 6;
+    s.cropMark = 1;
+    s.mediaFeedCalibration = 0;
+    SetCalibrationText("~0.5");  // not read while calibration is off
+    Page720();
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    EXPECT_EQ(SettingLines(), (Strings{"@PJL SET RESOLUTION=720\n", "@PJL SET PASSES=4\n",
+                                       "@PJL SET BIDIRECTION=OFF\n", "@PJL SET OVERPRINT=3\n",
+                                       "@PJL SET SPACE=100\n", "@PJL SET DRYINGTIME=900\n",
+                                       "@PJL SET CROPMARK=ON\n"}));
+
+    // Bytes past the tables read as signed: no drying time, negative spacing.
+    rtl->calls.clear();
+    s.dryTime = 200;
+    s.pageSpacing = 250;
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    const Strings lines = SettingLines();
+    EXPECT_EQ(lines[4], "@PJL SET SPACE=-60\n");
+    EXPECT_EQ(lines[5], "@PJL SET DRYINGTIME=0\n");
+}
+
+TEST_F(HeaderTest, CalibrationIsSentOnlyInsideTheOpenRange) {
+    StartJob("CP52");
+    Page720();
+    const std::pair<const char*, const char*> cases[] = {
+        {"Media~-1.5", "@PJL SET CALIBRATION=-1.50\n"},
+        {"Media~2", nullptr},
+        {"Media~-2.5", nullptr},
+        {"Media~nan", nullptr},
+        {"Media~abc", "@PJL SET CALIBRATION=0.00\n"},
+    };
+    for (const auto& [text, line] : cases) {
+        SCOPED_TRACE(text);
+        rtl->calls.clear();
+        SetCalibrationText(text);
+        ASSERT_EQ(rtl->SendHeader(), 1);
+        const Strings lines = SettingLines();
+        EXPECT_EQ(lines[4], line != nullptr ? line : "@PJL SET SPACE=10\n");
+    }
+}
+
+TEST_F(HeaderTest, CalibrationUsesADecimalPointUnderACommaLocale) {
+    locale_t comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+        comma = newlocale(LC_ALL_MASK, name, nullptr);
+        if (comma != nullptr) break;
+    }
+    if (comma == nullptr) GTEST_SKIP() << "no locale with a decimal comma installed";
+    const locale_t previous = uselocale(comma);
+    StartJob("CP52");
+    Page720();
+    SetCalibrationText("Roll 2~1.25");
+    const int result = rtl->SendHeader();
+    const double parsed = RTL::GetCalibrationValue("x~0.75");
+    uselocale(previous);
+    freelocale(comma);
+    ASSERT_EQ(result, 1);
+    EXPECT_EQ(SettingLines()[4], "@PJL SET CALIBRATION=1.25\n");
+    EXPECT_EQ(parsed, 0.75);
+}
+
+TEST_F(HeaderTest, CalibrationValueIsTheNumberAfterTheFirstTilde) {
+    EXPECT_EQ(RTL::GetCalibrationValue("abc"), 0.0);
+    EXPECT_EQ(RTL::GetCalibrationValue("x~1.5y"), 1.5);
+    EXPECT_EQ(RTL::GetCalibrationValue("~"), 0.0);
+    EXPECT_EQ(RTL::GetCalibrationValue("a~b~1"), 0.0);
+    EXPECT_EQ(RTL::GetCalibrationValue(nullptr), 0.0);
+}
+
+TEST_F(HeaderTest, ColorBarWidensTheRasterByTheRepeatedStrip) {
+    PrinterSettings& s = StartJob("CP52");
+    s.colorBar = 2;
+    ctx.m_nPlanes = 1;
+    ctx.m_nScaleX = 2;
+    ctx.m_nFullWidth = 500;
+    rtl->SetGeometry(720, 720, 1000, 100, 0);
+    rtl->SetRowBufSize(4096);
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    const Strings items = Items();
+    // Strip: trunc(453.5424 * 2) = 907 device pixels, but 453 job pixels per row.
+    EXPECT_EQ(items[items.size() - 3], "@PJL ENTER LANGUAGE=RDGL3\nPS141,2691;\x1b%0A");
+    EXPECT_EQ(items[items.size() - 2], "\x1b*r1907S\x1b*r100T\x1b*t720R\x1b*r-6U");
+    EXPECT_EQ(rtl->RowBytes(), 239);  // ((500 + 453) * 2 + 7) / 8
+}
+
+TEST_F(HeaderTest, PlotSizeKeepsSinglePrecisionWithoutColorBar) {
+    PrinterSettings& s = StartJob("CP52");
+    s.colorBar = 0;
+    ctx.m_nFullWidth = 92911;
+    rtl->SetGeometry(360, 720, 92912, 133155, 0);
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    const Strings items = Items();
+    // Double precision would round these to 187897 and 262215.
+    EXPECT_EQ(items[items.size() - 3], "@PJL ENTER LANGUAGE=RDGL3\nPS187896,262216;\x1b%0A");
+    EXPECT_EQ(items[items.size() - 2], "\x1b*r92912S\x1b*r133155T\x1b*t360R\x1b*r-4U");
+}
+
+TEST_F(HeaderTest, SixPlaneJobDeclaresSixPlanesWithoutColorBar) {
+    PrinterSettings& s = StartJob("Plain");
+    s.colorBar = 0;
+    ctx.m_nPlanes = 6;
+    Page720();
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    EXPECT_EQ(Items().back(), "\x1b*b2M\x1b*r1A");
+    EXPECT_EQ(Items()[Items().size() - 2], "\x1b*r1000S\x1b*r100T\x1b*t720R\x1b*r-6U");
+}
+
+TEST_F(HeaderTest, FailedWriteStopsTheHeader) {
+    StartJob("CP52");
+    Page720();
+    rtl->failCall = 2;  // PASSES
+    EXPECT_EQ(rtl->SendHeader(), 0);
+    EXPECT_EQ(rtl->calls.size(), 3u);
+
+    // The reset line with driver options off only fails on a negative result.
+    ctx.m_Settings.settings.driverOptionsOff = 1;
+    rtl->failCall = 3;
+    for (const int32_t result : {0, -1}) {
+        rtl->calls.clear();
+        rtl->failResult = result;
+        EXPECT_EQ(rtl->SendHeader(), result == 0 ? 1 : 0);
+        EXPECT_EQ(rtl->calls.size(), result == 0 ? 7u : 4u);
+    }
+}
+
+TEST_F(HeaderTest, RefusesPagesItCannotSendBeforeWritingAnything) {
+    ScopedLogCapture log;
+    PrinterSettings& s = StartJob("Plain");
+    s.colorBar = 0;
+    ctx.m_nFullWidth = 162600;  // 20,325-byte planes: too big once compressed
+    rtl->SetGeometry(360, 360, 162600, 10, 0);
+    EXPECT_EQ(rtl->SendHeader(), 0);
+
+    // The strip has to fit into the line buffers.
+    s.colorBar = 1;
+    ctx.m_nFullWidth = 1000;
+    rtl->SetGeometry(360, 360, 1000, 10, 0);
+    rtl->SetRowBufSize(153);
+    EXPECT_EQ(rtl->SendHeader(), 0);
+
+    // No resolution, no header (and no division by zero).
+    rtl->SetRowBufSize(4096);
+    rtl->SetGeometry(0, 360, 1000, 10, 0);
+    EXPECT_EQ(rtl->SendHeader(), 0);
+
+    EXPECT_TRUE(rtl->calls.empty());
+    ASSERT_EQ(log.entries().size(), 3u);
+    EXPECT_NE(log.entries()[0].text.find("exceeds the command buffer"), std::string::npos);
+    EXPECT_EQ(log.entries()[0].source, "PrinterDriver/Common/Xsrc/RTL");
+    EXPECT_EQ(log.entries()[0].level, 'E');
+}
+
+TEST_F(HeaderTest, BlankRowsAdvanceTheRowCounter) {
+    StartJob("Plain");
+    EXPECT_EQ(rtl->SendBlankRows(0), 1);
+    EXPECT_TRUE(rtl->calls.empty());
+    EXPECT_EQ(rtl->SendBlankRows(3), 1);
+    EXPECT_EQ(Items(), (Strings{"\x1b*b0W", "\x1b*b0W", "\x1b*b0W"}));
+    EXPECT_EQ(ctx.m_nRowCounter, 3);
+}
+
+}  // namespace
+}  // namespace tarnwick::rtl_test

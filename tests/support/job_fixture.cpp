@@ -1,0 +1,121 @@
+#include "support/job_fixture.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <span>
+
+#include "host/job/job_writer.h"
+#include "host/job/ox_job.h"
+#include "rtl/rtl.h"
+
+namespace tarnwick::test {
+
+TempDir::TempDir() {
+    std::string pattern =
+        (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
+    const char* made = mkdtemp(pattern.data());
+    if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+    m_path = made;
+}
+
+TempDir::~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(m_path, ec);
+}
+
+int32_t MemoryChannel::Write(const uint8_t* data, int32_t length, int64_t tag) {
+    const int index = static_cast<int>(writeSizes.size());
+    writeSizes.push_back(length);
+    tags.push_back(tag);
+    int32_t accepted = length;
+    if (index == failAtWrite) accepted = std::min(acceptOnFail, length);
+    if (accepted > 0) bytes.insert(bytes.end(), data, data + accepted);
+    return accepted;
+}
+
+int RowBytes(const TestPage& page, int colorant) {
+    return (page.width * page.colorants[static_cast<std::size_t>(colorant)].bits + 7) / 8;
+}
+
+void WriteJobData(const std::string& path, const std::vector<TestPage>& pages) {
+    std::string error;
+    auto writer = JobWriter::Create(path, error);
+    ASSERT_TRUE(writer) << error;
+    for (const TestPage& page : pages) AppendPage(*writer, page);
+    ASSERT_TRUE(writer->Finish(error)) << error;
+}
+
+void AppendPage(JobWriter& writer, const TestPage& page, int firstRow, int rowCount) {
+    std::string error;
+    if (firstRow == 0) {
+        PageSpec spec{page.width, page.height, page.offsetX, page.offsetY, {}};
+        for (const auto& c : page.colorants) spec.colorants.push_back({c.name, c.bits});
+        ASSERT_TRUE(writer.BeginPage(spec, error)) << error;
+    }
+    const int rows = rowCount >= 0          ? firstRow + rowCount
+                     : page.rowsToWrite < 0 ? page.height
+                                            : page.rowsToWrite;
+    std::vector<std::vector<uint8_t>> data(page.colorants.size());
+    for (int r = firstRow; r < rows; ++r) {
+        std::vector<std::span<const uint8_t>> spans;
+        for (std::size_t c = 0; c < page.colorants.size(); ++c) {
+            data[c].resize(static_cast<std::size_t>(RowBytes(page, static_cast<int>(c))));
+            for (std::size_t i = 0; i < data[c].size(); ++i) {
+                data[c][i] = page.content(static_cast<int>(c), r, static_cast<int>(i));
+            }
+            spans.emplace_back(data[c]);
+        }
+        ASSERT_TRUE(writer.AppendRow(spans, error)) << error;
+    }
+    if (rowCount < 0) {
+        ASSERT_TRUE(writer.EndPage(error)) << error;
+    }
+}
+
+JobTicket DefaultTicket(const std::string& model, int16_t dpi, int16_t colorModel) {
+    JobTicket ticket;
+    ticket.printerModel = model;
+    ticket.resX = dpi;
+    ticket.resY = dpi;
+    ticket.colorModel = colorModel;
+    RTL::ResetSettings(reinterpret_cast<PrinterSettings*>(ticket.settings.data()));
+    return ticket;
+}
+
+std::unique_ptr<HostJobRecord> MakeHostRecord(const std::string& ticketPath) {
+    auto job = std::make_unique<HostJobRecord>();
+    std::memset(job.get(), 0, sizeof(HostJobRecord));
+    std::snprintf(job->path, sizeof job->path, "%s", ticketPath.c_str());
+    job->m_nOutputTag = 0x1122334455667788;
+    job->m_bDirectDataName = 1;
+    return job;
+}
+
+std::unique_ptr<HostJobRecord> MakeJob(const TempDir& dir, const JobTicket& ticket,
+                                       const std::vector<TestPage>& pages) {
+    const std::string ticketPath = dir.file("job.tkt");
+    std::string error;
+    EXPECT_TRUE(WriteJobTicket(ticketPath, ticket, error)) << error;
+    const AFilePath data = OXJob::GetFileName(ePrefix0, AFilePath(ticketPath.c_str()));
+    WriteJobData(data.c_str(), pages);
+    return MakeHostRecord(ticketPath);
+}
+
+DriverPtr MakeDriver() {
+    return DriverPtr(createNewPrinterDriver());
+}
+
+int RunJob(ABasePrinterDriver& driver, HostJobRecord& job, OutputChannel& out, int maxSteps) {
+    if (driver.OpenJob(&job, &out) == 0) return -1;
+    for (int step = 1; step <= maxSteps; ++step) {
+        if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) return -1;
+        if (job.m_nDone == -1) return step;
+    }
+    return -1;
+}
+
+}  // namespace tarnwick::test
