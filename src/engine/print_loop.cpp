@@ -164,6 +164,12 @@ int ARowBaseRTL::PrintStep(Word a1, Word a2, Word a3) {
                 ctx->m_nCurRow >= m_pOXJob->m_nWriteRows) {
                 if (!WaitForData()) return 0;
             }
+            // The host may finish a page with fewer rows than it announced
+            // after the last wait: the rest of the page goes out blank.
+            if (m_pImage != nullptr && ctx->m_nCurRow < ctx->m_nImageHeight &&
+                ctx->m_nCurRow >= m_pImage->GetHeight()) {
+                SendBlankRowsForShortPage(ctx->m_nImageHeight - ctx->m_nCurRow);
+            }
             if (GetTickCount() > start + kStepMillis) {
                 const int64_t done = int64_t{ctx->m_nCurRow} * 100 / ctx->m_nImageHeight;
                 ReportProgress(static_cast<int>(done));

@@ -132,25 +132,31 @@ int PackBitsEncode(uint8_t* out, const uint8_t* in, int length) {
                 // Nothing pending, so two equal bytes start a run. Runs that
                 // follow each other directly are the common case of halftone
                 // with much ink; this loop keeps them free of literal handling.
+                // Each set bit of breaks ends a stretch of equal bytes; walking
+                // them keeps the loop-carried work down to clearing one bit.
                 bool lone = false;
-                for (;;) {
-                    const uint64_t rest = ~b.eq >> (i - b.base);  // bit 0 clear: a run
-                    if (i >= limit || (rest & 1)) break;
-                    const uint8_t c = in[i];
-                    if (rest != 0) {
-                        // Ends inside this block: 2 to 64 bytes, one packet.
-                        const std::size_t r = std::countr_zero(rest) + 1;
-                        op[0] = static_cast<uint8_t>(1 - static_cast<int>(r));
-                        op[1] = c;
+                uint64_t breaks = ~b.eq & (kAll << (i - b.base));
+                while (i < limit) {
+                    if (breaks != 0) {
+                        const std::size_t last = b.base + std::countr_zero(breaks);
+                        if (last == i) break;  // a single byte: literal bytes start here
+                        // 2 to 64 bytes: one packet.
+                        op[0] = static_cast<uint8_t>(i - last);
+                        op[1] = in[i];
                         op += 2;
-                        i += r;
-                        if (i - b.base == kBlock) b.MoveTo(i);
+                        i = last + 1;
+                        breaks &= breaks - 1;
+                    } else if (i - b.base == kBlock) {
+                        b.MoveTo(i);
+                        breaks = ~b.eq;
                     } else {
+                        // The run goes on into the next block.
                         const std::size_t end = b.RunEnd(i);
-                        lone = EmitRun(op, c, end - i);
+                        lone = EmitRun(op, in[i], end - i);
                         b.MoveTo(end);
                         i = end;
                         if (lone) break;
+                        breaks = ~b.eq & (kAll << (i - b.base));
                     }
                 }
                 s = i - lone;

@@ -97,7 +97,9 @@ TEST_F(PrintLoop, PageOfHeightZeroSendsNoRow) {
     auto job = test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(16, 0)});
     CDriver d;
     EXPECT_EQ(test::RunJob(d, *job, out), 3);
-    EXPECT_TRUE(test::ReadStreamRows(out.bytes).empty());
+    const auto pages = test::ReadStreamRows(out.bytes);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_TRUE(pages[0].rows.empty());
     EXPECT_EQ(test::CountOf(out.bytes, "\x1b*rC"), 1);
 }
 
@@ -149,7 +151,9 @@ TEST_F(PrintLoop, SixPlanesKeepTheirOrderAndUnmatchedPlanesAreBlank) {
     EXPECT_EQ(e.PlaneChannel(0), 0);  // names match ignoring case
     EXPECT_EQ(e.PlaneChannel(3), 1);
     EXPECT_EQ(e.PlaneChannel(1), -1);
-    const auto& planes = test::ReadStreamRows(out.bytes)[0].rows[0].planes;
+    const auto pages = test::ReadStreamRows(out.bytes);
+    ASSERT_EQ(pages.size(), 1u);
+    const auto& planes = pages[0].rows[0].planes;
     ASSERT_EQ(planes.size(), 6u);
     EXPECT_EQ(planes[0][0], 0x22);  // black first
     EXPECT_EQ(planes[1][0], 0x11);  // cyan

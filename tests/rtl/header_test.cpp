@@ -1,7 +1,6 @@
 // Job header streams, written out by hand from the printer's command set.
 #include <locale.h>
 
-#include <clocale>
 #include <cstring>
 
 #include "host/kv_log.h"
@@ -12,26 +11,29 @@ namespace {
 
 using Strings = std::vector<std::string>;
 
+constexpr char kResetAndUel[] = "\033E\033%-12345X";
+
 class HeaderTest : public RtlTest {
   protected:
     void SetCalibrationText(const char* text) {
         std::strncpy(ctx.m_szCalibrationText, text, sizeof(ctx.m_szCalibrationText) - 1);
     }
-    // Items from RESOLUTION up to (not including) the language entry.
+    // Items from RESOLUTION up to the language entry.
     Strings SettingLines() const {
-        Strings items = Items();
+        const Strings items = Items();
         Strings lines;
         for (std::size_t i = 1; i < items.size() && items[i].rfind("@PJL ENTER", 0) != 0; ++i) {
             lines.push_back(items[i]);
         }
         return lines;
     }
-    // A page of 1000 x 100 pixels at 720 dpi.
-    void Page720() {
+    // A page of 1000 x 100 pixels.
+    void Page(int32_t dpi = 720) {
         ctx.m_nFullWidth = 1000;
-        rtl->SetGeometry(720, 720, 1000, 100, 0);
+        rtl->SetGeometry(dpi, dpi, 1000, 100, 0);
         rtl->SetRowBufSize(4096);
     }
+    std::string FromEnd(std::size_t back) const { return Items()[Items().size() - 1 - back]; }
 };
 
 TEST_F(HeaderTest, GenericPrinterWithDefaultsAndNoColorBar) {
@@ -44,8 +46,7 @@ TEST_F(HeaderTest, GenericPrinterWithDefaultsAndNoColorBar) {
 
     ASSERT_EQ(rtl->SendHeader(), 1);
     const Strings expected = {
-        "\x1b"
-        "E\x1b%-12345X",
+        kResetAndUel,
         "@PJL SET RESOLUTION=360\n",
         "@PJL SET PASSES=4\n",
         "@PJL SET BIDIRECTION=ON\n",
@@ -75,12 +76,11 @@ TEST_F(HeaderTest, Cp52SuperModeWithDefaults) {
     StartJob("CP52");
     SetCalibrationText("Roll~0.5");
     job.m_nPrintMode = 1;
-    Page720();
+    Page();
 
     ASSERT_EQ(rtl->SendHeader(), 1);
     const Strings expected = {
-        "\x1b"
-        "E\x1b%-12345X",
+        kResetAndUel,
         "@PJL SET RESOLUTION=720\n",
         "@PJL SET PASSES=8\n",
         "@PJL SET BIDIRECTION=ON\n",
@@ -100,76 +100,54 @@ TEST_F(HeaderTest, Cp52SuperModeWithDefaults) {
     EXPECT_EQ(rtl->RowBytes(), 182);
 }
 
-TEST_F(HeaderTest, PhotoModeDoublesTheResolutionOnlyAt720) {
-    StartJob("ASBRU_V3C");
-    job.m_nPrintMode = 6;
-    Page720();
-    ASSERT_EQ(rtl->SendHeader(), 1);
-    Strings items = Items();
-    EXPECT_EQ(items[1], "@PJL SET RESOLUTION=1440\n");
-    EXPECT_EQ(items[2], "@PJL SET PASSES=16\n");
-    EXPECT_EQ(items[items.size() - 2], "\x1b*r1453S\x1b*r100T\x1b*t1440R\x1b*r-6U");
-
-    rtl->calls.clear();
-    rtl->SetGeometry(360, 360, 1000, 100, 0);
-    ASSERT_EQ(rtl->SendHeader(), 1);
-    items = Items();
-    EXPECT_EQ(items[1], "@PJL SET RESOLUTION=360\n");
-    EXPECT_EQ(items[2], "@PJL SET PASSES=16\n");
-}
-
-TEST_F(HeaderTest, PassCountsFollowTheModelClass) {
+TEST_F(HeaderTest, ResolutionAndPassesFollowModelClassAndMode) {
     struct Case {
         const char* model;
         int32_t mode;
-        const char* passes;
+        int32_t dpi;
+        int resolution;
+        int passes;
     };
     const Case cases[] = {
-        {"CP52", 0, "@PJL SET PASSES=4\n"},    {"CP52", 2, "@PJL SET PASSES=1\n"},
-        {"CP52", 3, "@PJL SET PASSES=2\n"},    {"CP52", 4, "@PJL SET PASSES=6\n"},
-        {"CP52", 5, "@PJL SET PASSES=4\n"},    {"CP52", 7, "@PJL SET PASSES=6\n"},
-        {"CP52", -1, "@PJL SET PASSES=6\n"},   {"CP52-LM", 0, "@PJL SET PASSES=4\n"},
-        {"CP52-LM", 2, "@PJL SET PASSES=8\n"}, {"CP52-LM", 9, "@PJL SET PASSES=8\n"},
-        {"Other", 6, "@PJL SET PASSES=4\n"},
+        {"ASBRU_V3C", 6, 720, 1440, 16}, {"CP52", 6, 360, 360, 16},   {"CP52", 0, 720, 720, 4},
+        {"CP52", 2, 720, 720, 1},        {"CP52", 3, 720, 720, 2},    {"CP52", 4, 540, 540, 6},
+        {"CP52", 5, 720, 720, 4},        {"CP52", 7, 720, 720, 6},    {"CP52", -1, 720, 720, 6},
+        {"CP52-LM", 0, 360, 360, 4},     {"CP52-LM", 2, 720, 720, 8}, {"CP52-LM", 9, 720, 720, 8},
+        {"Other", 6, 720, 720, 4},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.model) + " mode " + std::to_string(c.mode));
         rtl->calls.clear();
         StartJob(c.model);
         job.m_nPrintMode = c.mode;
-        Page720();
+        Page(c.dpi);
         ASSERT_EQ(rtl->SendHeader(), 1);
-        EXPECT_EQ(Items()[2], c.passes);
+        const std::string r = std::to_string(c.resolution);
+        EXPECT_EQ(Items()[1], "@PJL SET RESOLUTION=" + r + "\n");
+        EXPECT_EQ(Items()[2], "@PJL SET PASSES=" + std::to_string(c.passes) + "\n");
+        EXPECT_NE(FromEnd(1).find("\x1b*t" + r + "R"), std::string::npos);
     }
 }
 
-TEST_F(HeaderTest, DriverOptionsOffSendsOnlyAReset) {
+TEST_F(HeaderTest, JoinModeAndDriverOptionsOff) {
     for (const char* model : {"Plain", "Coldstream SP-1400C"}) {
         SCOPED_TRACE(model);
         rtl->calls.clear();
         PrinterSettings& s = StartJob(model);
         s.driverOptionsOff = 1;
-        Page720();
+        job.m_nJoinMode = 2;
+        Page();
         ASSERT_EQ(rtl->SendHeader(), 1);
         const Strings items = Items();
         ASSERT_GE(items.size(), 5u);
+        EXPECT_EQ(items[0], "\x1b%-12345X");
         EXPECT_EQ(items[3], "@PJL RESET\n");
         EXPECT_EQ(items[4].rfind("@PJL ENTER LANGUAGE=", 0), 0u);
     }
-}
-
-TEST_F(HeaderTest, JoinModeTwoLeavesOutThePrinterReset) {
-    StartJob("CP52");
-    Page720();
-    job.m_nJoinMode = 2;
-    ASSERT_EQ(rtl->SendHeader(), 1);
-    EXPECT_EQ(Items()[0], "\x1b%-12345X");
     rtl->calls.clear();
     job.m_nJoinMode = 1;
     ASSERT_EQ(rtl->SendHeader(), 1);
-    EXPECT_EQ(Items()[0],
-              "\x1b"
-              "E\x1b%-12345X");
+    EXPECT_EQ(Items()[0], kResetAndUel);
 }
 
 TEST_F(HeaderTest, SettingLinesFollowTheRecord) {
@@ -181,7 +159,7 @@ TEST_F(HeaderTest, SettingLinesFollowTheRecord) {
     s.cropMark = 1;
     s.mediaFeedCalibration = 0;
     SetCalibrationText("~0.5");  // not read while calibration is off
-    Page720();
+    Page();
     ASSERT_EQ(rtl->SendHeader(), 1);
     EXPECT_EQ(SettingLines(), (Strings{"@PJL SET RESOLUTION=720\n", "@PJL SET PASSES=4\n",
                                        "@PJL SET BIDIRECTION=OFF\n", "@PJL SET OVERPRINT=3\n",
@@ -200,12 +178,10 @@ TEST_F(HeaderTest, SettingLinesFollowTheRecord) {
 
 TEST_F(HeaderTest, CalibrationIsSentOnlyInsideTheOpenRange) {
     StartJob("CP52");
-    Page720();
+    Page();
     const std::pair<const char*, const char*> cases[] = {
-        {"Media~-1.5", "@PJL SET CALIBRATION=-1.50\n"},
-        {"Media~2", nullptr},
-        {"Media~-2.5", nullptr},
-        {"Media~nan", nullptr},
+        {"Media~-1.5", "@PJL SET CALIBRATION=-1.50\n"}, {"Media~2", "@PJL SET SPACE=10\n"},
+        {"Media~-2.5", "@PJL SET SPACE=10\n"},          {"Media~nan", "@PJL SET SPACE=10\n"},
         {"Media~abc", "@PJL SET CALIBRATION=0.00\n"},
     };
     for (const auto& [text, line] : cases) {
@@ -213,9 +189,12 @@ TEST_F(HeaderTest, CalibrationIsSentOnlyInsideTheOpenRange) {
         rtl->calls.clear();
         SetCalibrationText(text);
         ASSERT_EQ(rtl->SendHeader(), 1);
-        const Strings lines = SettingLines();
-        EXPECT_EQ(lines[4], line != nullptr ? line : "@PJL SET SPACE=10\n");
+        EXPECT_EQ(SettingLines()[4], line);
     }
+    EXPECT_EQ(RTL::GetCalibrationValue("x~1.5y"), 1.5);
+    EXPECT_EQ(RTL::GetCalibrationValue("a~b~1"), 0.0);
+    EXPECT_EQ(RTL::GetCalibrationValue("~"), 0.0);
+    EXPECT_EQ(RTL::GetCalibrationValue(nullptr), 0.0);
 }
 
 TEST_F(HeaderTest, CalibrationUsesADecimalPointUnderACommaLocale) {
@@ -227,7 +206,7 @@ TEST_F(HeaderTest, CalibrationUsesADecimalPointUnderACommaLocale) {
     if (comma == nullptr) GTEST_SKIP() << "no locale with a decimal comma installed";
     const locale_t previous = uselocale(comma);
     StartJob("CP52");
-    Page720();
+    Page();
     SetCalibrationText("Roll 2~1.25");
     const int result = rtl->SendHeader();
     const double parsed = RTL::GetCalibrationValue("x~0.75");
@@ -236,14 +215,6 @@ TEST_F(HeaderTest, CalibrationUsesADecimalPointUnderACommaLocale) {
     ASSERT_EQ(result, 1);
     EXPECT_EQ(SettingLines()[4], "@PJL SET CALIBRATION=1.25\n");
     EXPECT_EQ(parsed, 0.75);
-}
-
-TEST_F(HeaderTest, CalibrationValueIsTheNumberAfterTheFirstTilde) {
-    EXPECT_EQ(RTL::GetCalibrationValue("abc"), 0.0);
-    EXPECT_EQ(RTL::GetCalibrationValue("x~1.5y"), 1.5);
-    EXPECT_EQ(RTL::GetCalibrationValue("~"), 0.0);
-    EXPECT_EQ(RTL::GetCalibrationValue("a~b~1"), 0.0);
-    EXPECT_EQ(RTL::GetCalibrationValue(nullptr), 0.0);
 }
 
 TEST_F(HeaderTest, ColorBarWidensTheRasterByTheRepeatedStrip) {
@@ -255,11 +226,17 @@ TEST_F(HeaderTest, ColorBarWidensTheRasterByTheRepeatedStrip) {
     rtl->SetGeometry(720, 720, 1000, 100, 0);
     rtl->SetRowBufSize(4096);
     ASSERT_EQ(rtl->SendHeader(), 1);
-    const Strings items = Items();
     // Strip: trunc(453.5424 * 2) = 907 device pixels, but 453 job pixels per row.
-    EXPECT_EQ(items[items.size() - 3], "@PJL ENTER LANGUAGE=RDGL3\nPS141,2691;\x1b%0A");
-    EXPECT_EQ(items[items.size() - 2], "\x1b*r1907S\x1b*r100T\x1b*t720R\x1b*r-6U");
+    EXPECT_EQ(FromEnd(2), "@PJL ENTER LANGUAGE=RDGL3\nPS141,2691;\x1b%0A");
+    EXPECT_EQ(FromEnd(1), "\x1b*r1907S\x1b*r100T\x1b*t720R\x1b*r-6U");
     EXPECT_EQ(rtl->RowBytes(), 239);  // ((500 + 453) * 2 + 7) / 8
+
+    // Without the bar only a six-plane job declares six planes.
+    rtl->calls.clear();
+    s.colorBar = 0;
+    ctx.m_nPlanes = 6;
+    ASSERT_EQ(rtl->SendHeader(), 1);
+    EXPECT_EQ(FromEnd(1), "\x1b*r1000S\x1b*r100T\x1b*t720R\x1b*r-6U");
 }
 
 TEST_F(HeaderTest, PlotSizeKeepsSinglePrecisionWithoutColorBar) {
@@ -268,25 +245,14 @@ TEST_F(HeaderTest, PlotSizeKeepsSinglePrecisionWithoutColorBar) {
     ctx.m_nFullWidth = 92911;
     rtl->SetGeometry(360, 720, 92912, 133155, 0);
     ASSERT_EQ(rtl->SendHeader(), 1);
-    const Strings items = Items();
     // Double precision would round these to 187897 and 262215.
-    EXPECT_EQ(items[items.size() - 3], "@PJL ENTER LANGUAGE=RDGL3\nPS187896,262216;\x1b%0A");
-    EXPECT_EQ(items[items.size() - 2], "\x1b*r92912S\x1b*r133155T\x1b*t360R\x1b*r-4U");
-}
-
-TEST_F(HeaderTest, SixPlaneJobDeclaresSixPlanesWithoutColorBar) {
-    PrinterSettings& s = StartJob("Plain");
-    s.colorBar = 0;
-    ctx.m_nPlanes = 6;
-    Page720();
-    ASSERT_EQ(rtl->SendHeader(), 1);
-    EXPECT_EQ(Items().back(), "\x1b*b2M\x1b*r1A");
-    EXPECT_EQ(Items()[Items().size() - 2], "\x1b*r1000S\x1b*r100T\x1b*t720R\x1b*r-6U");
+    EXPECT_EQ(FromEnd(2), "@PJL ENTER LANGUAGE=RDGL3\nPS187896,262216;\x1b%0A");
+    EXPECT_EQ(FromEnd(1), "\x1b*r92912S\x1b*r133155T\x1b*t360R\x1b*r-4U");
 }
 
 TEST_F(HeaderTest, FailedWriteStopsTheHeader) {
     StartJob("CP52");
-    Page720();
+    Page();
     rtl->failCall = 2;  // PASSES
     EXPECT_EQ(rtl->SendHeader(), 0);
     EXPECT_EQ(rtl->calls.size(), 3u);

@@ -7,8 +7,7 @@ namespace tarnwick::rtl_test {
 namespace {
 
 constexpr char kNamedEnd[] =
-    "\x1b*rC\x1b%0BPG;\x1b%-12345X@PJL\n@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\x1b"
-    "E";
+    "\x1b*rC\x1b%0BPG;\x1b%-12345X@PJL\n@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\033E";
 
 class PageEndTest : public RtlTest {
   protected:
@@ -36,14 +35,12 @@ TEST_F(PageEndTest, NamedPrinterVariants) {
     // No advance: park the pen, no sheet cut even though it was asked for.
     EXPECT_EQ(Reset(),
               "\x1b*rC\x1b%0B!ST1;PU;PA0,0;!PG0\x1b%-12345X@PJL\n"
-              "@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\x1b"
-              "E");
+              "@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\033E");
 
     s.advanceAfterPrint = 1;
     EXPECT_EQ(Reset(),
               "\x1b*rC\x1b%0BPG;\x1b%-12345X@PJL\n@PJL DO SHEETCUT\n"
-              "@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\x1b"
-              "E");
+              "@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\033E");
 
     // Driver options off: always the plain advance, never a cut.
     s.advanceAfterPrint = 0;
@@ -64,8 +61,7 @@ TEST_F(PageEndTest, NamedPrinterAbortIgnoresJoinModeAndSettings) {
     ctx.m_bAbort = 1;
     EXPECT_EQ(Reset(),
               "\x1b*rC\x1b%0B!PG;\x1b%-12345X@PJL\n"
-              "@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\x1b"
-              "E");
+              "@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\033E");
 }
 
 TEST_F(PageEndTest, GenericPrinterWritesThreeItems) {
@@ -77,9 +73,7 @@ TEST_F(PageEndTest, GenericPrinterWritesThreeItems) {
     ASSERT_EQ(rtl->calls.size(), 3u);
     EXPECT_EQ(rtl->calls[0].bytes, "\x1b*rC\x1b%-12345X");
     EXPECT_EQ(rtl->calls[1].bytes, "@PJL DO SHEETCUT\n");
-    EXPECT_EQ(rtl->calls[2].bytes,
-              "@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
-              "E");
+    EXPECT_EQ(rtl->calls[2].bytes, "@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\033E");
     EXPECT_EQ(rtl->calls[0].flush, 0);
     EXPECT_EQ(rtl->calls[1].flush, 0);
     EXPECT_EQ(rtl->calls[2].flush, 1);
@@ -90,9 +84,7 @@ TEST_F(PageEndTest, GenericPrinterWritesThreeItems) {
     for (const auto& [cut, off] : {std::pair{1, 1}, std::pair{0, 0}}) {
         s.cutSheet = static_cast<uint8_t>(cut);
         s.driverOptionsOff = static_cast<uint8_t>(off);
-        EXPECT_EQ(Reset(),
-                  "\x1b*rC\x1b%-12345X@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
-                  "E");
+        EXPECT_EQ(Reset(), "\x1b*rC\x1b%-12345X@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\033E");
         EXPECT_EQ(rtl->calls.size(), 2u);
     }
 }
