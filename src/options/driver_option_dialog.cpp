@@ -80,10 +80,14 @@ void CDriverOptionDialog::RefreshControls() {
     const bool enabled = s.driverOptionsOff == 0;
     m_chkEnable.SetCheck(enabled ? BST_CHECKED : BST_UNCHECKED);
     CWnd* const optionControls[] = {
-        GetDlgItem(IDC_UNIDIRECTIONAL), GetDlgItem(IDC_BIDIRECTIONAL),
-        &m_cbOverprint,                 &m_cbSpacing,
-        &m_cbColorBar,                  &m_cbDryTime,
-        &m_chkCalibration,              &m_chkCropMark,
+        GetDlgItem(IDC_UNIDIRECTIONAL),
+        GetDlgItem(IDC_BIDIRECTIONAL),
+        &m_cbOverprint,
+        &m_cbSpacing,
+        &m_cbColorBar,
+        &m_cbDryTime,
+        &m_chkCalibration,
+        &m_chkCropMark,
         &m_chkAdvance,
     };
     for (CWnd* control : optionControls) {

@@ -13,7 +13,7 @@
 namespace tarnwick {
 
 class CDriverOptionDialog : public CPropertyPage {
-public:
+  public:
     // Neither pointer is owned; the record must outlive the page. The parent
     // is not used by the page: the host's sheet places it.
     CDriverOptionDialog(CWnd* parent, PrinterSettings* settings, const char* modelName);
@@ -36,7 +36,7 @@ public:
     PrinterSettings* Settings() const { return m_pSettings; }
     const char* ModelName() const { return m_pszModel; }
 
-protected:
+  protected:
     void DoDataExchange(CDataExchange* dx) override;
 
     CComboBox m_cbColorBar;
@@ -51,7 +51,7 @@ protected:
     PrinterSettings* m_pSettings;
     const char* m_pszModel;
 
-private:
+  private:
     // Loads the string resource into the list; a missing one is reported by
     // name and leaves the list empty.
     void LoadList(int stringId, const char* stringName, CComboBox& combo);

@@ -7,7 +7,7 @@
 namespace tarnwick {
 
 class CDriverOptionDialogQZ : public CDriverOptionDialog {
-public:
+  public:
     CDriverOptionDialogQZ(CWnd* parent, PrinterSettings* settings, const char* modelName);
 
     // The page's start, then OK and Cancel are shown again.

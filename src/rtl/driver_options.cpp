@@ -13,7 +13,7 @@ namespace tarnwick {
 namespace {
 
 struct DriverOption {
-    const char* entry;                // label:value names;
+    const char* entry;                // "label:value,value,...;"
     uint8_t PrinterSettings::*field;  // where the chosen index goes
     bool namedOnly;                   // offered by named-option models only
 };

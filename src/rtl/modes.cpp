@@ -15,8 +15,8 @@ namespace {
 // Mode names are copied into the list entries with at most this many
 // characters.
 constexpr std::size_t kModeNameLimit = 64;
-// The CP52-LM lists its second mode for everything but NORMAL.
-constexpr int32_t kCp52LmFineMode = 1;
+// The CP52-LM prints every mode but NORMAL as SUPER.
+constexpr int32_t kCp52LmSuperMode = 1;
 
 void CopyModeName(char (&dst)[256], const char* name) {
     std::memset(dst, 0, sizeof(dst));
@@ -52,7 +52,7 @@ int RTL::GetResolutions(const char* model, PrintModeEntry* /*current*/, int32_t*
     }
     int32_t mode = *printMode;
     // The CP52-LM only knows NORMAL and SUPER; every other choice prints as SUPER.
-    if (IsExactlyCp52Lm(model) && mode != 0) mode = kCp52LmFineMode;
+    if (IsExactlyCp52Lm(model) && mode != 0) mode = kCp52LmSuperMode;
     const int32_t dpi = ModeResolution(mode);
     char name[16];
     std::snprintf(name, sizeof(name), "%d", dpi);

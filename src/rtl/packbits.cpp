@@ -95,24 +95,24 @@ struct Blocks {
     uint64_t eq = EqualMask(in, 0, n);
     uint64_t next = EqualMask(in, kBlock, n);
 
+    [[gnu::always_inline]] void Next() {
+        base += kBlock;
+        eq = next;
+        next = EqualMask(in, base + kBlock, n);
+    }
+
     // Makes pos fall into the current block.
     [[gnu::always_inline]] void MoveTo(std::size_t pos) {
         const std::size_t to = pos & ~(kBlock - 1);
         if (to == base) return;
-        eq = to == base + kBlock ? next : EqualMask(in, to, n);
-        next = EqualMask(in, to + kBlock, n);
+        if (to == base + kBlock) return Next();
         base = to;
+        eq = EqualMask(in, base, n);
+        next = EqualMask(in, base + kBlock, n);
     }
 
     // Bit k: three equal bytes start at base + k.
     uint64_t Triples() const { return eq & ((eq >> 1) | (next << 63)); }
-
-    // One past the end of the run of in[p], for p in the current block.
-    std::size_t RunEnd(std::size_t p) const {
-        if (const uint64_t breaks = ~eq >> (p - base)) return p + std::countr_zero(breaks) + 1;
-        if (const uint64_t breaks = ~next) return base + kBlock + std::countr_zero(breaks) + 1;
-        return packbits_scan::RunEnd(in, base + 2 * kBlock, n, in[p]);
-    }
 };
 
 }  // namespace
@@ -137,27 +137,42 @@ int PackBitsEncode(uint8_t* out, const uint8_t* in, int length) {
                 bool lone = false;
                 uint64_t breaks = ~b.eq & (kAll << (i - b.base));
                 while (i < limit) {
-                    if (breaks != 0) {
-                        const std::size_t last = b.base + std::countr_zero(breaks);
-                        if (last == i) break;  // a single byte: literal bytes start here
-                        // 2 to 64 bytes: one packet.
-                        op[0] = static_cast<uint8_t>(i - last);
+                    if (breaks == 0) {
+                        // The stretch at i goes on into the next block.
+                        b.Next();
+                        breaks = ~b.eq;
+                        if (breaks == 0) {
+                            // ... and beyond it: a long run, maybe several packets.
+                            const std::size_t end = packbits_scan::RunEnd(in, b.base + kBlock, n, in[i]);
+                            lone = EmitRun(op, in[i], end - i);
+                            b.MoveTo(end);
+                            i = end;
+                            if (lone) break;
+                            breaks = ~b.eq & (kAll << (i - b.base));
+                            continue;
+                        }
+                    }
+                    // The stretch at i ends at last; it spans at most two blocks,
+                    // so a run fits one packet.
+                    const std::size_t last = b.base + std::countr_zero(breaks);
+                    if (last == i) {
+                        // A single byte. Followed by three or more equal bytes it is
+                        // a literal packet of its own (the usual case between two
+                        // halftone runs); anything else is left to the literal search.
+                        const uint64_t after = breaks & (breaks - 1);
+                        if (after == 0 || std::countr_zero(after) + b.base - last < 3) break;
+                        op[0] = 0;
                         op[1] = in[i];
                         op += 2;
-                        i = last + 1;
-                        breaks &= breaks - 1;
-                    } else if (i - b.base == kBlock) {
-                        b.MoveTo(i);
-                        breaks = ~b.eq;
-                    } else {
-                        // The run goes on into the next block.
-                        const std::size_t end = b.RunEnd(i);
-                        lone = EmitRun(op, in[i], end - i);
-                        b.MoveTo(end);
-                        i = end;
-                        if (lone) break;
-                        breaks = ~b.eq & (kAll << (i - b.base));
+                        ++i;
+                        breaks = after;
+                        continue;
                     }
+                    op[0] = static_cast<uint8_t>(i - last);
+                    op[1] = in[i];
+                    op += 2;
+                    i = last + 1;
+                    breaks &= breaks - 1;
                 }
                 s = i - lone;
                 if (i >= limit) break;
@@ -166,17 +181,14 @@ int PackBitsEncode(uint8_t* out, const uint8_t* in, int length) {
             // bytes start a run, so a repeat packet never splits a literal one.
             uint64_t starts = b.Triples() & (kAll << (i - b.base));
             while (starts == 0 && b.base + kBlock < limit) {
-                b.MoveTo(b.base + kBlock);
+                b.Next();
                 starts = b.Triples();
             }
             if (starts == 0) break;
+            // The run itself is left to the loop above, which now sees nothing pending.
             const std::size_t p = b.base + std::countr_zero(starts);
             op = EmitLiterals(op, in + s, p - s, bounds);
-            const std::size_t end = b.RunEnd(p);
-            const bool lone = EmitRun(op, in[p], end - p);
-            b.MoveTo(end);
-            s = end - lone;
-            i = end;
+            s = i = p;
         }
     }
     op = EmitLiterals(op, in + s, n - s, bounds);

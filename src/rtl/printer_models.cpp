@@ -36,9 +36,9 @@ constexpr PrintModeInfo kPrintModes[] = {
 
 constexpr int32_t kOtherModeResolution = 720;
 
+constexpr int kCp52LmPasses[] = {4, 8, 8, 8, 8, 8, 8};
 // Passes for a mode index outside the table.
 constexpr int kNamedOtherModePasses = 6;
-constexpr int kCp52LmPasses[] = {4, 8, 8, 8, 8, 8, 8};
 constexpr int kCp52LmOtherModePasses = 8;
 constexpr int kGenericPasses = 4;
 

@@ -4,7 +4,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 #include "host/kv_log.h"
 #include "rtl/packbits.h"

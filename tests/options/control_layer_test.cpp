@@ -24,7 +24,7 @@ using options_test::Control;
 
 // A bare dialog on the options resource that counts the commands it gets.
 class PlainDialog : public CDialog {
-public:
+  public:
     explicit PlainDialog(int templateId = IDD_DRIVER_OPTIONS) : CDialog(templateId) {}
     bool Make() { return CreateFromTemplate(); }
     bool OnCommand(int id, int notification) override {
@@ -39,7 +39,7 @@ public:
     int bindId = IDC_OVERPRINT;
     CComboBox list;
 
-protected:
+  protected:
     void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, bindId, list); }
 };
 

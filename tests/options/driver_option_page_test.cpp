@@ -23,13 +23,12 @@ namespace {
 using namespace options_test;
 
 constexpr int kClassDependent[] = {IDC_DRY_TIME, IDC_DRY_TIME_LABEL, IDC_CROP_MARK, IDC_ADVANCE};
-constexpr int kOptionControls[] = {IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT,
-                                   IDC_PAGE_SPACING,   IDC_COLOR_BAR,     IDC_DRY_TIME,
-                                   IDC_CALIBRATION,    IDC_CUT_SHEET,     IDC_CROP_MARK,
-                                   IDC_ADVANCE};
+constexpr int kOptionControls[] = {
+    IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT, IDC_PAGE_SPACING, IDC_COLOR_BAR,
+    IDC_DRY_TIME,       IDC_CALIBRATION,   IDC_CUT_SHEET, IDC_CROP_MARK,    IDC_ADVANCE};
 
 class PageTest : public ::testing::Test {
-protected:
+  protected:
     CDriverOptionDialog& Open(const char* model) {
         m_page = std::make_unique<CDriverOptionDialog>(nullptr, &m_area.settings, model);
         EXPECT_TRUE(m_page->Create());
@@ -87,9 +86,8 @@ TEST_F(PageTest, ShowsTheRecord) {
 
 TEST_F(PageTest, ListsHoldTheirItems) {
     CDriverOptionDialog& page = Open("CP52");
-    const std::vector<std::string> spacing = {"None",  "10 mm", "20 mm", "30 mm",
-                                              "40 mm", "50 mm", "60 mm", "70 mm",
-                                              "80 mm", "90 mm", "100 mm"};
+    const std::vector<std::string> spacing = {"None",  "10 mm", "20 mm", "30 mm", "40 mm", "50 mm",
+                                              "60 mm", "70 mm", "80 mm", "90 mm", "100 mm"};
     const std::vector<std::string> dryTime = {"None",  "1 min",  "3 min", "5 min",
                                               "7 min", "10 min", "15 min"};
     EXPECT_EQ(Control(page, IDC_PAGE_SPACING).items, spacing);
@@ -318,11 +316,11 @@ TEST(DriverOptionPage, ActivationRereadsTheRecord) {
 // Records whether the module's state was current each time the page's data
 // exchange ran.
 class ObservedPage : public CDriverOptionDialog {
-public:
+  public:
     using CDriverOptionDialog::CDriverOptionDialog;
     std::vector<bool> seen;
 
-protected:
+  protected:
     void DoDataExchange(CDataExchange* dx) override {
         seen.push_back(ModuleStateScope::ModuleStateCurrent());
         CDriverOptionDialog::DoDataExchange(dx);

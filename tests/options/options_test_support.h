@@ -69,8 +69,12 @@ inline const WindowState& Control(const CDialog& dialog, int id) {
     return state ? *state : kMissing;
 }
 
-inline bool Visible(const CDialog& dialog, int id) { return Control(dialog, id).visible; }
-inline bool Enabled(const CDialog& dialog, int id) { return Control(dialog, id).enabled; }
+inline bool Visible(const CDialog& dialog, int id) {
+    return Control(dialog, id).visible;
+}
+inline bool Enabled(const CDialog& dialog, int id) {
+    return Control(dialog, id).enabled;
+}
 inline bool Checked(const CDialog& dialog, int id) {
     return Control(dialog, id).check == BST_CHECKED;
 }

@@ -1,9 +1,9 @@
 // The options tool's settings argument.
+#include "options/settings_hex.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
-
-#include "options/settings_hex.h"
 
 namespace tarnwick {
 namespace {

@@ -20,7 +20,7 @@ namespace {
 using namespace options_test;
 
 class ShowOptionsDialogTest : public ::testing::Test {
-protected:
+  protected:
     ShowOptionsDialogTest() {
         std::memset(&m_setup, 0, sizeof m_setup);
         std::strcpy(m_setup.modelName, "Coldstream SP-1400C");

@@ -13,7 +13,7 @@ using Strings = std::vector<std::string>;
 
 constexpr char kResetAndUel[] = "\033E\033%-12345X";
 
-class HeaderTest : public RtlTest {
+class RtlHeaderTest : public RtlTest {
   protected:
     void SetCalibrationText(const char* text) {
         std::strncpy(ctx.m_szCalibrationText, text, sizeof(ctx.m_szCalibrationText) - 1);
@@ -36,7 +36,7 @@ class HeaderTest : public RtlTest {
     std::string FromEnd(std::size_t back) const { return Items()[Items().size() - 1 - back]; }
 };
 
-TEST_F(HeaderTest, GenericPrinterWithDefaultsAndNoColorBar) {
+TEST_F(RtlHeaderTest, GenericPrinterWithDefaultsAndNoColorBar) {
     PrinterSettings& s = StartJob("Plain RTL 24");
     s.colorBar = 0;
     SetCalibrationText("Glossy paper");
@@ -72,7 +72,7 @@ TEST_F(HeaderTest, GenericPrinterWithDefaultsAndNoColorBar) {
     EXPECT_EQ(channel.tags[0], 0x5eed);
 }
 
-TEST_F(HeaderTest, Cp52SuperModeWithDefaults) {
+TEST_F(RtlHeaderTest, Cp52SuperModeWithDefaults) {
     StartJob("CP52");
     SetCalibrationText("Roll~0.5");
     job.m_nPrintMode = 1;
@@ -100,7 +100,7 @@ TEST_F(HeaderTest, Cp52SuperModeWithDefaults) {
     EXPECT_EQ(rtl->RowBytes(), 182);
 }
 
-TEST_F(HeaderTest, ResolutionAndPassesFollowModelClassAndMode) {
+TEST_F(RtlHeaderTest, ResolutionAndPassesFollowModelClassAndMode) {
     struct Case {
         const char* model;
         int32_t mode;
@@ -129,7 +129,7 @@ TEST_F(HeaderTest, ResolutionAndPassesFollowModelClassAndMode) {
     }
 }
 
-TEST_F(HeaderTest, JoinModeAndDriverOptionsOff) {
+TEST_F(RtlHeaderTest, JoinModeAndDriverOptionsOff) {
     for (const char* model : {"Plain", "Coldstream SP-1400C"}) {
         SCOPED_TRACE(model);
         rtl->calls.clear();
@@ -150,7 +150,7 @@ TEST_F(HeaderTest, JoinModeAndDriverOptionsOff) {
     EXPECT_EQ(Items()[0], kResetAndUel);
 }
 
-TEST_F(HeaderTest, SettingLinesFollowTheRecord) {
+TEST_F(RtlHeaderTest, SettingLinesFollowTheRecord) {
     PrinterSettings& s = StartJob("CP52");
     s.printDirection = 0;
     s.overprint = 2;
@@ -176,7 +176,7 @@ TEST_F(HeaderTest, SettingLinesFollowTheRecord) {
     EXPECT_EQ(lines[5], "@PJL SET DRYINGTIME=0\n");
 }
 
-TEST_F(HeaderTest, CalibrationIsSentOnlyInsideTheOpenRange) {
+TEST_F(RtlHeaderTest, CalibrationIsSentOnlyInsideTheOpenRange) {
     StartJob("CP52");
     Page();
     const std::pair<const char*, const char*> cases[] = {
@@ -197,7 +197,7 @@ TEST_F(HeaderTest, CalibrationIsSentOnlyInsideTheOpenRange) {
     EXPECT_EQ(RTL::GetCalibrationValue(nullptr), 0.0);
 }
 
-TEST_F(HeaderTest, CalibrationUsesADecimalPointUnderACommaLocale) {
+TEST_F(RtlHeaderTest, CalibrationUsesADecimalPointUnderACommaLocale) {
     locale_t comma = nullptr;
     for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
         comma = newlocale(LC_ALL_MASK, name, nullptr);
@@ -217,7 +217,7 @@ TEST_F(HeaderTest, CalibrationUsesADecimalPointUnderACommaLocale) {
     EXPECT_EQ(parsed, 0.75);
 }
 
-TEST_F(HeaderTest, ColorBarWidensTheRasterByTheRepeatedStrip) {
+TEST_F(RtlHeaderTest, ColorBarWidensTheRasterByTheRepeatedStrip) {
     PrinterSettings& s = StartJob("CP52");
     s.colorBar = 2;
     ctx.m_nPlanes = 1;
@@ -239,7 +239,7 @@ TEST_F(HeaderTest, ColorBarWidensTheRasterByTheRepeatedStrip) {
     EXPECT_EQ(FromEnd(1), "\x1b*r1000S\x1b*r100T\x1b*t720R\x1b*r-6U");
 }
 
-TEST_F(HeaderTest, PlotSizeKeepsSinglePrecisionWithoutColorBar) {
+TEST_F(RtlHeaderTest, PlotSizeKeepsSinglePrecisionWithoutColorBar) {
     PrinterSettings& s = StartJob("CP52");
     s.colorBar = 0;
     ctx.m_nFullWidth = 92911;
@@ -250,7 +250,7 @@ TEST_F(HeaderTest, PlotSizeKeepsSinglePrecisionWithoutColorBar) {
     EXPECT_EQ(FromEnd(1), "\x1b*r92912S\x1b*r133155T\x1b*t360R\x1b*r-4U");
 }
 
-TEST_F(HeaderTest, FailedWriteStopsTheHeader) {
+TEST_F(RtlHeaderTest, FailedWriteStopsTheHeader) {
     StartJob("CP52");
     Page();
     rtl->failCall = 2;  // PASSES
@@ -268,7 +268,7 @@ TEST_F(HeaderTest, FailedWriteStopsTheHeader) {
     }
 }
 
-TEST_F(HeaderTest, RefusesPagesItCannotSendBeforeWritingAnything) {
+TEST_F(RtlHeaderTest, RefusesPagesItCannotSendBeforeWritingAnything) {
     ScopedLogCapture log;
     PrinterSettings& s = StartJob("Plain");
     s.colorBar = 0;
@@ -295,7 +295,7 @@ TEST_F(HeaderTest, RefusesPagesItCannotSendBeforeWritingAnything) {
     EXPECT_EQ(log.entries()[0].level, 'E');
 }
 
-TEST_F(HeaderTest, BlankRowsAdvanceTheRowCounter) {
+TEST_F(RtlHeaderTest, BlankRowsAdvanceTheRowCounter) {
     StartJob("Plain");
     EXPECT_EQ(rtl->SendBlankRows(0), 1);
     EXPECT_TRUE(rtl->calls.empty());

@@ -1,12 +1,13 @@
 // Print modes, resolutions, colour lists and plane tables.
 #include <array>
 
+#include "host/kv_log.h"
 #include "rtl_test_support.h"
 
 namespace tarnwick::rtl_test {
 namespace {
 
-using ModesTest = RtlTest;
+using RtlModesTest = RtlTest;
 
 std::vector<std::string> ModeNames(RTL& rtl, const char* model) {
     PrintModeList list;
@@ -22,7 +23,7 @@ std::vector<std::string> ModeNames(RTL& rtl, const char* model) {
     return names;
 }
 
-TEST_F(ModesTest, PrintModeLists) {
+TEST_F(RtlModesTest, PrintModeLists) {
     const std::vector<std::string> all = {"NORMAL", "SUPER", "DRAFT", "FAST",
                                           "FINE2",  "FINE",  "PHOTO"};
     EXPECT_EQ(ModeNames(*rtl, "CP52"), all);
@@ -30,7 +31,7 @@ TEST_F(ModesTest, PrintModeLists) {
     EXPECT_EQ(ModeNames(*rtl, "CP52-LM"), (std::vector<std::string>{"NORMAL", "SUPER"}));
 }
 
-TEST_F(ModesTest, OneResolutionPerMode) {
+TEST_F(RtlModesTest, OneResolutionPerMode) {
     struct Case {
         const char* model;
         int32_t mode;
@@ -59,7 +60,7 @@ TEST_F(ModesTest, OneResolutionPerMode) {
     }
 }
 
-TEST_F(ModesTest, ColorListsCarryTheModeInks) {
+TEST_F(RtlModesTest, ColorListsCarryTheModeInks) {
     std::vector<ColorEntry> entries(16);
     ColorList list{0, entries.data(), 16};
     ASSERT_EQ(rtl->GetColorList(3, &list), 1);
@@ -86,11 +87,13 @@ TEST_F(ModesTest, ColorListsCarryTheModeInks) {
     EXPECT_EQ(rtl->GetColorList(4, &list), 0);
     EXPECT_EQ(rtl->GetColorList(-1, &list), 0);
     EXPECT_EQ(list.count, 42);
+    ScopedLogCapture log;
     ColorList tooSmall{0, entries.data(), 3};
     EXPECT_EQ(rtl->GetColorList(0, &tooSmall), 0);
+    EXPECT_EQ(log.entries().size(), 1u);
 }
 
-TEST_F(ModesTest, PlanesLayoutsAndDefaults) {
+TEST_F(RtlModesTest, PlanesLayoutsAndDefaults) {
     const std::array<std::array<int, 3>, 6> cases = {
         {{0, 4, 0}, {1, 1, 3}, {2, 6, 1}, {3, 6, 2}, {4, 4, 0}, {-1, 4, 0}}};
     for (const auto& [mode, planes, layout] : cases) {
@@ -111,7 +114,7 @@ TEST_F(ModesTest, PlanesLayoutsAndDefaults) {
     EXPECT_EQ(rtl->GetTypeNumber(), 85);
 }
 
-TEST_F(ModesTest, PlaneOrderTables) {
+TEST_F(RtlModesTest, PlaneOrderTables) {
     const auto order = [&](int16_t planes, int16_t layout) {
         for (int i = 0; i < kMaxPlanes; ++i) rtl->SetPlaneOrderAt(i, 9);
         ctx.m_nPlanes = planes;

@@ -9,7 +9,7 @@ namespace {
 constexpr char kNamedEnd[] =
     "\x1b*rC\x1b%0BPG;\x1b%-12345X@PJL\n@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\033E";
 
-class PageEndTest : public RtlTest {
+class RtlPageEndTest : public RtlTest {
   protected:
     std::string Reset() {
         rtl->calls.clear();
@@ -19,7 +19,7 @@ class PageEndTest : public RtlTest {
     }
 };
 
-TEST_F(PageEndTest, NamedPrinterDefaultIsOneFlushedWrite) {
+TEST_F(RtlPageEndTest, NamedPrinterDefaultIsOneFlushedWrite) {
     StartJob("CP52");
     EXPECT_EQ(Reset(), kNamedEnd);
     ASSERT_EQ(rtl->calls.size(), 1u);
@@ -28,7 +28,7 @@ TEST_F(PageEndTest, NamedPrinterDefaultIsOneFlushedWrite) {
     EXPECT_EQ(channel.writes[0], kNamedEnd);
 }
 
-TEST_F(PageEndTest, NamedPrinterVariants) {
+TEST_F(RtlPageEndTest, NamedPrinterVariants) {
     PrinterSettings& s = StartJob("ASBRU_V3C");
     s.advanceAfterPrint = 0;
     s.cutSheet = 1;
@@ -53,7 +53,7 @@ TEST_F(PageEndTest, NamedPrinterVariants) {
     EXPECT_EQ(rtl->calls[0].flush, 1);
 }
 
-TEST_F(PageEndTest, NamedPrinterAbortIgnoresJoinModeAndSettings) {
+TEST_F(RtlPageEndTest, NamedPrinterAbortIgnoresJoinModeAndSettings) {
     PrinterSettings& s = StartJob("CP52-LM");
     job.m_nJoinMode = 1;
     s.advanceAfterPrint = 0;
@@ -64,7 +64,7 @@ TEST_F(PageEndTest, NamedPrinterAbortIgnoresJoinModeAndSettings) {
               "@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\033E");
 }
 
-TEST_F(PageEndTest, GenericPrinterWritesThreeItems) {
+TEST_F(RtlPageEndTest, GenericPrinterWritesThreeItems) {
     PrinterSettings& s = StartJob("Plain RTL");
     s.cutSheet = 1;
     s.advanceAfterPrint = 0;  // a generic printer cuts anyway
@@ -89,7 +89,7 @@ TEST_F(PageEndTest, GenericPrinterWritesThreeItems) {
     }
 }
 
-TEST_F(PageEndTest, WriteResultsDecideTheOutcome) {
+TEST_F(RtlPageEndTest, WriteResultsDecideTheOutcome) {
     PrinterSettings& s = StartJob("Plain");
     s.cutSheet = 1;
     struct Case {
@@ -116,7 +116,7 @@ TEST_F(PageEndTest, WriteResultsDecideTheOutcome) {
     EXPECT_EQ(rtl->ResetPrinter(nullptr, nullptr, nullptr), 0);
 }
 
-TEST_F(PageEndTest, NoSettingsRecordMeansNoPageEnd) {
+TEST_F(RtlPageEndTest, NoSettingsRecordMeansNoPageEnd) {
     ScopedLogCapture log;
     EXPECT_EQ(rtl->ResetPrinter(nullptr, nullptr, nullptr), 0);
     EXPECT_TRUE(rtl->calls.empty());

@@ -35,7 +35,7 @@ Bytes StripRow(Bytes image, int first, int last) {
     return image;
 }
 
-class RowsTest : public RtlTest {
+class RtlRowsTest : public RtlTest {
   protected:
     // A 16-pixel page at 360 dpi; the header sets the row length with strip.
     void StartPage(const char* model, int16_t planes, uint8_t colorBar) {
@@ -81,14 +81,14 @@ class RowsTest : public RtlTest {
     std::array<int32_t, kMaxPlanes> lengths{};
 };
 
-TEST_F(RowsTest, OnePlaneWithoutColorBarIsOneTransfer) {
+TEST_F(RtlRowsTest, OnePlaneWithoutColorBarIsOneTransfer) {
     StartPage("Plain", 1, 0);
     SetRow(0, {0x12, 0x34});
     ASSERT_EQ(Send(), 1);
     EXPECT_EQ(Stream(), "\x1b*b3W\x01\x12\x34");
 }
 
-TEST_F(RowsTest, FourPlanesGoOutInOrderWithPackBits) {
+TEST_F(RtlRowsTest, FourPlanesGoOutInOrderWithPackBits) {
     StartPage("Plain", 4, 0);
     SetRow(0, {0x00, 0x00, 0x00, 0x00});
     SetRow(1, {0x01, 0x02, 0x03});
@@ -102,7 +102,7 @@ TEST_F(RowsTest, FourPlanesGoOutInOrderWithPackBits) {
               "\x1b*b2W\x00\x7f"s);
 }
 
-TEST_F(RowsTest, SixPlanesFollowThePlaneOrder) {
+TEST_F(RtlRowsTest, SixPlanesFollowThePlaneOrder) {
     StartPage("CP52", 6, 0);
     ctx.m_nPlaneLayout = 2;  // orange before green
     rtl->InitPlaneOrder();
@@ -116,7 +116,7 @@ TEST_F(RowsTest, SixPlanesFollowThePlaneOrder) {
 // With w = trunc(360 * 0.07874) = 28 pixels, patch k starts at byte
 // (7 + 28k) / 8 = 0, 4, 7, 11, 14, 18, 21, 25, 28 of the strip, which starts
 // at byte 2 (the image row length).
-TEST_F(RowsTest, PureColorBarOnFourPlanesAddsTwoPatchPlanes) {
+TEST_F(RtlRowsTest, PureColorBarOnFourPlanesAddsTwoPatchPlanes) {
     StartPage("CP52", 4, 1);
     for (int i = 0; i < 4; ++i) SetRow(i, {static_cast<uint8_t>(i), 0x0F});
     ASSERT_EQ(Send(), 1);
@@ -130,7 +130,7 @@ TEST_F(RowsTest, PureColorBarOnFourPlanesAddsTwoPatchPlanes) {
     EXPECT_EQ(planes, expected);
 }
 
-TEST_F(RowsTest, MixedColorBarOnOnePlaneSharesPatchPairs) {
+TEST_F(RtlRowsTest, MixedColorBarOnOnePlaneSharesPatchPairs) {
     StartPage("CP52", 1, 2);
     SetRow(0, {0xC3, 0x3C});
     ASSERT_EQ(Send(), 1);
@@ -142,7 +142,7 @@ TEST_F(RowsTest, MixedColorBarOnOnePlaneSharesPatchPairs) {
     EXPECT_EQ(Planes(), expected);
 }
 
-TEST_F(RowsTest, MixedColorBarOnSixPlanesMarksByPosition) {
+TEST_F(RtlRowsTest, MixedColorBarOnSixPlanesMarksByPosition) {
     StartPage("CP52", 6, 2);
     for (int i = 0; i < 6; ++i) SetRow(i, {static_cast<uint8_t>(i), 0x80});
     ASSERT_EQ(Send(), 1);
@@ -155,14 +155,14 @@ TEST_F(RowsTest, MixedColorBarOnSixPlanesMarksByPosition) {
     EXPECT_EQ(Planes(), expected);
 }
 
-TEST_F(RowsTest, EmptyRowSendsACountOfZero) {
+TEST_F(RtlRowsTest, EmptyRowSendsACountOfZero) {
     StartPage("Plain", 1, 0);
     lengths[0] = 0;
     ASSERT_EQ(Send(), 1);
     EXPECT_EQ(Stream(), "\x1b*b0W");
 }
 
-TEST_F(RowsTest, ShortWritesFailThePlaneButNotTheRow) {
+TEST_F(RtlRowsTest, ShortWritesFailThePlaneButNotTheRow) {
     StartPage("Plain", 4, 0);
     for (int i = 0; i < 4; ++i) SetRow(i, {0x01, 0x02});
     rtl->failCall = 0;  // the first command
@@ -179,7 +179,7 @@ TEST_F(RowsTest, ShortWritesFailThePlaneButNotTheRow) {
     EXPECT_EQ(rtl->SendPlaneRow(0, 2, buffers[0].data(), 1), 1);
 }
 
-TEST_F(RowsTest, RowsThatCouldOverrunABufferAreRefusedWhole) {
+TEST_F(RtlRowsTest, RowsThatCouldOverrunABufferAreRefusedWhole) {
     ScopedLogCapture log;
     StartPage("Plain", 4, 0);
     rtl->SetRowBufSize(30000);

@@ -18,9 +18,9 @@ constexpr char kNamedOptions[] =
     "Dry Time:0,None,1 min,3 min,5 min,7 min,10 min,15 min;"
     "Advance After Print:1,No,Yes;";
 
-using SettingsTest = RtlTest;
+using RtlSettingsTest = RtlTest;
 
-TEST_F(SettingsTest, ModelClassAndOptionListByName) {
+TEST_F(RtlSettingsTest, ModelClassAndOptionListByName) {
     struct Case {
         const char* model;
         int modelClass;
@@ -57,7 +57,7 @@ TEST_F(SettingsTest, ModelClassAndOptionListByName) {
     EXPECT_EQ(DetectModelClass(field), 0);
 }
 
-TEST_F(SettingsTest, IdentifyPrinterModelValidatesAndClassifies) {
+TEST_F(RtlSettingsTest, IdentifyPrinterModelValidatesAndClassifies) {
     PrinterSettings& s = ctx.m_Settings.settings;
     std::memset(&s, 0x77, sizeof(s));
     PrinterSettings& got = StartJob("Coldstream SP-1400C");
@@ -76,7 +76,7 @@ TEST_F(SettingsTest, IdentifyPrinterModelValidatesAndClassifies) {
     EXPECT_EQ(s.modelClass, 2);
 }
 
-TEST_F(SettingsTest, ResetAndValidate) {
+TEST_F(RtlSettingsTest, ResetAndValidate) {
     PrinterSettings s;
     std::memset(&s, 0xEE, sizeof(s));
     RTL::ResetSettings(&s);
@@ -91,7 +91,7 @@ TEST_F(SettingsTest, ResetAndValidate) {
     EXPECT_EQ(s.overprint, 0);
 }
 
-TEST_F(SettingsTest, SettingsDifferIgnoresTagCutAndAdvance) {
+TEST_F(RtlSettingsTest, SettingsDifferIgnoresTagCutAndAdvance) {
     PrinterSettings a{};
     RTL::ResetSettings(&a);
     for (std::size_t byte = 0; byte < sizeof(PrinterSettings); ++byte) {
@@ -104,7 +104,7 @@ TEST_F(SettingsTest, SettingsDifferIgnoresTagCutAndAdvance) {
     EXPECT_EQ(rtl->SettingsDiffer(&a, &a), 0);
 }
 
-TEST_F(SettingsTest, ApplyDriverOptions) {
+TEST_F(RtlSettingsTest, ApplyDriverOptions) {
     SettingsArea area{};
     PrinterSettings& s = area.settings;
     RTL::ResetSettings(&s);

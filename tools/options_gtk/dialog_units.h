@@ -12,8 +12,12 @@ namespace tarnwick::gtk {
 inline constexpr int kBaseUnitX = 6;   // pixels per 4 horizontal units
 inline constexpr int kBaseUnitY = 13;  // pixels per 8 vertical units
 
-constexpr int UnitsToPixelsX(int units) { return (units * kBaseUnitX + 2) / 4; }
-constexpr int UnitsToPixelsY(int units) { return (units * kBaseUnitY + 4) / 8; }
+constexpr int UnitsToPixelsX(int units) {
+    return (units * kBaseUnitX + 2) / 4;
+}
+constexpr int UnitsToPixelsY(int units) {
+    return (units * kBaseUnitY + 4) / 8;
+}
 
 struct PixelRect {
     int x;

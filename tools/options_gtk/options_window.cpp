@@ -61,7 +61,7 @@ OptionsWindow::OptionsWindow(CDialog& dialog) : m_dialog(dialog) {
         const PixelRect place = PlaceOf(state);
         widget->set_size_request(place.width, place.height);
         m_fixed.put(*widget, place.x, place.y);
-        m_entries.push_back({&state, widget});
+        m_entries.push_back({&state, widget, {}});
     }
     for (const Entry& entry : m_entries) {
         if ((entry.state->style & style::kDefaultButton) == 0) continue;
@@ -74,8 +74,7 @@ OptionsWindow::OptionsWindow(CDialog& dialog) : m_dialog(dialog) {
 
 OptionsWindow::~OptionsWindow() = default;
 
-Gtk::Widget* OptionsWindow::MakeWidget(const WindowState& state,
-                                       Gtk::RadioButton::Group& group) {
+Gtk::Widget* OptionsWindow::MakeWidget(const WindowState& state, Gtk::RadioButton::Group& group) {
     const int id = state.id;
     const Glib::ustring text(state.text);
     switch (state.kind) {
@@ -131,7 +130,7 @@ void OptionsWindow::Deliver(const std::function<void()>& command) {
 void OptionsWindow::Sync() {
     m_syncing = true;
     set_title(m_dialog.GetWindowText());
-    for (const Entry& entry : m_entries) SyncOne(entry);
+    for (Entry& entry : m_entries) SyncOne(entry);
     // A radio group with nothing chosen in the dialog: GTK always keeps one
     // button active, so mark the mismatch instead.
     for (const Entry& entry : m_entries) {
@@ -142,7 +141,7 @@ void OptionsWindow::Sync() {
     m_syncing = false;
 }
 
-void OptionsWindow::SyncOne(const Entry& entry) {
+void OptionsWindow::SyncOne(Entry& entry) {
     const WindowState& state = *entry.state;
     Gtk::Widget& widget = *entry.widget;
     widget.set_visible(state.visible);
@@ -169,18 +168,10 @@ void OptionsWindow::SyncOne(const Entry& entry) {
         }
         case ControlKind::DropDownList: {
             auto& list = static_cast<Gtk::ComboBoxText&>(widget);
-            auto model = list.get_model();
-            const auto count = model ? model->children().size() : 0u;
-            bool same = count == state.items.size();
-            for (std::size_t i = 0; same && i < state.items.size(); ++i) {
-                same = list.get_active_row_number() >= -1 &&
-                       Glib::ustring(state.items[i]) ==
-                           model->children()[static_cast<unsigned>(i)]->get_value(
-                               Gtk::TreeModelColumn<Glib::ustring>());
-            }
-            if (!same) {
+            if (entry.shownItems != state.items) {
                 list.remove_all();
                 for (const std::string& item : state.items) list.append(item);
+                entry.shownItems = state.items;
             }
             if (state.curSel >= 0) {
                 list.set_active(state.curSel);

@@ -7,6 +7,7 @@
 #include <gtkmm.h>
 
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "options/controls/cdialog.h"
@@ -14,7 +15,7 @@
 namespace tarnwick::gtk {
 
 class OptionsWindow : public Gtk::Window {
-public:
+  public:
     explicit OptionsWindow(CDialog& dialog);
     ~OptionsWindow() override;
 
@@ -27,17 +28,18 @@ public:
     Gtk::Widget* WidgetFor(int id) const;
     CDialog& Dialog() const { return m_dialog; }
 
-protected:
+  protected:
     bool on_delete_event(GdkEventAny* event) override;
 
-private:
+  private:
     struct Entry {
         const WindowState* state;
         Gtk::Widget* widget;
+        std::vector<std::string> shownItems;  // lists: what the widget holds
     };
 
     Gtk::Widget* MakeWidget(const WindowState& state, Gtk::RadioButton::Group& group);
-    void SyncOne(const Entry& entry);
+    void SyncOne(Entry& entry);
     // Runs a command that came from the user, then syncs and checks for the end.
     void Deliver(const std::function<void()>& command);
 

@@ -2,6 +2,8 @@
 
 namespace tarnwick {
 
-int AfxMessageBox(const std::string& text, unsigned type) { return ShowMessage(text.c_str(), type); }
+int AfxMessageBox(const std::string& text, unsigned type) {
+    return ShowMessage(text.c_str(), type);
+}
 
 }  // namespace tarnwick

@@ -6,7 +6,7 @@
 namespace tarnwick {
 
 class CButton : public CWnd {
-public:
+  public:
     // BST_CHECKED or BST_UNCHECKED; BST_UNCHECKED when not attached.
     int GetCheck() const;
     // Any nonzero state checks the button. Only this button changes: radio

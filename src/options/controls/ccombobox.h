@@ -9,7 +9,7 @@
 namespace tarnwick {
 
 class CComboBox : public CWnd {
-public:
+  public:
     // Appends the item; its position, or CB_ERR when not attached.
     int AddString(std::string_view text);
     int GetCount() const;

@@ -56,7 +56,9 @@ void CDialog::OnOK() {
     EndDialog(IDOK);
 }
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 bool CDialog::OnCommand(int id, int notification) {
     if (notification != BN_CLICKED) return false;

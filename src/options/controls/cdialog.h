@@ -13,7 +13,7 @@ namespace tarnwick {
 class CDataExchange;
 
 class CDialog : public CWnd {
-public:
+  public:
     explicit CDialog(int templateId, CWnd* parent = nullptr);
     ~CDialog() override;
 
@@ -46,7 +46,7 @@ public:
     bool IsCreated() const { return GetSafeHwnd() != nullptr; }
     CWnd* GetParent() const { return m_pParent; }
 
-protected:
+  protected:
     virtual void DoDataExchange(CDataExchange* dx);
     // The window that owns a modal dialog.
     void SetParentWindow(CWnd* parent) { m_pParent = parent; }
@@ -55,7 +55,7 @@ protected:
     // has no such template.
     bool CreateFromTemplate();
 
-private:
+  private:
     int m_nIDTemplate;
     CWnd* m_pParent;
     const DialogTemplate* m_pTemplate = nullptr;

@@ -13,13 +13,21 @@ bool CPropertyPage::Create() {
     return true;
 }
 
-int CPropertyPage::OnSetActive() { return UpdateData(false) ? 1 : 0; }
+int CPropertyPage::OnSetActive() {
+    return UpdateData(false) ? 1 : 0;
+}
 
-int CPropertyPage::OnKillActive() { return UpdateData(true) ? 1 : 0; }
+int CPropertyPage::OnKillActive() {
+    return UpdateData(true) ? 1 : 0;
+}
 
-void CPropertyPage::OnOK() { SetModified(false); }
+void CPropertyPage::OnOK() {
+    SetModified(false);
+}
 
-void CPropertyPage::OnCancel() { SetModified(false); }
+void CPropertyPage::OnCancel() {
+    SetModified(false);
+}
 
 void CPropertyPage::SetModified(bool changed) {
     m_bModified = changed;

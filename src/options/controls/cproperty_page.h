@@ -9,7 +9,7 @@
 namespace tarnwick {
 
 class CPropertyPage : public CDialog {
-public:
+  public:
     // captionId 0: the page takes the caption of its template.
     explicit CPropertyPage(int templateId, int captionId = 0);
 
@@ -34,7 +34,7 @@ public:
 
     int CaptionId() const { return m_nCaptionId; }
 
-private:
+  private:
     int m_nCaptionId;
     bool m_bModified = false;
     std::function<void(bool)> m_modifiedListener;

@@ -31,13 +31,17 @@ WindowState* CWnd::Detach() {
     return state;
 }
 
-int CWnd::GetDlgCtrlID() const { return m_hWnd ? m_hWnd->id : 0; }
+int CWnd::GetDlgCtrlID() const {
+    return m_hWnd ? m_hWnd->id : 0;
+}
 
 void CWnd::SetWindowText(std::string_view text) {
     if (m_hWnd) m_hWnd->text = std::string(text);
 }
 
-std::string CWnd::GetWindowText() const { return m_hWnd ? m_hWnd->text : std::string(); }
+std::string CWnd::GetWindowText() const {
+    return m_hWnd ? m_hWnd->text : std::string();
+}
 
 bool CWnd::EnableWindow(bool enable) {
     if (!m_hWnd) return false;
@@ -46,7 +50,9 @@ bool CWnd::EnableWindow(bool enable) {
     return wasDisabled;
 }
 
-bool CWnd::IsWindowEnabled() const { return m_hWnd && m_hWnd->enabled; }
+bool CWnd::IsWindowEnabled() const {
+    return m_hWnd && m_hWnd->enabled;
+}
 
 bool CWnd::ShowWindow(int cmdShow) {
     if (!m_hWnd) return false;
@@ -55,7 +61,9 @@ bool CWnd::ShowWindow(int cmdShow) {
     return wasVisible;
 }
 
-bool CWnd::IsWindowVisible() const { return m_hWnd && m_hWnd->visible; }
+bool CWnd::IsWindowVisible() const {
+    return m_hWnd && m_hWnd->visible;
+}
 
 WindowState* CWnd::FindChild(int id) const {
     for (const Child& child : m_children) {

@@ -16,7 +16,7 @@ namespace tarnwick {
 struct ControlTemplate;
 
 class CWnd {
-public:
+  public:
     CWnd();
     virtual ~CWnd();
     CWnd(const CWnd&) = delete;
@@ -55,14 +55,14 @@ public:
     // The child controls in creation order.
     std::span<const Child> Children() const { return m_children; }
 
-protected:
+  protected:
     // Adds a child made from the template, or resets the existing child at
     // that position to it, so handles given out earlier stay valid.
     WindowState* CreateChild(std::size_t position, const ControlTemplate& control);
 
     WindowState* m_hWnd = nullptr;
 
-private:
+  private:
     void* m_pNativeHandle = nullptr;
     std::vector<Child> m_children;
 };

@@ -6,7 +6,7 @@
 namespace tarnwick {
 
 class CDataExchange {
-public:
+  public:
     CDataExchange(CWnd* dialog, bool saveAndValidate)
         : m_pDlgWnd(dialog), m_bSaveAndValidate(saveAndValidate) {}
 
@@ -18,7 +18,7 @@ public:
     CWnd* m_pDlgWnd;
     bool m_bSaveAndValidate;
 
-private:
+  private:
     bool m_bFailed = false;
     int m_nFailedId = 0;
 };

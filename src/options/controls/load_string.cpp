@@ -44,6 +44,8 @@ bool LoadString(int id, std::string& text) {
 ScopedStringSource::ScopedStringSource(StringSource source)
     : m_previous(Exchange(std::move(source))) {}
 
-ScopedStringSource::~ScopedStringSource() { Exchange(std::move(m_previous)); }
+ScopedStringSource::~ScopedStringSource() {
+    Exchange(std::move(m_previous));
+}
 
 }  // namespace tarnwick

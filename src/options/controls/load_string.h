@@ -16,13 +16,13 @@ using StringSource = std::function<std::optional<std::string>(int id)>;
 
 // Replaces the module's string table while it lives.
 class ScopedStringSource {
-public:
+  public:
     explicit ScopedStringSource(StringSource source);
     ~ScopedStringSource();
     ScopedStringSource(const ScopedStringSource&) = delete;
     ScopedStringSource& operator=(const ScopedStringSource&) = delete;
 
-private:
+  private:
     StringSource m_previous;
 };
 

@@ -45,6 +45,8 @@ int RunWithoutUser(CDialog& dialog) {
 ScopedModalRunner::ScopedModalRunner(ModalRunner runner)
     : m_previous(SetModalRunner(std::move(runner))) {}
 
-ScopedModalRunner::~ScopedModalRunner() { SetModalRunner(std::move(m_previous)); }
+ScopedModalRunner::~ScopedModalRunner() {
+    SetModalRunner(std::move(m_previous));
+}
 
 }  // namespace tarnwick

@@ -26,13 +26,13 @@ ModalRunner SetModalRunner(ModalRunner runner);
 int RunWithoutUser(CDialog& dialog);
 
 class ScopedModalRunner {
-public:
+  public:
     explicit ScopedModalRunner(ModalRunner runner);
     ~ScopedModalRunner();
     ScopedModalRunner(const ScopedModalRunner&) = delete;
     ScopedModalRunner& operator=(const ScopedModalRunner&) = delete;
 
-private:
+  private:
     ModalRunner m_previous;
 };
 
