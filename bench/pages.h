@@ -15,9 +15,10 @@ const char* PageKindName(PageKind kind);
 inline constexpr int kPlanes = 6;
 inline constexpr int kRollInches = 64;
 
-// A plane row of the 64-inch roll at dpi, and rows enough for about 35 MB of plane data.
+// A plane row of the 64-inch roll at dpi, and the rows of a page of about 35 MB at that dpi
+// (1,000 rows at 720 dpi).
 int RollRowBytes(int dpi);
-int RowsForAbout35MB(int rowBytes);
+int RollRows(int dpi);
 
 class Page {
   public:

@@ -23,32 +23,32 @@ struct Bounds {
     const uint8_t* in_end;
     const uint8_t* out_end;
 
-    // Compared as distances: a pointer past the end of a buffer may not be formed.
+    // Compared as distances: a pointer past the end of a buffer may not be
+    // formed. The output side follows from the input side as long as the
+    // worst case holds; it is checked anyway so that no bug here can write
+    // past what the caller was told to provide.
     bool Room(const uint8_t* op, const uint8_t* src) const {
         return static_cast<std::size_t>(in_end - src) >= kShortCopy &&
-               static_cast<std::size_t>(out_end - op) > kShortCopy;
+               static_cast<std::size_t>(out_end - op) >= kShortCopy;
     }
 };
 
 // Literal packets for count pending bytes: full 128-byte packets first, the
 // rest last. Halftone rows have many short ones, where a variable-size memcpy
-// and a branch on the count would be the slow part, so those are copied as one
-// fixed block (a count of 0 writes scratch bytes that the next packet overwrites).
-inline uint8_t* EmitLiterals(uint8_t* op, const uint8_t* src, std::size_t count,
-                             const Bounds& b) {
+// would be the slow part, so those are copied as one fixed 32-byte block.
+inline uint8_t* EmitLiterals(uint8_t* op, const uint8_t* src, std::size_t count, const Bounds& b) {
+    if (count == 0) return op;
     for (; count > kMaxPacket; count -= kMaxPacket, src += kMaxPacket) {
         *op++ = 0x7F;
         std::memcpy(op, src, kMaxPacket);
         op += kMaxPacket;
     }
-    if (count <= kShortCopy && b.Room(op, src)) {
-        op[0] = static_cast<uint8_t>(count - 1);
-        std::memcpy(op + 1, src, kShortCopy);
-        return op + count + (count != 0);
-    }
-    if (count == 0) return op;
     *op++ = static_cast<uint8_t>(count - 1);
-    std::memcpy(op, src, count);
+    if (count <= kShortCopy && b.Room(op, src)) {
+        std::memcpy(op, src, kShortCopy);
+    } else {
+        std::memcpy(op, src, count);
+    }
     return op + count;
 }
 
@@ -129,11 +129,9 @@ int PackBitsEncode(uint8_t* out, const uint8_t* in, int length) {
         std::size_t i = 0;  // no run starts before i
         while (i < limit) {
             if (s == i) {
-                // Nothing pending, so two equal bytes start a run. Runs that
-                // follow each other directly are the common case of halftone
-                // with much ink; this loop keeps them free of literal handling.
-                // Each set bit of breaks ends a stretch of equal bytes; walking
-                // them keeps the loop-carried work down to clearing one bit.
+                // Nothing pending, so two equal bytes start a run. Each set bit of
+                // breaks ends a stretch of equal bytes; walking them keeps runs that
+                // follow each other (halftone with much ink) to a few instructions.
                 bool lone = false;
                 uint64_t breaks = ~b.eq & (kAll << (i - b.base));
                 while (i < limit) {
@@ -143,7 +141,8 @@ int PackBitsEncode(uint8_t* out, const uint8_t* in, int length) {
                         breaks = ~b.eq;
                         if (breaks == 0) {
                             // ... and beyond it: a long run, maybe several packets.
-                            const std::size_t end = packbits_scan::RunEnd(in, b.base + kBlock, n, in[i]);
+                            const std::size_t end =
+                                packbits_scan::RunEnd(in, b.base + kBlock, n, in[i]);
                             lone = EmitRun(op, in[i], end - i);
                             b.MoveTo(end);
                             i = end;

@@ -6,11 +6,13 @@
 
 namespace tarnwick {
 
-// The most bytes PackBitsEncode can produce for n input bytes. Every literal
-// packet costs one header byte per 128 data bytes and every repeat packet
-// covers at least two input bytes with two output bytes, so n + ceil(n / 128)
-// holds; a row without two equal neighbours reaches it exactly.
-constexpr std::size_t PackBitsWorstCase(std::size_t n) { return n + (n + 127) / 128; }
+// The most bytes PackBitsEncode can produce for n input bytes: n + ceil(n / 128).
+// Literal packets add one header byte per 128 data bytes; a literal packet cut
+// short by a run is paid back by that run, which turns at least three bytes
+// into two. A row without two equal neighbours reaches the bound exactly.
+constexpr std::size_t PackBitsWorstCase(std::size_t n) {
+    return n + (n + 127) / 128;
+}
 
 // Compresses one plane row with TIFF PackBits (RTL compression method 2) and
 // returns the number of bytes written to out. The packet choices are fixed
@@ -20,8 +22,9 @@ constexpr std::size_t PackBitsWorstCase(std::size_t n) { return n + (n + 127) / 
 // earlier; 0x80 is never produced.
 //
 // out must hold PackBitsWorstCase(length) bytes, and that count must fit in an
-// int. Bytes of out past the returned count may be overwritten (short literal
-// runs are copied in whole 16-byte chunks). A length <= 0 produces nothing.
+// int. Bytes of out past the returned count (but within the worst case) may be
+// overwritten: short literal packets are copied as fixed-size blocks. Never
+// reads past in[length - 1]. A length <= 0 produces nothing.
 int PackBitsEncode(uint8_t* out, const uint8_t* in, int length);
 
 // The same, for callers that size out from PackBitsWorstCase(in.size()).

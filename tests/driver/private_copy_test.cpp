@@ -74,7 +74,8 @@ TEST(PrivateCopy, SetupIsCopiedWithItsOwnText) {
     EXPECT_EQ(d.engine->seenModel, "CP52");
     EXPECT_EQ(d.engine->seenMedia, 3);
     EXPECT_STREQ(host.text, "owned text");
-    EXPECT_EQ(host.text, text);
+    const char* const hostText = host.text;  // packed field: read it by value
+    EXPECT_EQ(hostText, text);
     EXPECT_EQ(host.colorMode, 2);
 }
 

@@ -216,11 +216,13 @@ TEST(EngineRecords, ResolutionEntriesAndPrintSetupCopies) {
     setup.resolution = 720;
     EXPECT_EQ(e.SetPrintSettings(&setup), 1);
     EXPECT_EQ(e.CurrentPrintSetup().resolution, 720);
-    EXPECT_NE(e.CurrentPrintSetup().text, text);
+    const char* copied = e.CurrentPrintSetup().text;  // packed field: read it by value
+    EXPECT_NE(copied, text);
     EXPECT_STREQ(e.CurrentPrintSetup().text, "setup text");
     setup.text = nullptr;
     e.SetPrintSettings(&setup);
-    EXPECT_EQ(e.CurrentPrintSetup().text, nullptr);
+    copied = e.CurrentPrintSetup().text;
+    EXPECT_EQ(copied, nullptr);
     EXPECT_EQ(e.SetPrintSettings(nullptr), 1);
     EXPECT_EQ(e.CurrentPrintSetup().resolution, 720);
 }

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -70,7 +71,8 @@ TEST(AFilePathTest, AppendTurnsWindowsSeparatorsIntoSlashes) {
 }
 
 TEST(AFilePathTest, ExistsAndIsDirectoryTellFilesFromFolders) {
-    const fs::path dir = fs::path(::testing::TempDir()) / "afile_path_test";
+    const fs::path dir =
+        fs::path(::testing::TempDir()) / ("afile_path_test-" + std::to_string(::getpid()));
     fs::create_directories(dir);
     std::ofstream(dir / "f.xml") << "<a/>";
 

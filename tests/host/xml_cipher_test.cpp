@@ -1,6 +1,7 @@
 #include "host/xml_cipher.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -94,7 +95,7 @@ TEST(XmlCipherTest, AbsurdLengthFieldIsRefusedBeforeAllocating) {
 class EnXmlFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_dir = fs::path(::testing::TempDir()) / "xml_cipher_test";
+        m_dir = fs::path(::testing::TempDir()) / ("xml_cipher_test-" + std::to_string(::getpid()));
         fs::create_directories(m_dir);
     }
     void TearDown() override { fs::remove_all(m_dir); }

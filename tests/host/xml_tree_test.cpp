@@ -126,7 +126,7 @@ TEST(XmlTreeLoadTest, DeepNestingLoadsWithoutRecursion) {
 class XmlTreeFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_dir = fs::path(::testing::TempDir()) / "xml_tree_test";
+        m_dir = fs::path(::testing::TempDir()) / ("xml_tree_test-" + std::to_string(::getpid()));
         fs::create_directories(m_dir);
     }
     void TearDown() override { fs::remove_all(m_dir); }

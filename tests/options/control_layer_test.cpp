@@ -110,20 +110,6 @@ TEST(Controls, ComboBoxKeepsItemsAndSelection) {
     EXPECT_EQ(list.GetCurSel(), CB_ERR);
 }
 
-TEST(Controls, EnableAndShowReportThePreviousState) {
-    PlainDialog dialog;
-    ASSERT_TRUE(dialog.Make());
-    CWnd* box = dialog.GetDlgItem(IDC_CROP_MARK);
-    ASSERT_NE(box, nullptr);
-    EXPECT_EQ(box->GetDlgCtrlID(), IDC_CROP_MARK);
-    EXPECT_FALSE(box->EnableWindow(false));
-    EXPECT_TRUE(box->EnableWindow(true));
-    EXPECT_TRUE(box->ShowWindow(SW_HIDE));
-    EXPECT_FALSE(box->IsWindowVisible());
-    EXPECT_FALSE(box->ShowWindow(SW_SHOW));
-    EXPECT_EQ(dialog.GetDlgItem(77), nullptr);
-}
-
 TEST(Controls, CheckRadioButtonTouchesOnlyItsRange) {
     PlainDialog dialog;
     ASSERT_TRUE(dialog.Make());

@@ -1,6 +1,7 @@
 #include "platform/afm_file.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstring>
 #include <filesystem>
@@ -21,7 +22,7 @@ class PathProbe : public AFM_File {
 class AFMFileTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        m_dir = fs::path(::testing::TempDir()) / "afm_file_test";
+        m_dir = fs::path(::testing::TempDir()) / ("afm_file_test-" + std::to_string(::getpid()));
         fs::remove_all(m_dir);
         fs::create_directories(m_dir);
     }

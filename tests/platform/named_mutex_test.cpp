@@ -23,7 +23,8 @@ class NamedMutexTest : public ::testing::Test {
   protected:
     void SetUp() override {
         if (const char* old = std::getenv("TARNWICK_LOCK_DIR")) m_oldDir = old;
-        m_dir = fs::path(::testing::TempDir()) / "named_mutex_test" / "locks";
+        m_dir = fs::path(::testing::TempDir()) /
+                ("named_mutex_test-" + std::to_string(::getpid())) / "locks";
         fs::remove_all(m_dir.parent_path());
         fs::create_directories(m_dir.parent_path());
         ::setenv("TARNWICK_LOCK_DIR", m_dir.c_str(), 1);

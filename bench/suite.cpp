@@ -1,0 +1,67 @@
+#include "suite.h"
+
+#include <cstdlib>
+#include <iostream>
+
+#include "channels.h"
+#include "module_print.h"
+#include "phases.h"
+#include "timing.h"
+
+namespace tarnwick::bench {
+
+int RunSuite(const Options& options, const std::string& self) {
+    BenchState s(options, self);
+    if (!s.scratch.ok()) {
+        std::cerr << "cannot make a scratch folder under " << options.workBase << "\n";
+        return 2;
+    }
+    // Lock files of our own, so that a test run elsewhere on the machine cannot hold the
+    // print mutexes this bench's jobs wait for.
+    setenv("TARNWICK_LOCK_DIR", s.scratch.File("locks").c_str(), 1);
+    InitTiming(self.c_str());
+    s.report.SetMachine(DescribeMachine());
+
+    RunMemoryPhase(s);
+    const PageList pages = MakeCheckedPages(s);
+    TimeMemory(s);
+    TimeCodecs(s, pages);
+    std::string error;
+    if (auto module = DriverModule::Load(ModulePath(), error)) {
+        RunPrintPhase(s, pages, *module);
+    } else {
+        s.Problem(error);
+    }
+    RunSyscallPhase(s);
+    RemoveJob(s.DiffusedTicket());
+
+    CheckTargets(s, pages);
+    s.report.AddNote("median of " + std::to_string(options.runs) +
+                     " runs; MB/s counts input plane bytes (10^6 bytes); ratios are taken pair "
+                     "by pair, same page kind and dpi; out/in is the compressed size over the "
+                     "plane bytes");
+    s.report.AddNote("whole prints: model CP52, 720 dpi, colour mode 2, colour bar off unless "
+                     "noted; " + std::to_string(s.PrintRows()) +
+                     " rows from the page repeated; files in " + options.workBase);
+    if (options.quick) s.report.AddNote("--quick: short prints, figures are only indicative");
+    s.report.Print(std::cout);
+    return s.report.AllPass() ? 0 : 1;
+}
+
+int PrintOnce(const Options& options) {
+    std::string error;
+    auto module = DriverModule::Load(ModulePath(), error);
+    if (!module) {
+        std::cerr << error << "\n";
+        return 1;
+    }
+    FileChannel out(options.printOut);
+    const PrintOutcome printed = PrintJob(*module, options.printTicket, out);
+    if (!printed.ok || !out.ok()) {
+        std::cerr << (printed.ok ? "cannot write " + options.printOut : printed.error) << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace tarnwick::bench

@@ -1,0 +1,187 @@
+#include "fuzz_support.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <stdexcept>
+
+#include "host/afile_path.h"
+#include "host/job/job_writer.h"
+#include "host/job/ox_job.h"
+#include "platform/named_mutex.h"
+#include "rtl/rtl.h"
+
+namespace tarnwick::fuzz {
+
+void Invariants::Check(bool holds, const char* what) {
+    if (holds) return;
+    ++m_failures;
+    std::fprintf(stderr, "%s: invariant broken: %s\n", m_target, what);
+}
+
+ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+    if (const char* previous = std::getenv(name)) m_previous = previous;
+    ::setenv(name, value.c_str(), 1);
+}
+
+ScopedEnv::~ScopedEnv() {
+    if (m_previous) {
+        ::setenv(m_name.c_str(), m_previous->c_str(), 1);
+    } else {
+        ::unsetenv(m_name.c_str());
+    }
+}
+
+FuzzRun::FuzzRun(std::vector<int> messageAnswers) {
+    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-fuzz-XXXXXX").string();
+    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+    m_folder = pattern;
+    // The lock folder must be private (0700) or the named mutexes refuse it.
+    ::mkdir(File("locks").c_str(), 0700);
+    std::filesystem::create_directories(OutputDrivers());
+    m_lockDir = std::make_unique<ScopedEnv>("TARNWICK_LOCK_DIR", File("locks"));
+    m_root = std::make_unique<ScopedEnv>("TARNWICK_ROOT", File("root"));
+    m_useClock = std::make_unique<ScopedClock>(&m_clock);
+    m_log = std::make_unique<ScopedLogCapture>();
+    m_messages = std::make_unique<ScopedMessageScript>(std::move(messageAnswers));
+}
+
+FuzzRun::~FuzzRun() {
+    m_messages.reset();
+    m_log.reset();
+    m_useClock.reset();
+    m_root.reset();
+    m_lockDir.reset();
+    std::error_code ec;
+    std::filesystem::remove_all(m_folder, ec);
+}
+
+bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    if (fd < 0) return false;
+    std::size_t done = 0;
+    while (done < bytes.size()) {
+        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
+        if (put <= 0) break;
+        done += static_cast<std::size_t>(put);
+    }
+    return ::close(fd) == 0 && done == bytes.size();
+}
+
+std::span<const uint8_t> AsBytes(const std::string& text) {
+    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
+}
+
+std::string DataFileFor(const std::string& ticketPath) {
+    return OXJob::GetFileName(ePrefix0, AFilePath(ticketPath.c_str())).c_str();
+}
+
+std::vector<uint8_t> TicketBytes(const TicketFields& fields) {
+    std::vector<uint8_t> bytes(kJobHeaderSize, 0);
+    std::memcpy(bytes.data() + job_header::kPrinterModel, fields.model.data(),
+                std::min<std::size_t>(fields.model.size(), 63));
+    std::memcpy(bytes.data() + job_header::kResX, &fields.dpi, sizeof fields.dpi);
+    std::memcpy(bytes.data() + job_header::kResY, &fields.dpi, sizeof fields.dpi);
+    PrinterSettings settings{};
+    RTL::ResetSettings(&settings);
+    settings.colorBar = fields.colorBar ? 1 : 0;
+    std::memcpy(bytes.data() + job_header::kSettings, &settings, sizeof settings);
+    std::memcpy(bytes.data() + job_header::kColorModel, &fields.colorModel,
+                sizeof fields.colorModel);
+    return bytes;
+}
+
+namespace {
+
+bool AppendRows(JobWriter& writer, const PageSpec& page, std::string& error) {
+    std::vector<std::vector<uint8_t>> rows(page.colorants.size());
+    for (int r = 0; r < page.height; ++r) {
+        std::vector<std::span<const uint8_t>> spans;
+        for (std::size_t c = 0; c < page.colorants.size(); ++c) {
+            const auto bytes = (int64_t{page.width} * page.colorants[c].bitsPerPixel + 7) / 8;
+            rows[c].resize(static_cast<std::size_t>(bytes));
+            for (std::size_t i = 0; i < rows[c].size(); ++i) {
+                rows[c][i] = static_cast<uint8_t>(0x35 * (c + 1) + 11 * r + i);
+            }
+            spans.emplace_back(rows[c]);
+        }
+        if (!writer.AppendRow(spans, error)) return false;
+    }
+    return writer.EndPage(error);
+}
+
+}  // namespace
+
+bool WriteSmallJobData(const std::string& path) {
+    const PageSpec pages[] = {
+        {24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
+        {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}},
+    };
+    std::string error;
+    auto writer = JobWriter::Create(path, error);
+    if (!writer) return false;
+    for (const PageSpec& page : pages) {
+        if (!writer->BeginPage(page, error) || !AppendRows(*writer, page, error)) return false;
+    }
+    return writer->Finish(error);
+}
+
+std::unique_ptr<HostJobRecord> MakeRecord(const std::string& ticketPath) {
+    auto job = std::make_unique<HostJobRecord>();
+    std::memset(job.get(), 0, sizeof(HostJobRecord));
+    std::snprintf(job->path, sizeof job->path, "%s", ticketPath.c_str());
+    job->m_nOutputTag = 7;
+    job->m_bDirectDataName = 1;
+    return job;
+}
+
+int32_t RecordingChannel::Write(const uint8_t* data, int32_t length, int64_t) {
+    if (length > 0) bytes.insert(bytes.end(), data, data + length);
+    return length;
+}
+
+JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputChannel& out,
+                        int maxSteps) {
+    JobOutcome outcome;
+    outcome.opened = driver.OpenJob(&job, &out);
+    if (outcome.opened == 0) return outcome;
+    while (outcome.steps < maxSteps && job.m_nDone != -1) {
+        if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) {
+            outcome.stepFailed = true;
+            break;
+        }
+        ++outcome.steps;
+    }
+    outcome.finished = !outcome.stepFailed && job.m_nDone == -1;
+    if (!outcome.finished) outcome.aborted = driver.AbortJob(nullptr, nullptr, nullptr);
+    return outcome;
+}
+
+bool JobLocksFree(int jobId) {
+    for (const char* prefix : {"QRM_PRINT_START", "QRM_PRINT_MAKELAYOUT"}) {
+        CMutex mutex(false, (prefix + std::to_string(jobId)).c_str());
+        if (mutex.Lock(0) != 1) return false;
+        mutex.Unlock();
+    }
+    return true;
+}
+
+int CountOf(std::span<const uint8_t> haystack, const std::string& needle) {
+    if (needle.empty()) return 0;
+    int count = 0;
+    auto it = haystack.begin();
+    for (;;) {
+        it = std::search(it, haystack.end(), needle.begin(), needle.end());
+        if (it == haystack.end()) return count;
+        ++count;
+        ++it;
+    }
+}
+
+}  // namespace tarnwick::fuzz

@@ -1,0 +1,160 @@
+// The job data file reader: a file is refused with a reason or every page it announces reads
+// back within its rows; rows out of range are refused without touching the destination. A file
+// that loads and is small is also printed, the host never finishing it if it says it is writing.
+#include <algorithm>
+#include <climits>
+#include <cstdio>
+#include <memory>
+
+#include "driver/cdriver.h"
+#include "fuzz_support.h"
+#include "fuzz_targets.h"
+#include "host/aob_list.h"
+#include "host/job/colorant.h"
+#include "host/job/image.h"
+#include "host/job/ox_job.h"
+
+namespace tarnwick::fuzz {
+namespace {
+
+constexpr unsigned kMaxPagesRead = 16;
+constexpr int kMaxColorantsRead = 4;
+// Row bytes copied per input, so that pages of absurd but legal width stay quick.
+constexpr int64_t kReadBudget = int64_t{32} << 20;
+// Pages up to this size in each direction are printed too.
+constexpr int kPrintablePixels = 2048;
+constexpr int kMaxPagesPrinted = 8;
+constexpr int kMaxSteps = 48;
+constexpr uint8_t kUntouched = 0xA5;
+
+struct Reader {
+    Invariants& check;
+    int64_t budget = kReadBudget;
+
+    // Reads rowCount rows into a buffer of exactly their size, so that the sanitizer sees any
+    // write past it; returns ReadRows' result.
+    int Read(AImage& image, const AColorant& colorant, int row, int rowCount, int64_t rowBytes) {
+        const int64_t bytes = rowBytes * rowCount;
+        budget -= bytes;
+        auto buffer = std::make_unique<uint8_t[]>(static_cast<std::size_t>(bytes));
+        std::fill_n(buffer.get(), bytes, kUntouched);
+        const int result = image.ReadRows(&colorant, row, rowCount, buffer.get(), 0);
+        if (result == 0) {
+            check.Check(std::all_of(buffer.get(), buffer.get() + bytes,
+                                    [](uint8_t b) { return b == kUntouched; }),
+                        "a refused read leaves the destination untouched");
+        }
+        return result;
+    }
+
+    void Colorant(AImage& image, const AColorant& colorant, bool complete) {
+        const int height = image.GetHeight();
+        const int64_t rowBytes = (int64_t{image.GetWidth()} * colorant.GetBitsPerPixel() + 7) / 8;
+        const int rows[] = {0, 1, height / 2, height - 1};
+        for (int row : rows) {
+            if (row < 0 || row >= height || budget < rowBytes) continue;
+            const int result = Read(image, colorant, row, 1, rowBytes);
+            if (complete) check.Check(result == 1, "every row of a complete page reads");
+        }
+        if (budget < 2 * rowBytes) return;
+        for (int row : {-1, height, INT_MAX}) {
+            check.Check(Read(image, colorant, row, 1, rowBytes) == 0,
+                        "rows outside the page are not available");
+        }
+        if (height > 0) {
+            check.Check(Read(image, colorant, height - 1, 2, rowBytes) == 0,
+                        "a read running past the last row is refused");
+        }
+    }
+
+    void Page(OXJob& job, unsigned page) {
+        auto* image = dynamic_cast<AGroupImage*>(job.GetImage(page));
+        check.Check(image != nullptr, "every page the file announces has an image");
+        if (image == nullptr) return;
+        const bool complete = job.m_bWriting == 0 || static_cast<int>(page) < job.m_nWritePage;
+        AObList colorants(0, 10);
+        image->GetColorants(colorants);
+        int x = 0;
+        int y = 0;
+        image->GetOffset(x, y);
+        // As placed in the file, then with the placement dropped as the engine does.
+        for (const auto& [dx, dy] : {std::pair{0, 0}, std::pair{-x, -y}}) {
+            image->SetOffset(dx, dy);
+            check.Check(image->GetWidth() >= 0 && image->GetHeight() >= 0,
+                        "page sizes are not negative");
+            const int count = std::min(colorants.GetCount(), kMaxColorantsRead);
+            for (int c = 0; c < count; ++c) Colorant(*image, *colorants.GetAt(c), complete);
+        }
+        const AColorant stranger("Stranger", 1, 99);
+        if (budget > 0) {
+            check.Check(Read(*image, stranger, 0, 1, 1) == 0,
+                        "a colorant of another page is not available");
+        }
+    }
+};
+
+bool SmallEnoughToPrint(OXJob& job) {
+    if (job.m_nJobPages > kMaxPagesPrinted) return false;
+    for (int p = 0; p < job.m_nJobPages; ++p) {
+        auto* image = dynamic_cast<AGroupImage*>(job.GetImage(static_cast<unsigned>(p)));
+        if (image == nullptr) return false;
+        if (image->GetWidth() > kPrintablePixels || image->GetHeight() > kPrintablePixels) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void Print(Invariants& check, FuzzRun& run, const std::string& ticket, const std::string& data) {
+    if (!WriteBytes(ticket, TicketBytes({"CP52", 180, 2, false}))) return;
+    // A host that says it is still writing never adds a row here: after a few waits its file
+    // goes away, which ends the job.
+    int waits = 0;
+    run.Clock().onSleep = [&](uint32_t) {
+        if (++waits == 3) std::remove(data.c_str());
+    };
+    run.Clock().SetAutoAdvance(40);
+    auto job = MakeRecord(ticket);
+    RecordingChannel out;
+    CDriver driver;
+    const JobOutcome outcome = PrintBounded(driver, *job, out, kMaxSteps);
+    if (outcome.opened == 0 || outcome.stepFailed) {
+        check.Check(!run.Log().empty(), "a failed job says why");
+    }
+    check.Check(JobLocksFree(0), "the job's mutexes are free once it is over");
+    run.Clock().onSleep = nullptr;
+}
+
+}  // namespace
+
+int FuzzJobData(const uint8_t* data, size_t size) {
+    Invariants check("job_data");
+    FuzzRun run;
+    const std::string ticket = run.File("job.tkt");
+    const std::string path = DataFileFor(ticket);
+    if (!WriteBytes(path, {data, size})) {
+        check.Check(false, "the run's files can be written");
+        return check.failures();
+    }
+    bool print = false;
+    {
+        OXJob job(0);
+        if (job.Load(path.c_str()) == 0) {
+            check.Check(!job.lastError().empty(), "a refused file says why");
+            check.Check(job.m_nJobPages == 0 && job.GetImage(0) == nullptr,
+                        "a refused file has no pages");
+        } else {
+            check.Check(job.m_nJobPages >= 0, "the page count is not negative");
+            Reader reader{check};
+            const unsigned pages = std::min(static_cast<unsigned>(job.m_nJobPages), kMaxPagesRead);
+            for (unsigned p = 0; p < pages; ++p) reader.Page(job, p);
+            check.Check(job.GetImage(static_cast<unsigned>(job.m_nJobPages)) == nullptr,
+                        "no page past the count");
+            print = SmallEnoughToPrint(job);
+        }
+    }
+    if (print) Print(check, run, ticket, path);
+    return check.failures();
+}
+
+}  // namespace tarnwick::fuzz
