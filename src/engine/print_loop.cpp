@@ -90,6 +90,7 @@ int ARowBaseRTL::StartJob(JobContext* ctx, int, OutputChannel* out, PrinterSetti
         return 0;
     }
     m_pOXJob->OpenData(1);
+    m_bJobActive = true;
     ctx->m_nPageCount = m_pOXJob->m_nJobPages;
     ctx->m_nCurPage = 0;
     ctx->m_bStartPage = 1;
@@ -99,6 +100,8 @@ int ARowBaseRTL::StartJob(JobContext* ctx, int, OutputChannel* out, PrinterSetti
 
 int ARowBaseRTL::PrintStep(Word a1, Word a2, Word a3) {
     JobContext* ctx = m_pCtx;
+    // Once a job has ended, a further step must not send another page end.
+    if (!m_bJobActive) return 0;
     if (ctx->m_bStartPage != 0 && ctx->m_nCurPage < ctx->m_nPageCount) {
         if (!StartPage()) return 0;
         try {
@@ -269,6 +272,7 @@ int ARowBaseRTL::EndPage(Word a1, Word a2, Word a3) {
 }
 
 int ARowBaseRTL::EndJob() {
+    m_bJobActive = false;
     ReleaseLocks();
     // The job file is not needed once the job is over.
     m_pImage = nullptr;

@@ -16,9 +16,9 @@ struct PackBitsDecodeResult {
     const char* error;
 };
 
-// Decodes all of in into out for the stream inspector, which is fed captured
-// and possibly damaged streams: never writes past out, reports a packet that
-// overruns the input or the output, and skips 0x80 as a no-op packet.
+// Decodes all of in into out, for tools that examine captured and possibly
+// damaged streams: never writes past out, reports a packet that overruns the
+// input or the output, and skips 0x80 as a no-op packet.
 PackBitsDecodeResult PackBitsDecode(std::span<const uint8_t> in, std::span<uint8_t> out);
 
 }  // namespace tarnwick

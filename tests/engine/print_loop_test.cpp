@@ -61,6 +61,10 @@ TEST_F(PrintLoop, PagesGoThroughStartRowsAndEnd) {
     EXPECT_EQ(job->m_nDone, 0);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(job->m_nDone, -1);
+    // A step after the end sends nothing more.
+    const std::size_t sent = out.bytes.size();
+    EXPECT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 0);
+    EXPECT_EQ(out.bytes.size(), sent);
     EXPECT_FALSE(EngineOf(d).HoldsStartLock());
     EXPECT_FALSE(EngineOf(d).HoldsLayoutLock());
 

@@ -1,0 +1,134 @@
+// The configuration readers: the input, split at NUL bytes, becomes the files of a temporary
+// OutputDrivers tree, and the engine answers its dither, screening and translation queries from
+// it. The host's records are heap blocks of their exact size, so that a stray write shows.
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "config/glossary.h"
+#include "driver/cdriver.h"
+#include "fuzz_support.h"
+#include "fuzz_targets.h"
+#include "host/xml_cipher.h"
+
+namespace tarnwick::fuzz {
+namespace {
+
+struct ConfigFile {
+    const char* path;  // below OutputDrivers
+    bool enciphered;
+};
+
+// The order the parts of an input fill; a missing part leaves its file out.
+constexpr ConfigFile kFiles[] = {
+    {"Ditherparams.xml", false},
+    {"ScreeningParams.xml", false},
+    {"TarnwickImaging/TarnwickImaging.xml", true},
+    {"Fellgate/ModelMap.xml", true},
+    {"Fellgate/CP52.xml", true},
+    {"OxGlossary.xml", false},
+};
+
+constexpr const char* kPausePhrase = "Do you want to continue printing the next page?";
+
+std::vector<std::string> SplitAtNul(const uint8_t* data, size_t size) {
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) {
+            parts.emplace_back();
+        } else {
+            parts.back().push_back(static_cast<char>(data[i]));
+        }
+    }
+    return parts;
+}
+
+bool WriteTree(const FuzzRun& run, const std::vector<std::string>& parts) {
+    const size_t count = std::min(parts.size(), std::size(kFiles));
+    for (size_t i = 0; i < count; ++i) {
+        const std::filesystem::path path =
+            std::filesystem::path(run.OutputDrivers()) / kFiles[i].path;
+        std::error_code ec;
+        std::filesystem::create_directories(path.parent_path(), ec);
+        const std::span<const uint8_t> plain = AsBytes(parts[i]);
+        // Enciphered files are enciphered here, so that the input reaches their XML.
+        const bool written = kFiles[i].enciphered ? WriteBytes(path.string(), EncipherXml(plain))
+                                                  : WriteBytes(path.string(), plain);
+        if (!written) return false;
+    }
+    return true;
+}
+
+PrintSetup Setup(const char* model, const char* manufacturer, int media, int mode, int colorMode) {
+    PrintSetup setup{};
+    std::snprintf(setup.modelName, sizeof setup.modelName, "%s", model);
+    std::snprintf(setup.manufacturerName, sizeof setup.manufacturerName, "%s", manufacturer);
+    setup.media = media;
+    setup.printMode = mode;
+    setup.resolution = mode;
+    setup.colorMode = colorMode;
+    return setup;
+}
+
+bool Terminated(const char* field, size_t size) {
+    return std::memchr(field, '\0', size) != nullptr;
+}
+
+void Query(Invariants& check, ABasePrinterDriver& driver, PrintSetup& setup) {
+    auto dither = std::make_unique<DitherParamRecord>();
+    const int read = driver.LoadDitherParams(setup.modelName, setup.manufacturerName, &setup,
+                                             dither.get(), nullptr);
+    check.Check(read == 0 || read == 1, "the dither query answers 0 or 1");
+    check.Check(dither->inkCount >= 0 && dither->inkCount <= kDitherInks,
+                "the dither defaults keep to the record's inks");
+
+    auto screens = std::make_unique<ScreeningRecord>();
+    check.Check(driver.LoadScreeningParams(screens.get(), &setup) == 1,
+                "the screening query always has an answer");
+    check.Check(screens->count >= 0 && screens->count <= kMaxScreenEntries,
+                "the screen count fits the record");
+    const int count = std::clamp(screens->count, 0, kMaxScreenEntries);
+    for (int i = 0; i < count; ++i) {
+        const ScreenEntry& e = screens->entries[i];
+        check.Check(Terminated(e.shapeName, sizeof e.shapeName) &&
+                        Terminated(e.colorName, sizeof e.colorName),
+                    "screen names end within their fields");
+    }
+}
+
+}  // namespace
+
+int FuzzConfigFiles(const uint8_t* data, size_t size) {
+    Invariants check("config_files");
+    FuzzRun run;
+    const std::vector<std::string> parts = SplitAtNul(data, size);
+    if (!WriteTree(run, parts)) {
+        check.Check(false, "the run's files can be written");
+        return check.failures();
+    }
+    ResetGlossaryForTests();
+    {
+        CDriver driver;
+        PrintSetup setups[] = {
+            Setup("CP52", "Tarnwick Imaging", 0, 0, 0),
+            Setup("CP52", "Fellgate Systems", 1, 5, 2),
+            Setup("Generic RTL", "", 2, 2, 1),
+        };
+        for (PrintSetup& setup : setups) Query(check, driver, setup);
+        const AString translated = Translate(AString(kPausePhrase));
+        if (parts.size() < std::size(kFiles)) {
+            check.Check(translated.str() == kPausePhrase, "without a glossary a phrase stays");
+        }
+        for (const MessageRequest& message : run.Messages()) {
+            check.Check(!message.text.empty(), "a message box says something");
+        }
+    }
+    // The glossary is kept for the life of the process; the next input brings its own.
+    ResetGlossaryForTests();
+    return check.failures();
+}
+
+}  // namespace tarnwick::fuzz
