@@ -26,9 +26,11 @@ struct BenchState {
 
     // Rows of the whole-print job: at 34,560 bytes a row, 21,000 rows make 0.73 GB.
     int64_t PrintRows() const { return options.quick ? 2'000 : 21'000; }
+    // The ticket of a whole-print job, named after its page kind.
+    std::string PrintTicket(const std::string& name) const { return scratch.File(name + ".tkt"); }
     // The job of the 64-inch error-diffusion page, written by the memory phase and kept for
     // the print and system call phases.
-    std::string DiffusedTicket() const { return scratch.File("diffused.tkt"); }
+    std::string DiffusedTicket() const { return PrintTicket("diffused"); }
 
     void Problem(const std::string& what);
 };

@@ -19,7 +19,8 @@ FileView::FileView(const std::string& path) {
         return;
     }
     if (st.st_size > 0) {
-        void* p = mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+        void* p =
+            mmap(nullptr, static_cast<std::size_t>(st.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
         if (p == MAP_FAILED) {
             m_error = path + ": " + std::strerror(errno);
         } else {

@@ -29,7 +29,8 @@ bool SixInkNames(std::array<std::string, kPlaneCount>& names, std::string& error
         error = "colour mode 2 does not list six inks";
         return false;
     }
-    for (int i = 0; i < kPlaneCount; ++i) names[static_cast<std::size_t>(i)] = entries[static_cast<std::size_t>(i)].name;
+    for (int i = 0; i < kPlaneCount; ++i)
+        names[static_cast<std::size_t>(i)] = entries[static_cast<std::size_t>(i)].name;
     return true;
 }
 

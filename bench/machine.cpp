@@ -31,6 +31,13 @@ MachineInfo DescribeMachine() {
     return info;
 }
 
+double LoadAverage() {
+    std::ifstream in("/proc/loadavg");
+    double load = 0;
+    in >> load;
+    return load;
+}
+
 MemoryPass::MemoryPass()
     : m_src(std::make_unique_for_overwrite<uint64_t[]>(kBytes / 8)),
       m_dst(std::make_unique_for_overwrite<uint64_t[]>(kBytes / 8)) {

@@ -15,6 +15,9 @@ struct MachineInfo {
 
 MachineInfo DescribeMachine();
 
+// The one-minute load average: other processes that shared the cores during the run.
+double LoadAverage();
+
 // Two touched 1 GiB buffers for the memcpy and the read-only pass; nothing else needs that
 // much, so they live only as long as those measurements.
 class MemoryPass {

@@ -25,7 +25,8 @@ std::unique_ptr<DriverModule> DriverModule::Load(const std::string& path, std::s
         error = "cannot load " + path + ": " + (why != nullptr ? why : "unknown error");
         return nullptr;
     }
-    auto create = reinterpret_cast<CreateNewPrinterDriverFn>(dlsym(handle, "createNewPrinterDriver"));
+    auto create =
+        reinterpret_cast<CreateNewPrinterDriverFn>(dlsym(handle, "createNewPrinterDriver"));
     if (create == nullptr) {
         dlclose(handle);
         error = path + " has no createNewPrinterDriver";

@@ -19,7 +19,8 @@ constexpr double kMeanInk = 0.30;
 // neither flat for metres nor noise.
 class SmoothField {
   public:
-    SmoothField(int width, int rows, int dpi, int plane) : m_across(static_cast<std::size_t>(width)) {
+    SmoothField(int width, int rows, int dpi, int plane)
+        : m_across(static_cast<std::size_t>(width)) {
         const double phase = 0.9 * plane;
         const double ripple = 2 * std::numbers::pi / (2.0 * dpi);  // a 2-inch period
         for (int x = 0; x < width; ++x) {
@@ -37,8 +38,8 @@ class SmoothField {
     }
 
     int Level(int x, int y) const {
-        return std::clamp(m_across[static_cast<std::size_t>(x)] + m_along[static_cast<std::size_t>(y)],
-                          0, 255);
+        return std::clamp(
+            m_across[static_cast<std::size_t>(x)] + m_along[static_cast<std::size_t>(y)], 0, 255);
     }
 
   private:
@@ -129,9 +130,9 @@ void FillSparse(Page& page, auto rowOf) {
                 const int left = margin + c * (columnWidth + margin);
                 // A paragraph's last line stops early.
                 const int right =
-                    left + (rng.Below(10) < 3 ? static_cast<int>(rng.Below(
-                                                    static_cast<uint32_t>(columnWidth)))
-                                              : columnWidth);
+                    left + (rng.Below(10) < 3
+                                ? static_cast<int>(rng.Below(static_cast<uint32_t>(columnWidth)))
+                                : columnWidth);
                 int x = left;
                 while (x < right) {
                     const int letters = 2 + static_cast<int>(rng.Below(7));
@@ -146,10 +147,10 @@ void FillSparse(Page& page, auto rowOf) {
                             uint8_t* row = rowOf(p, y);
                             SetSpan(row, x, std::min(x + stroke, x1));  // stem
                             if (shape & 1) SetSpan(row, std::max(x1 - stroke, x), x1);
-                            const bool bar = (y - top < stroke && (shape & 2)) ||
-                                             (y1 - y <= stroke && (shape & 4)) ||
-                                             (std::abs(y - (top + band / 2)) < stroke / 2 + 1 &&
-                                              shape == 0);
+                            const bool bar =
+                                (y - top < stroke && (shape & 2)) ||
+                                (y1 - y <= stroke && (shape & 4)) ||
+                                (std::abs(y - (top + band / 2)) < stroke / 2 + 1 && shape == 0);
                             if (bar) SetSpan(row, x, x1);
                         }
                         x += w + px(8);
@@ -179,11 +180,16 @@ void FillRandom(Page& page, auto rowOf) {
 
 const char* PageKindName(PageKind kind) {
     switch (kind) {
-        case PageKind::kOrdered: return "ordered";
-        case PageKind::kDiffused: return "diffused";
-        case PageKind::kSparse: return "sparse";
-        case PageKind::kRandom: return "random";
-        case PageKind::kZeros: return "zeros";
+        case PageKind::kOrdered:
+            return "ordered";
+        case PageKind::kDiffused:
+            return "diffused";
+        case PageKind::kSparse:
+            return "sparse";
+        case PageKind::kRandom:
+            return "random";
+        case PageKind::kZeros:
+            return "zeros";
     }
     return "?";
 }
@@ -214,11 +220,20 @@ Page MakePage(PageKind kind, int dpi, int rowBytes, int rows) {
     Page page(kind, dpi, rowBytes, rows);
     const auto rowOf = [&page](int p, int y) { return page.MutableRow(p, y); };
     switch (kind) {
-        case PageKind::kOrdered: FillOrdered(page, rowOf); break;
-        case PageKind::kDiffused: FillDiffused(page, rowOf); break;
-        case PageKind::kSparse: FillSparse(page, rowOf); break;
-        case PageKind::kRandom: FillRandom(page, rowOf); break;
-        case PageKind::kZeros: break;
+        case PageKind::kOrdered:
+            FillOrdered(page, rowOf);
+            break;
+        case PageKind::kDiffused:
+            FillDiffused(page, rowOf);
+            break;
+        case PageKind::kSparse:
+            FillSparse(page, rowOf);
+            break;
+        case PageKind::kRandom:
+            FillRandom(page, rowOf);
+            break;
+        case PageKind::kZeros:
+            break;
     }
     return page;
 }

@@ -39,8 +39,7 @@ void RunMemoryPhase(BenchState& s) {
     const int64_t shortRows = s.options.quick ? kShortRows / 4 : kShortRows;
     const std::vector<MemoryJob> jobs = {
         {"16-inch page, N rows", s.scratch.File("mem-1x.tkt"), kNarrowRowBytes, shortRows},
-        {"16-inch page, 10 N rows", s.scratch.File("mem-10x.tkt"), kNarrowRowBytes,
-         10 * shortRows},
+        {"16-inch page, 10 N rows", s.scratch.File("mem-10x.tkt"), kNarrowRowBytes, 10 * shortRows},
         {"64-inch page (print job)", s.DiffusedTicket(), RollRowBytes(720), s.PrintRows()},
     };
     if (!WriteMemoryJobs(s, jobs)) return;
@@ -54,8 +53,8 @@ void RunMemoryPhase(BenchState& s) {
             return;
         }
         peaks.push_back(peak);
-        s.report.AddMemory({job.label, job.rows, job.rows * kPlanes * job.rowBytes,
-                            peak.startKiB, peak.peakKiB});
+        s.report.AddMemory(
+            {job.label, job.rows, job.rows * kPlanes * job.rowBytes, peak.startKiB, peak.peakKiB});
     }
     RemoveJob(jobs[0].ticket);
     RemoveJob(jobs[1].ticket);
@@ -68,7 +67,8 @@ void RunMemoryPhase(BenchState& s) {
     s.report.AddTarget(growth <= 1.10, text);
     int64_t largest = 0;
     for (const PeakRss& p : peaks) largest = std::max(largest, p.peakKiB);
-    std::snprintf(text, sizeof text, "peak RSS of every whole print under 64 MiB (largest %.1f MiB)",
+    std::snprintf(text, sizeof text,
+                  "peak RSS of every whole print under 64 MiB (largest %.1f MiB)",
                   static_cast<double>(largest) / 1024.0);
     s.report.AddTarget(largest < 64 * 1024, text);
 }

@@ -77,8 +77,8 @@ PageList MakeCheckedPages(BenchState& s) {
     PageList pages;
     for (const int dpi : {720, 1440}) {
         for (const PageKind kind : kKinds) {
-            pages.push_back(std::make_unique<PageEntry>(
-                MakePage(kind, dpi, RollRowBytes(dpi), RollRows(dpi))));
+            pages.push_back(
+                std::make_unique<PageEntry>(MakePage(kind, dpi, RollRowBytes(dpi), RollRows(dpi))));
         }
     }
     pages.push_back(std::make_unique<PageEntry>(
@@ -100,8 +100,9 @@ PageList MakeCheckedPages(BenchState& s) {
             if (!e->rowPathMatches) s.Problem(label + ": " + error);
         }
         char ink[160];
-        std::snprintf(ink, sizeof ink, "%s page: %d rows of 6 x %d bytes, %.1f%% ink", label.c_str(),
-                      e->page.rows(), e->page.rowBytes(), 100.0 * e->page.InkShare());
+        std::snprintf(ink, sizeof ink, "%s page: %d rows of 6 x %d bytes, %.1f%% ink",
+                      label.c_str(), e->page.rows(), e->page.rowBytes(),
+                      100.0 * e->page.InkShare());
         s.report.AddNote(ink);
     }
     return pages;

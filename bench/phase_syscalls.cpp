@@ -20,8 +20,9 @@ void RunSyscallPhase(BenchState& s) {
     const std::vector<uint8_t> blank(static_cast<std::size_t>(rowBytes));
     const std::string tiny = s.scratch.File("one-row.tkt");
     std::string error;
-    if (!WriteJob(tiny, {720, false, rowBytes, 1}, [&](int, int64_t) { return std::span(blank); },
-                  error)) {
+    if (!WriteJob(
+            tiny, {720, false, rowBytes, 1}, [&](int, int64_t) { return std::span(blank); },
+            error)) {
         return s.Problem("cannot write the one-row job: " + error);
     }
     const std::string out = s.scratch.File("strace.prn");

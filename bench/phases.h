@@ -2,6 +2,7 @@
 #pragma once
 
 #include "bench_state.h"
+#include "timing.h"
 
 namespace tarnwick::bench {
 
@@ -9,19 +10,28 @@ class DriverModule;
 
 // Peak RSS of whole prints in child processes. Runs first, while this process is small, since
 // a forked child starts with its parent's resident set. Also writes the job of the 64-inch
-// error-diffusion page that the print phase times.
+// error-diffusion page that the print and system call phases use.
 void RunMemoryPhase(BenchState& s);
 
-// Makes the four page kinds at 720 and 1,440 dpi and checks, before anything is timed, that
-// PackBitsEncode, the row path and libtiff all give back the rows.
+// Makes the four page kinds at 720 and 1,440 dpi (and a page of zeros) and checks, before
+// anything is timed, that PackBitsEncode, the row path and libtiff all give back the rows.
 PageList MakeCheckedPages(BenchState& s);
 
-// The machine's memory limit, then libtiff, PackBitsEncode and the row path on every page.
-void TimeMemory(BenchState& s);
-void TimeCodecs(BenchState& s, const PageList& pages);
+// Measurements for the schedule: the machine's memory limit; libtiff, PackBitsEncode and the
+// row path on every page; whole prints of the 720 dpi pages (whose short checks run and whose
+// jobs are written here, before any timing).
+void AddMemoryTasks(BenchState& s, Schedule& schedule);
+void AddCodecTasks(BenchState& s, Schedule& schedule, const PageList& pages);
+void AddPrintTasks(BenchState& s, const PageList& pages, const DriverModule& module,
+                   Schedule& schedule);
 
-// Whole prints through the module of the 720 dpi pages.
-void RunPrintPhase(BenchState& s, const PageList& pages, const DriverModule& module);
+// After the schedule has run: libtiff's own share of its time, and the print jobs removed
+// (all but the error-diffusion job, which the system call count still needs).
+void NoteCodecOverhead(BenchState& s, const PageList& pages);
+void RemovePrintJobs(BenchState& s);
+
+// The whole print of each 720 dpi page split into its layers, from the measurements.
+void SplitPrintLayers(BenchState& s);
 
 // strace counts of a whole print, per row.
 void RunSyscallPhase(BenchState& s);

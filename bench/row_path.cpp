@@ -29,7 +29,8 @@ class RowPath::Engine : public RTL {
         m_nRowBufSize = page.rowBytes();
         InitPlaneOrder();
         for (int k = 0; k < kPlanes; ++k) {
-            m_order[static_cast<std::size_t>(k)] = static_cast<int8_t>(GetPlaneOrder(static_cast<int16_t>(k)));
+            m_order[static_cast<std::size_t>(k)] =
+                static_cast<int8_t>(GetPlaneOrder(static_cast<int16_t>(k)));
         }
     }
     std::span<const int8_t> Order() const { return m_order; }
@@ -43,7 +44,9 @@ constexpr int kSixInkMode = 2;  // CMYKLcLm
 }
 
 RowPath::RowPath(const Page& page, OutputChannel& out)
-    : m_page(page), m_ctx(std::make_unique<JobContext>()), m_job(std::make_unique<HostJobRecord>()) {
+    : m_page(page),
+      m_ctx(std::make_unique<JobContext>()),
+      m_job(std::make_unique<HostJobRecord>()) {
     std::memset(m_job.get(), 0, sizeof(HostJobRecord));
     *m_ctx = JobContext{};
     m_ctx->m_pJob = m_job.get();

@@ -47,7 +47,8 @@ bool TransferReader::Next(std::span<const uint8_t>& data, char& end, std::string
 bool ReferenceRows::Build(const Page& page, std::string& error) {
     m_bytes.clear();
     m_start.clear();
-    m_bytes.reserve(static_cast<std::size_t>(page.bytes()) + static_cast<std::size_t>(page.bytes() / 64));
+    m_bytes.reserve(static_cast<std::size_t>(page.bytes()) +
+                    static_cast<std::size_t>(page.bytes() / 64));
     std::vector<uint8_t> decoded;
     for (int64_t k = 0; k < page.planeRows(); ++k) {
         const std::size_t at = m_bytes.size();
@@ -78,7 +79,8 @@ StreamCheck CheckStream(std::span<const uint8_t> stream, const Page& page, int64
     std::span<const uint8_t> data;
     char end = 0;
     const auto fail = [&](int64_t row, std::size_t k, const std::string& what) {
-        result.error = "row " + std::to_string(row) + ", transfer " + std::to_string(k) + ": " + what;
+        result.error =
+            "row " + std::to_string(row) + ", transfer " + std::to_string(k) + ": " + what;
         return result;
     };
     for (int64_t r = 0; r < rows; ++r) {

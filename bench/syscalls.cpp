@@ -35,9 +35,8 @@ void ParseSummary(std::istream& in, SyscallCounts& counts) {
 SyscallCounts CountSyscalls(const std::string& self, const std::string& ticket,
                             const std::string& out, const std::string& log) {
     SyscallCounts counts;
-    std::vector<std::string> args = {"strace", "-f",  "-c",          "-U",   "name,calls",
-                                     "-o",     log,   self,          "--print-job", ticket,
-                                     out};
+    std::vector<std::string> args = {"strace", "-f", "-c",          "-U",   "name,calls", "-o",
+                                     log,      self, "--print-job", ticket, out};
     std::vector<char*> argv;
     for (auto& a : args) argv.push_back(a.data());
     argv.push_back(nullptr);

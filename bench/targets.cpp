@@ -33,7 +33,7 @@ void CheckTargets(BenchState& s, const PageList& pages) {
         rowPathSame = rowPathSame && e->rowPathMatches;
         if (page.dpi() != 720) continue;
         printSame = printSame && e->printMatches;
-        const Result* ours = report.Find("PackBitsEncode", kind, 720);
+        const Result* ours = report.Find(kEncoderName, kind, 720);
         const auto peer = report.PeerMBps(kind, 720);
         const double ratio = ours != nullptr && peer ? Report::MBps(*ours) / *peer : 0;
         report.AddTarget(ratio >= kEncoderOverPeer && e->encoderMatches,
@@ -41,29 +41,32 @@ void CheckTargets(BenchState& s, const PageList& pages) {
                              " 720 with output identical to the reference: " +
                              Text("%.2fx", ratio) + (e->encoderMatches ? "" : ", output differs"));
     }
-    report.AddTarget(encoderSame, "PackBitsEncode output identical to the reference encoder on "
-                                  "every page, decoding back to the rows");
-    report.AddTarget(rowPathSame, "row path transfers identical to the reference encoder on "
-                                  "every page");
-    report.AddTarget(printSame, "whole-print transfers identical to the reference encoder on "
-                                "every 720 dpi page (a short job before timing, the long job after)");
+    report.AddTarget(encoderSame,
+                     "PackBitsEncode output identical to the reference encoder on "
+                     "every page, decoding back to the rows");
+    report.AddTarget(rowPathSame,
+                     "row path transfers identical to the reference encoder on "
+                     "every page");
+    report.AddTarget(printSame,
+                     "whole-print transfers identical to the reference encoder on "
+                     "every 720 dpi page (a short job before timing, the long job after)");
 
-    const Result* diffused = report.Find("whole print to a file", "diffused", 720);
+    const Result* diffused = report.Find(kPrintName, "diffused", 720);
     const double diffusedMBps = diffused != nullptr ? Report::MBps(*diffused) : 0;
     report.AddTarget(diffusedMBps >= kPrintMBps,
                      Text("whole print of the error-diffusion page at least 1 GB/s of plane "
                           "data: %.0f MB/s",
                           diffusedMBps));
-    const Result* sparse = report.Find("whole print to a file", "sparse", 720);
+    const Result* sparse = report.Find(kPrintName, "sparse", 720);
     const double sparseShare = sparse != nullptr && memcpy > 0 ? Report::MBps(*sparse) / memcpy : 0;
     report.AddTarget(sparseShare >= kBlankPrintOverMemcpy,
                      Text("whole print of the mostly blank page at least 30%% of memcpy: %.0f%%",
                           100 * sparseShare));
-    const Result* zeros = report.Find("PackBitsEncode", "zeros", 720);
+    const Result* zeros = report.Find(kEncoderName, "zeros", 720);
     const double zerosShare = zeros != nullptr && memcpy > 0 ? Report::MBps(*zeros) / memcpy : 0;
-    report.AddTarget(zerosShare >= kZerosOverMemcpy,
-                     Text("PackBitsEncode on a page of zeros at least 0.5 of memcpy: %.2f",
-                          zerosShare));
+    report.AddTarget(
+        zerosShare >= kZerosOverMemcpy,
+        Text("PackBitsEncode on a page of zeros at least 0.5 of memcpy: %.2f", zerosShare));
     for (const std::string& problem : s.problems) report.AddTarget(false, "problem: " + problem);
 }
 

@@ -20,7 +20,8 @@ struct TiffPeer::Memory {
 
     static tmsize_t Read(thandle_t h, void* buf, tmsize_t n) {
         Memory& m = Of(h);
-        const std::size_t got = std::min(static_cast<std::size_t>(n), m.size - std::min(m.pos, m.size));
+        if (m.pos >= m.size) return 0;
+        const std::size_t got = std::min(static_cast<std::size_t>(n), m.size - m.pos);
         std::memcpy(buf, m.bytes.data() + m.pos, got);
         m.pos += got;
         return static_cast<tmsize_t>(got);
@@ -28,7 +29,8 @@ struct TiffPeer::Memory {
     static tmsize_t Write(thandle_t h, void* buf, tmsize_t n) {
         Memory& m = Of(h);
         const std::size_t count = static_cast<std::size_t>(n);
-        if (m.pos + count > m.bytes.size()) m.bytes.resize(std::max(m.pos + count, 2 * m.bytes.size()));
+        if (m.pos + count > m.bytes.size())
+            m.bytes.resize(std::max(m.pos + count, 2 * m.bytes.size()));
         std::memcpy(m.bytes.data() + m.pos, buf, count);
         m.pos += count;
         m.size = std::max(m.size, m.pos);
@@ -36,7 +38,7 @@ struct TiffPeer::Memory {
     }
     static toff_t Seek(thandle_t h, toff_t off, int whence) {
         Memory& m = Of(h);
-        const int64_t base = whence == SEEK_CUR ? static_cast<int64_t>(m.pos)
+        const int64_t base = whence == SEEK_CUR   ? static_cast<int64_t>(m.pos)
                              : whence == SEEK_END ? static_cast<int64_t>(m.size)
                                                   : 0;
         const int64_t to = base + static_cast<int64_t>(off);
@@ -79,9 +81,9 @@ bool TiffPeer::EncodePage(const Page& page, std::string& error) {
     m_memory->size = 0;
     m_memory->pos = 0;
     g_lastTiffMessage.clear();
-    TIFF* tif = TIFFClientOpen("memory", "wm", m_memory.get(), Memory::Read, Memory::Write,
-                               Memory::Seek, Memory::Close, Memory::Size, Memory::Map,
-                               Memory::Unmap);
+    TIFF* tif =
+        TIFFClientOpen("memory", "wm", m_memory.get(), Memory::Read, Memory::Write, Memory::Seek,
+                       Memory::Close, Memory::Size, Memory::Map, Memory::Unmap);
     if (tif == nullptr) {
         error = "TIFFClientOpen failed: " + g_lastTiffMessage;
         return false;

@@ -19,8 +19,9 @@ class Collector : public benchmark::BenchmarkReporter {
                 continue;
             }
             if (run.iterations > 0) {
-                samples.seconds.push_back(run.real_accumulated_time /
-                                          static_cast<double>(run.iterations));
+                const auto n = static_cast<double>(run.iterations);
+                samples.cpuSeconds.push_back(run.cpu_accumulated_time / n);
+                samples.wallSeconds.push_back(run.real_accumulated_time / n);
             }
         }
     }
@@ -28,23 +29,8 @@ class Collector : public benchmark::BenchmarkReporter {
     Samples samples;
 };
 
-}  // namespace
-
-double Samples::Median() const {
-    if (seconds.empty()) return 0;
-    std::vector<double> s = seconds;
-    std::sort(s.begin(), s.end());
-    const std::size_t n = s.size();
-    return n % 2 == 1 ? s[n / 2] : (s[n / 2 - 1] + s[n / 2]) / 2;
-}
-
-void InitTiming(const char* argv0) {
-    int argc = 1;
-    char* argv[] = {const_cast<char*>(argv0), nullptr};
-    benchmark::Initialize(&argc, argv);
-}
-
-Samples Measure(const std::string& name, int repetitions, int iterations, const Work& work) {
+// One repetition of `iterations` iterations of the work, as a Google Benchmark run.
+Samples MeasureOnce(const std::string& name, int iterations, const Work& work) {
     benchmark::RegisterBenchmark(name.c_str(),
                                  [&work](benchmark::State& state) {
                                      for (auto _ : state) {
@@ -53,20 +39,61 @@ Samples Measure(const std::string& name, int repetitions, int iterations, const 
                                              work.before();
                                              state.ResumeTiming();
                                          }
-                                         if (!work.run()) {
+                                         const bool ok = work.run();
+                                         if (work.after) {
+                                             state.PauseTiming();
+                                             work.after();
+                                             state.ResumeTiming();
+                                         }
+                                         if (!ok) {
                                              state.SkipWithError("the measured work failed");
                                              break;
                                          }
                                      }
                                  })
         ->Iterations(iterations)
-        ->Repetitions(repetitions)
-        ->UseRealTime()
+        ->Repetitions(1)
         ->Unit(benchmark::kMillisecond);
     Collector collector;
     benchmark::RunSpecifiedBenchmarks(&collector);
     benchmark::ClearRegisteredBenchmarks();
     return collector.samples;
+}
+
+}  // namespace
+
+double Samples::Median(std::vector<double> values) {
+    if (values.empty()) return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t n = values.size();
+    return n % 2 == 1 ? values[n / 2] : (values[n / 2 - 1] + values[n / 2]) / 2;
+}
+
+void InitTiming(const char* argv0) {
+    int argc = 1;
+    char* argv[] = {const_cast<char*>(argv0), nullptr};
+    benchmark::Initialize(&argc, argv);
+}
+
+void Schedule::Add(std::string name, int iterations, Work work, Done done) {
+    m_entries.push_back({std::move(name), iterations, std::move(work), std::move(done), {}});
+}
+
+void Schedule::Run(int rounds, const std::function<void(int)>& onRound) {
+    for (int round = 1; round <= rounds; ++round) {
+        onRound(round);
+        for (Entry& e : m_entries) {
+            if (!e.samples.error.empty()) continue;  // failed before: not run again
+            const Samples one = MeasureOnce(e.name, e.iterations, e.work);
+            if (!one.ok()) {
+                e.samples.error = one.error.empty() ? "no timing" : one.error;
+                continue;
+            }
+            e.samples.cpuSeconds.push_back(one.cpuSeconds.front());
+            e.samples.wallSeconds.push_back(one.wallSeconds.front());
+        }
+    }
+    for (Entry& e : m_entries) e.done(e.samples);
 }
 
 }  // namespace tarnwick::bench

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "driver/cdriver.h"
 #include "host/job/job_writer.h"
 #include "host/xml_cipher.h"
 #include "rtl/rtl.h"
@@ -139,8 +140,7 @@ void OptionTextSeeds(SeedWriter& out) {
                      "DriverOption4=1;DriverOption5=2;DriverOption6=3;DriverOption7=1"));
     out.Put("option_text", "pairs_out_of_range",
             FromText("DriverOption8=1;DriverOption-1=5;DriverOption2147483648=1;DriverOption2="));
-    out.Put("option_text", "binary",
-            FromText("DriverOptionBinary=18010101000000000000030002"));
+    out.Put("option_text", "binary", FromText("DriverOptionBinary=18010101000000000000030002"));
     out.Put("option_text", "binary_odd_digits", FromText("DriverOptionBinary=1g2"));
     out.Put("option_text", "cut_value", FromText("DriverOption3=1"));
     RTL engine;
@@ -154,16 +154,16 @@ void JobOptionsSeeds(SeedWriter& out) {
     out.Put("job_options_xml", "id_and_pause",
             FromText(head + "<RootElement><JobId>4711</JobId><PauseBtwPages>1</PauseBtwPages>"
                             "</RootElement>"));
-    out.Put("job_options_xml", "custom_color_mode",
-            FromText(head +
-                     "<RootElement><CustomColorMode>"
-                     "<Color><InternalName>Unnamed</InternalName><ColorValue>255</ColorValue>"
-                     "<ColorDepth>1</ColorDepth><isSpotColor>1</isSpotColor><Print>1</Print>"
-                     "<Order>2</Order></Color>"
-                     "<Color><InternalName>Black</InternalName><ColorDepth>2</ColorDepth>"
-                     "<Order>1</Order></Color>"
-                     "<Color><InternalName>Ignored</InternalName><Order>5000</Order></Color>"
-                     "</CustomColorMode></RootElement>"));
+    out.Put(
+        "job_options_xml", "custom_color_mode",
+        FromText(head + "<RootElement><CustomColorMode>"
+                        "<Color><InternalName>Unnamed</InternalName><ColorValue>255</ColorValue>"
+                        "<ColorDepth>1</ColorDepth><isSpotColor>1</isSpotColor><Print>1</Print>"
+                        "<Order>2</Order></Color>"
+                        "<Color><InternalName>Black</InternalName><ColorDepth>2</ColorDepth>"
+                        "<Order>1</Order></Color>"
+                        "<Color><InternalName>Ignored</InternalName><Order>5000</Order></Color>"
+                        "</CustomColorMode></RootElement>"));
     out.Put("job_options_xml", "bad_depth",
             FromText(head + "<R><CustomColorMode><C><Order>3</Order><ColorDepth>3</ColorDepth>"
                             "</C></CustomColorMode></R>"));
@@ -249,6 +249,34 @@ void EncipheredSeeds(SeedWriter& out) {
     out.Put("enciphered_xml", "plain_text", FromText("<RootElement/>"));
 }
 
+// The stream the driver sends for the small job under the ticket; with abortAfter >= 0 the job
+// is aborted after that many steps.
+Bytes PrintedStream(const TicketFields& fields, int abortAfter = -1) {
+    FuzzRun run;
+    const std::string ticket = run.File("job.tkt");
+    if (!WriteBytes(ticket, TicketBytes(fields)) || !WriteSmallJobData(DataFileFor(ticket))) {
+        return {};
+    }
+    auto job = MakeRecord(ticket);
+    RecordingChannel out;
+    CDriver driver;
+    PrintBounded(driver, *job, out, abortAfter >= 0 ? abortAfter : 64);
+    return out.bytes;
+}
+
+void StreamSeeds(SeedWriter& out) {
+    const Bytes named = PrintedStream({"CP52", 180, 2, true});
+    out.Put("inspect_stream", "cp52_six_inks_colour_bar", named);
+    out.Put("inspect_stream", "generic_gray_60", PrintedStream({"Generic RTL", 60, 1, false}));
+    out.Put("inspect_stream", "aborted_after_header", PrintedStream({"CP52", 180, 0, false}, 1));
+    out.Put("inspect_stream", "cut_in_a_row",
+            Bytes(named.begin(), named.begin() + named.size() / 2));
+    out.Put("inspect_stream", "absurd_counts",
+            FromText("\x1b%-12345X@PJL ENTER LANGUAGE=RTL\n\x1b*r-99U\x1b*r0S\x1b*b7M"
+                     "\x1b*r1A\x1b*b99999999999W\x1b*rC"));
+    out.Put("inspect_stream", "pjl_only", FromText("@PJL SET RESOLUTION=360\n@PJL RESET\n"));
+}
+
 }  // namespace
 }  // namespace tarnwick::fuzz
 
@@ -268,6 +296,7 @@ int main(int argc, char** argv) {
     JobOptionsSeeds(out);
     ConfigSeeds(out);
     EncipheredSeeds(out);
+    StreamSeeds(out);
     fs::remove_all(scratch);
     return out.ok() ? 0 : 1;
 }

@@ -10,6 +10,7 @@
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
+#include <string_view>
 
 #include "host/afile_path.h"
 #include "host/job/job_writer.h"
@@ -38,13 +39,47 @@ ScopedEnv::~ScopedEnv() {
     }
 }
 
-FuzzRun::FuzzRun(std::vector<int> messageAnswers) {
-    std::string pattern = (std::filesystem::temp_directory_path() / "tarnwick-fuzz-XXXXXX").string();
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_folder = pattern;
-    // The lock folder must be private (0700) or the named mutexes refuse it.
-    ::mkdir(File("locks").c_str(), 0700);
-    std::filesystem::create_directories(OutputDrivers());
+namespace {
+
+// One folder per process, made at the first run and removed at exit: making and removing a
+// folder for every input would cost more than most inputs take.
+class Workspace {
+  public:
+    static const std::string& Folder() {
+        static Workspace workspace;
+        return workspace.m_folder;
+    }
+    ~Workspace() {
+        std::error_code ec;
+        std::filesystem::remove_all(m_folder, ec);
+    }
+
+  private:
+    Workspace() {
+        std::string pattern =
+            (std::filesystem::temp_directory_path() / "tarnwick-fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+        m_folder = pattern;
+        // The lock folder must be private (0700) or the named mutexes refuse it.
+        ::mkdir((m_folder + "/locks").c_str(), 0700);
+        std::filesystem::create_directories(m_folder + "/root/OutputDrivers");
+    }
+    std::string m_folder;
+};
+
+// Removes everything in `folder` but the entries named in `keep`.
+void Empty(const std::string& folder, std::initializer_list<std::string_view> keep) {
+    std::error_code ec;
+    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+        const std::string name = entry.path().filename().string();
+        if (std::find(keep.begin(), keep.end(), name) != keep.end()) continue;
+        std::filesystem::remove_all(entry.path(), ec);
+    }
+}
+
+}  // namespace
+
+FuzzRun::FuzzRun(std::vector<int> messageAnswers) : m_folder(Workspace::Folder()) {
     m_lockDir = std::make_unique<ScopedEnv>("TARNWICK_LOCK_DIR", File("locks"));
     m_root = std::make_unique<ScopedEnv>("TARNWICK_ROOT", File("root"));
     m_useClock = std::make_unique<ScopedClock>(&m_clock);
@@ -58,12 +93,12 @@ FuzzRun::~FuzzRun() {
     m_useClock.reset();
     m_root.reset();
     m_lockDir.reset();
-    std::error_code ec;
-    std::filesystem::remove_all(m_folder, ec);
+    Empty(m_folder, {"locks", "root"});
+    Empty(OutputDrivers(), {});
 }
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     std::size_t done = 0;
     while (done < bytes.size()) {

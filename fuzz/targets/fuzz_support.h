@@ -43,8 +43,8 @@ class ScopedEnv {
     std::optional<std::string> m_previous;
 };
 
-// A fresh folder (removed again at the end) holding the input's files, a lock folder for the
-// named mutexes and an empty configuration root, both made current for the run.
+// The scratch folder of the process, emptied again when the run ends, with a lock folder for
+// the named mutexes and an empty configuration root, both made current for the run.
 class FuzzRun {
   public:
     explicit FuzzRun(std::vector<int> messageAnswers = {});
@@ -100,7 +100,7 @@ class RecordingChannel : public OutputChannel {
 
 struct JobOutcome {
     int opened = 0;
-    int steps = 0;          // steps that returned 1
+    int steps = 0;  // steps that returned 1
     bool stepFailed = false;
     bool finished = false;  // the driver marked the job done after its last step
     int aborted = -1;       // AbortJob's result, -1 when it was not needed

@@ -25,5 +25,8 @@ int FuzzConfigFiles(const uint8_t* data, size_t size);
 // The bytes as an enciphered configuration file (DecipherXml, AEnXMLTree::loadFromFileEn), and
 // enciphered as the plain text of one.
 int FuzzEncipheredXml(const uint8_t* data, size_t size);
+// The bytes as a printer stream for the stream inspector (src/inspect), whole and in pieces,
+// and drawn as a preview.
+int FuzzInspectStream(const uint8_t* data, size_t size);
 
 }  // namespace tarnwick::fuzz

@@ -20,7 +20,7 @@ namespace {
 constexpr unsigned kMaxPagesRead = 16;
 constexpr int kMaxColorantsRead = 4;
 // Row bytes copied per input, so that pages of absurd but legal width stay quick.
-constexpr int64_t kReadBudget = int64_t{32} << 20;
+constexpr int64_t kReadBudget = int64_t{4} << 20;
 // Pages up to this size in each direction are printed too.
 constexpr int kPrintablePixels = 2048;
 constexpr int kMaxPagesPrinted = 8;

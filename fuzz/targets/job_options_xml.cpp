@@ -36,8 +36,9 @@ int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
     CDriver driver;
     const JobOutcome outcome = PrintBounded(driver, *job, out, kMaxSteps);
     check.Check(outcome.opened == 1, "job options never keep a job from opening");
-    if (outcome.stepFailed) check.Check(!run.Log().empty() || !run.Messages().empty(),
-                                        "a failed step says why or asked the user");
+    if (outcome.stepFailed)
+        check.Check(!run.Log().empty() || !run.Messages().empty(),
+                    "a failed step says why or asked the user");
     if (outcome.finished) {
         check.Check(CountOf(out.bytes, "\x1b*rC") == 2, "a finished job ends both pages");
     }

@@ -22,6 +22,9 @@ constexpr const char* kSource = "PrinterDriver/Common/Xsrc/ARowBaseRTL";
 constexpr const char* kLayerMark = "_l_";
 // Page buffers beyond this size mean a corrupt or absurd page.
 constexpr int64_t kMaxRowBufSize = int64_t{256} << 20;
+// As many rows as one page of a job data file may hold. A page that would send the printer more,
+// its top offset included, is absurd; its blank top rows alone would hold up the header step.
+constexpr int64_t kMaxDeviceRows = 10'000'000;
 
 [[noreturn]] void RefusePage(int line, const char* what) {
     KVLogHelper(kSource, line, 'E').Log("%s", what);
@@ -140,11 +143,13 @@ void ARowBaseRTL::ApplyCustomColorMode(ColorList& list) const {
     AXMLTreeNode mode;
     if (!tree.loadXML(text, 1) || !tree.getRootNode(root)) return;
     if (!tree.getChild("CustomColorMode", root, mode)) return;
-    const int children = tree.getChildCount(mode);
-    list.count = std::min(children, list.capacity);
-    for (int i = 0; i < children; ++i) {
-        AXMLTreeNode color;
-        if (!tree.getChild(i, mode, color)) continue;
+    // The elements are walked as siblings: looking each one up by its index would take time
+    // quadratic in their number, which the job's text sets.
+    int children = 0;
+    for (const pugi::xml_node child : mode.raw().children()) {
+        if (child.type() != pugi::node_element) continue;
+        ++children;
+        const AXMLTreeNode color(child);
         auto read = [&](const char* element, AString& out) {
             AXMLTreeNode node;
             if (!tree.getChild(element, color, node)) return false;
@@ -171,6 +176,7 @@ void ARowBaseRTL::ApplyCustomColorMode(ColorList& list) const {
         if (read("Print", value)) entry.print = std::atoi(value.c_str());
         list.entries[order - 1] = entry;
     }
+    list.count = std::min(children, list.capacity);
 }
 
 void ARowBaseRTL::AllocatePageBuffers() {
@@ -221,13 +227,16 @@ void ARowBaseRTL::RestoreImageOffset() {
 
 void ARowBaseRTL::ComputePageGeometry() {
     JobContext* ctx = m_pCtx;
+    // The top offset is part of the height and goes out as blank rows in the header step.
+    const int64_t height = int64_t{ctx->m_nFullHeight} * ctx->m_nScaleY;
+    if (height > kMaxDeviceRows) RefusePage(365, "the page is too long for the printer");
     m_nDevResX = static_cast<int32_t>(static_cast<double>(ctx->m_nJobResX) * ctx->m_nScaleX + 0.5);
     m_nDevResY = static_cast<int32_t>(static_cast<double>(ctx->m_nJobResY) * ctx->m_nScaleY + 0.5);
-    m_nDevOffsetY = ctx->m_nOffsetY * ctx->m_nScaleY;
+    m_nDevOffsetY = static_cast<int32_t>(int64_t{ctx->m_nOffsetY} * ctx->m_nScaleY);
     int64_t width = int64_t{ctx->m_nFullWidth} * ctx->m_nScaleX;
     if (width % 8 != 0) width += 8 - width % 8;
     m_nDevWidth = static_cast<int32_t>(width);
-    m_nDevHeight = ctx->m_nFullHeight * ctx->m_nScaleY;
+    m_nDevHeight = static_cast<int32_t>(height);
 }
 
 }  // namespace tarnwick

@@ -20,6 +20,9 @@ AXMLTree::AXMLTree(const char* rootName) : m_rootName(rootName ? rootName : "") 
 AXMLTree::~AXMLTree() = default;
 
 void AXMLTree::reset() {
+    m_cursorParent = pugi::xml_node();
+    m_cursorChild = pugi::xml_node();
+    m_cursorIndex = 0;
     m_doc.reset();
     m_lastError.clear();
 }
@@ -83,15 +86,26 @@ int AXMLTree::getChild(const char* name, const AXMLTreeNode& parent, AXMLTreeNod
 
 int AXMLTree::getChild(int index, const AXMLTreeNode& parent, AXMLTreeNode& out) const {
     if (index < 0 || parent.IsEmpty()) return 0;
+    pugi::xml_node child;
     int seen = 0;
-    for (pugi::xml_node child : parent.raw().children()) {
-        if (!IsElement(child)) continue;
-        if (seen++ == index) {
-            out = AXMLTreeNode(child);
-            return 1;
-        }
+    if (m_cursorParent == parent.raw() && m_cursorChild && index >= m_cursorIndex) {
+        child = m_cursorChild;
+        seen = m_cursorIndex;
+    } else {
+        child = parent.raw().first_child();
+        while (child && !IsElement(child)) child = child.next_sibling();
     }
-    return 0;
+    while (child && seen < index) {
+        child = child.next_sibling();
+        while (child && !IsElement(child)) child = child.next_sibling();
+        ++seen;
+    }
+    if (!child) return 0;
+    m_cursorParent = parent.raw();
+    m_cursorChild = child;
+    m_cursorIndex = index;
+    out = AXMLTreeNode(child);
+    return 1;
 }
 
 int AXMLTree::getChildCount(const AXMLTreeNode& node) const {

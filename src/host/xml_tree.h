@@ -59,6 +59,11 @@ class AXMLTree {
   private:
     std::string m_rootName;
     pugi::xml_document m_doc;
+    // Callers walk children by index, one after the other; remembering the
+    // last answer keeps that walk linear instead of quadratic.
+    mutable pugi::xml_node m_cursorParent;
+    mutable pugi::xml_node m_cursorChild;
+    mutable int m_cursorIndex = 0;
     std::string m_lastError;
 };
 

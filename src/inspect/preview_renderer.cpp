@@ -11,7 +11,7 @@ namespace {
 
 constexpr uint8_t kGapGrey = 0xB0;
 constexpr int kMaxSamples = 4;
-constexpr std::array<const char*, 6> kPlaneInks = {"Black", "Cyan",  "Magenta",
+constexpr std::array<const char*, 6> kPlaneInks = {"Black",  "Cyan",  "Magenta",
                                                    "Yellow", "LCyan", "LMagenta"};
 
 int64_t CeilDiv(int64_t a, int64_t b) {

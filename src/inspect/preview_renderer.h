@@ -19,9 +19,9 @@
 namespace tarnwick::inspect {
 
 struct PreviewOptions {
-    int maxWidth = 2000;              // pixels of the preview at most
-    int64_t maxPixels = 16'000'000;   // all pages together at most
-    int gap = 16;                     // grey rows between pages
+    int maxWidth = 2000;             // pixels of the preview at most
+    int64_t maxPixels = 16'000'000;  // all pages together at most
+    int gap = 16;                    // grey rows between pages
 };
 
 class PreviewRenderer : public RowSink {

@@ -33,8 +33,8 @@ std::string EndText(const PageEnd& end) {
 }
 
 void AppendPageText(std::string& out, const PageReport& page) {
-    out += "page " + std::to_string(page.number) + " (offset " + std::to_string(page.offset) +
-           ")\n";
+    out +=
+        "page " + std::to_string(page.number) + " (offset " + std::to_string(page.offset) + ")\n";
     if (!page.pjl.empty()) {
         out += "  PJL:";
         for (const auto& [key, value] : page.pjl) out += " " + key + "=" + value;
@@ -48,8 +48,8 @@ void AppendPageText(std::string& out, const PageReport& page) {
     }
     out += "\n";
     out += "  raster: " + Declared(page.width) + " x " + Declared(page.height) + " pixels at " +
-           Declared(page.resolution) + " dpi, " + Declared(page.planes) +
-           " planes, compression " + CompressionName(page.compression) + "\n";
+           Declared(page.resolution) + " dpi, " + Declared(page.planes) + " planes, compression " +
+           CompressionName(page.compression) + "\n";
     out += "  rows: " + std::to_string(page.rows);
     if (page.blankRows > 0) out += " (" + std::to_string(page.blankRows) + " blank)";
     for (const auto& [planes, rows] : page.planesPerRow) {
@@ -109,8 +109,8 @@ std::string FormatReportText(const StreamReport& report, const std::string& name
         out += "no faults\n";
         return out;
     }
-    out += std::to_string(report.faultCount) + " fault" + (report.faultCount == 1 ? "" : "s") +
-           ":\n";
+    out +=
+        std::to_string(report.faultCount) + " fault" + (report.faultCount == 1 ? "" : "s") + ":\n";
     for (const Fault& fault : report.faults) {
         out += "  offset " + std::to_string(fault.offset);
         if (fault.page > 0) out += ", page " + std::to_string(fault.page);
@@ -130,8 +130,8 @@ std::string FormatReportJson(const StreamReport& report, const std::string& name
     for (std::size_t i = 0; i < report.pages.size(); ++i) {
         const PageReport& page = report.pages[i];
         out += i == 0 ? "\n" : ",\n";
-        out += "    {\"page\": " + Number(page.number) + ", \"offset\": " +
-               std::to_string(page.offset) + ",\n";
+        out += "    {\"page\": " + Number(page.number) +
+               ", \"offset\": " + std::to_string(page.offset) + ",\n";
         out += "     \"pjl\": {";
         for (std::size_t k = 0; k < page.pjl.size(); ++k) {
             out += (k == 0 ? "" : ", ") + JsonString(page.pjl[k].first) + ": " +
@@ -146,23 +146,24 @@ std::string FormatReportJson(const StreamReport& report, const std::string& name
         out += page.hasPlotSize ? "{\"length\": " + Number(page.plotSize.length) +
                                       ", \"width\": " + Number(page.plotSize.width) + "}"
                                 : std::string("null");
-        out += ",\n     \"width\": " + Number(page.width) + ", \"height\": " +
-               Number(page.height) + ", \"resolution\": " + Number(page.resolution) +
-               ", \"planes\": " + Number(page.planes) + ", \"compression\": " +
-               Number(page.compression) + ",\n";
-        out += "     \"rows\": " + Number(page.rows) + ", \"blankRows\": " +
-               Number(page.blankRows) + ", \"planesPerRow\": {";
+        out += ",\n     \"width\": " + Number(page.width) + ", \"height\": " + Number(page.height) +
+               ", \"resolution\": " + Number(page.resolution) +
+               ", \"planes\": " + Number(page.planes) +
+               ", \"compression\": " + Number(page.compression) + ",\n";
+        out += "     \"rows\": " + Number(page.rows) +
+               ", \"blankRows\": " + Number(page.blankRows) + ", \"planesPerRow\": {";
         bool first = true;
         for (const auto& [planes, rows] : page.planesPerRow) {
             out += (first ? "" : ", ") + JsonString(std::to_string(planes)) + ": " + Number(rows);
             first = false;
         }
         out += "}, \"longestPlaneRow\": " + Number(page.longestPlaneRow) + ",\n";
-        out += "     \"end\": {\"rasterEnd\": " + std::string(page.end.rasterEnd ? "true" : "false") +
-               ", \"plot\": " + JsonString(page.end.plot) +
-               ", \"aborted\": " + (page.end.aborted ? "true" : "false") +
-               ", \"sheetCut\": " + (page.end.sheetCut ? "true" : "false") +
-               ", \"reset\": " + (page.end.reset ? "true" : "false") + "}}";
+        out +=
+            "     \"end\": {\"rasterEnd\": " + std::string(page.end.rasterEnd ? "true" : "false") +
+            ", \"plot\": " + JsonString(page.end.plot) +
+            ", \"aborted\": " + (page.end.aborted ? "true" : "false") +
+            ", \"sheetCut\": " + (page.end.sheetCut ? "true" : "false") +
+            ", \"reset\": " + (page.end.reset ? "true" : "false") + "}}";
     }
     out += report.pages.empty() ? "],\n" : "\n  ],\n";
     out += "  \"faultCount\": " + std::to_string(report.faultCount) + ",\n";
@@ -170,8 +171,9 @@ std::string FormatReportJson(const StreamReport& report, const std::string& name
     for (std::size_t i = 0; i < report.faults.size(); ++i) {
         const Fault& fault = report.faults[i];
         out += i == 0 ? "\n" : ",\n";
-        out += "    {\"offset\": " + std::to_string(fault.offset) + ", \"page\": " +
-               std::to_string(fault.page) + ", \"message\": " + JsonString(fault.message) + "}";
+        out += "    {\"offset\": " + std::to_string(fault.offset) +
+               ", \"page\": " + std::to_string(fault.page) +
+               ", \"message\": " + JsonString(fault.message) + "}";
     }
     out += report.faults.empty() ? "]\n}\n" : "\n  ]\n}\n";
     return out;

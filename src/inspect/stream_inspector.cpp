@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 
@@ -60,19 +61,21 @@ bool AllBlank(std::string_view text) {
     return Trim(text).empty();
 }
 
-// "PS<length>,<width>" anywhere in plot text.
+// "PS<length>,<width>" anywhere in plot text. Numbers too large for 64 bits do not count.
 bool FindPlotSize(std::string_view text, PlotSize& size) {
     for (std::size_t at = text.find("PS"); at != std::string_view::npos;
          at = text.find("PS", at + 1)) {
-        std::string number(text.substr(at + 2, 48));
-        long long length = 0;
-        long long width = 0;
-        int used = 0;
-        if (std::sscanf(number.c_str(), "%lld,%lld%n", &length, &width, &used) == 2 && used > 0) {
-            size.length = length;
-            size.width = width;
-            return true;
-        }
+        const char* p = text.data() + at + 2;
+        const char* end = text.data() + text.size();
+        int64_t length = 0;
+        int64_t width = 0;
+        const auto first = std::from_chars(p, end, length);
+        if (first.ec != std::errc() || first.ptr == end || *first.ptr != ',') continue;
+        const auto second = std::from_chars(first.ptr + 1, end, width);
+        if (second.ec != std::errc()) continue;
+        size.length = length;
+        size.width = width;
+        return true;
     }
     return false;
 }
@@ -84,22 +87,18 @@ StreamInspector::StreamInspector(InspectOptions options, RowSink* sink)
     m_report.depth = m_options.depth;
 }
 
-PageReport* StreamInspector::CurrentPage() {
-    return m_inRaster && !m_report.pages.empty() ? &m_report.pages.back() : nullptr;
-}
-
-void StreamInspector::AddFault(uint64_t offset, std::string message) {
+void StreamInspector::AddFault(uint64_t offset, std::string message, int page) {
     ++m_report.faultCount;
-    StoreFault(offset, std::move(message));
+    StoreFault(offset, std::move(message), page);
 }
 
-void StreamInspector::StoreFault(uint64_t offset, std::string message) {
+void StreamInspector::StoreFault(uint64_t offset, std::string message, int page) {
     if (m_report.faults.size() >= kMaxFaults) return;
-    int page = 0;
-    if (m_inRaster) {
-        page = static_cast<int>(m_report.pages.size());
-    } else if (m_afterEnd) {
-        page = m_endedPage + 1;
+    if (page < 0) {
+        // The page being read, or the one whose end is being read; 0 outside pages.
+        page = m_inRaster   ? static_cast<int>(m_report.pages.size())
+               : m_afterEnd ? m_endedPage + 1
+                            : 0;
     }
     m_report.faults.push_back({offset, page, std::move(message)});
 }
@@ -141,19 +140,18 @@ void StreamInspector::CloseEndRegion() {
     if (m_endedPage < 0) return;
     const PageReport& page = m_report.pages[static_cast<std::size_t>(m_endedPage)];
     if (page.height >= 0 && page.rows != page.height && !page.end.aborted) {
-        m_afterEnd = true;  // the fault belongs to the page just ended
-        AddFault(page.offset, "page " + std::to_string(page.number) + " has " +
-                                  std::to_string(page.rows) + " rows, its header declares " +
-                                  std::to_string(page.height));
-        m_afterEnd = false;
+        AddFault(page.offset,
+                 "page " + std::to_string(page.number) + " has " + std::to_string(page.rows) +
+                     " rows, its header declares " + std::to_string(page.height),
+                 page.number);
     }
 }
 
 void StreamInspector::OnText(uint64_t offset, std::string_view text, bool lineEnd) {
     if (m_inRaster) {
         RowFault(kStrayBytes, offset,
-                 std::to_string(text.size()) + " unexpected bytes inside raster graphics: " +
-                     Printable(text));
+                 std::to_string(text.size()) +
+                     " unexpected bytes inside raster graphics: " + Printable(text));
         return;
     }
     switch (m_mode) {
@@ -170,8 +168,8 @@ void StreamInspector::OnText(uint64_t offset, std::string_view text, bool lineEn
             return;
         case Mode::kRaster:
             if (!AllBlank(text)) {
-                AddFault(offset, "unexpected text outside PJL and plot sections: " +
-                                     Printable(text));
+                AddFault(offset,
+                         "unexpected text outside PJL and plot sections: " + Printable(text));
             }
             return;
     }
@@ -194,9 +192,9 @@ void StreamInspector::ProcessPjlLine(uint64_t offset, std::string_view raw) {
     const std::string_view rest = Trim(line.substr(4));
     if (rest.empty()) return;
     const std::string upper = Upper(rest);
-    PageReport* ended =
-        m_afterEnd && m_endedPage >= 0 ? &m_report.pages[static_cast<std::size_t>(m_endedPage)]
-                                       : nullptr;
+    PageReport* ended = m_afterEnd && m_endedPage >= 0
+                            ? &m_report.pages[static_cast<std::size_t>(m_endedPage)]
+                            : nullptr;
 
     if (StartsWith(upper, "SET ")) {
         const std::string_view setting = Trim(rest.substr(4));
@@ -208,7 +206,8 @@ void StreamInspector::ProcessPjlLine(uint64_t offset, std::string_view raw) {
         const std::string key = Upper(Trim(setting.substr(0, equals)));
         const std::string value(Trim(setting.substr(equals + 1)));
         auto& pjl = Header(offset).pjl;
-        auto it = std::find_if(pjl.begin(), pjl.end(), [&](const auto& kv) { return kv.first == key; });
+        auto it =
+            std::find_if(pjl.begin(), pjl.end(), [&](const auto& kv) { return kv.first == key; });
         if (it != pjl.end()) {
             it->second = value;
         } else {
@@ -219,8 +218,9 @@ void StreamInspector::ProcessPjlLine(uint64_t offset, std::string_view raw) {
     if (StartsWith(upper, "ENTER ")) {
         const std::string_view entry = Trim(rest.substr(6));
         const std::size_t equals = entry.find('=');
-        const std::string language =
-            equals == std::string_view::npos ? std::string() : Upper(Trim(entry.substr(equals + 1)));
+        const std::string language = equals == std::string_view::npos
+                                         ? std::string()
+                                         : Upper(Trim(entry.substr(equals + 1)));
         if (ended == nullptr) Header(offset).language = language;
         m_mode = language == "RDGL3" ? Mode::kPlot : Mode::kRaster;
         return;
@@ -246,7 +246,8 @@ void StreamInspector::FlushPlot() {
     }
     if (m_afterEnd && m_endedPage >= 0) {
         PageEnd& end = m_report.pages[static_cast<std::size_t>(m_endedPage)].end;
-        if (end.plot.size() < kMaxEndPlot) end.plot += text.substr(0, kMaxEndPlot - end.plot.size());
+        if (end.plot.size() < kMaxEndPlot)
+            end.plot += text.substr(0, kMaxEndPlot - end.plot.size());
         if (end.plot.find("!PG;") != std::string::npos) end.aborted = true;
     }
 }
@@ -282,7 +283,7 @@ uint64_t StreamInspector::OnCommand(const EscapeCommand& command) {
                 return 0;
             }
             if (term == 'C' || term == 'B') {
-                EndRaster(command);
+                EndRaster();
                 return 0;
             }
         } else if (command.group == 't' && term == 'R') {
@@ -375,12 +376,12 @@ void StreamInspector::StartRaster(const EscapeCommand& command) {
                                      " is not one the inspector reads (0 or 2)");
     }
     const int64_t bits = static_cast<int64_t>(m_options.depth);
-    m_rowLimit = static_cast<std::size_t>(
-        ((m_widthChecked ? page.width : kMaxRasterWidth) * bits + 7) / 8);
+    m_rowLimit =
+        static_cast<std::size_t>(((m_widthChecked ? page.width : kMaxRasterWidth) * bits + 7) / 8);
     if (m_sink) m_sink->OnPageStart(m_report.pages.back());
 }
 
-void StreamInspector::EndRaster(const EscapeCommand& command) {
+void StreamInspector::EndRaster() {
     if (!m_inRaster) return;  // printers ignore it; the abort of an unstarted page sends it
     PageReport& page = m_report.pages.back();
     if (m_planeCount > 0) {
@@ -393,7 +394,6 @@ void StreamInspector::EndRaster(const EscapeCommand& command) {
     m_inRaster = false;
     m_afterEnd = true;
     m_endedPage = static_cast<int>(m_report.pages.size()) - 1;
-    (void)command;
     if (m_sink) m_sink->OnPageEnd();
 }
 
@@ -430,8 +430,7 @@ void StreamInspector::OnDataEnd(uint64_t announced, uint64_t received) {
     m_transferOpen = false;
     if (received < announced) {
         AddFault(m_transferOffset, "row transfer announces " + std::to_string(announced) +
-                                       " bytes, the stream ends after " +
-                                       std::to_string(received));
+                                       " bytes, the stream ends after " + std::to_string(received));
         return;
     }
     if (m_transferSkip) return;
@@ -453,12 +452,14 @@ void StreamInspector::FinishPlane() {
     // One byte of room past the limit tells a row that is too long from one that fits.
     if (plane.size() != m_rowLimit + 1) plane.assign(m_rowLimit + 1, 0);
     m_planeLengths[slot] = 0;
-    const std::string where = "row " + std::to_string(page.rows + 1) + " plane " +
-                              std::to_string(index + 1) + ": ";
+    const auto where = [&] {
+        return "row " + std::to_string(page.rows + 1) + " plane " + std::to_string(index + 1) +
+               ": ";
+    };
     if (m_compression != 0 && m_compression != 2) return;
     if (m_transferAnnounced > kMaxTransferBytes) {
         RowFault(kTooLong, m_transferOffset,
-                 where + "a transfer of " + std::to_string(m_transferAnnounced) +
+                 where() + "a transfer of " + std::to_string(m_transferAnnounced) +
                      " bytes is longer than any plane row");
         return;
     }
@@ -471,7 +472,7 @@ void StreamInspector::FinishPlane() {
             if (std::strstr(r.error, "output") != nullptr) {
                 tooLong = true;
             } else {
-                RowFault(kBadData, m_transferOffset, where + r.error);
+                RowFault(kBadData, m_transferOffset, where() + r.error);
             }
         }
     } else {
@@ -482,13 +483,13 @@ void StreamInspector::FinishPlane() {
     if (length > m_rowLimit) tooLong = true;
     if (tooLong && m_widthChecked) {
         RowFault(kTooLong, m_transferOffset,
-                 where + "the decoded row is longer than the declared width (" +
+                 where() + "the decoded row is longer than the declared width (" +
                      std::to_string(page.width) + " pixels, " + std::to_string(m_rowLimit) +
                      " bytes at " + std::to_string(m_options.depth) + " bits per pixel)");
     }
     length = std::min(length, m_rowLimit);
-    page.longestPlaneRow =
-        std::max<int64_t>(page.longestPlaneRow, static_cast<int64_t>(tooLong ? length + 1 : length));
+    page.longestPlaneRow = std::max<int64_t>(page.longestPlaneRow,
+                                             static_cast<int64_t>(tooLong ? length + 1 : length));
     m_planeLengths[slot] = length;
 }
 

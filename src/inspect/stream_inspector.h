@@ -53,8 +53,9 @@ class StreamInspector : public ScanHandler {
     enum class Mode { kPjl, kRaster, kPlot };
     enum RowFaultKind { kPlaneCount, kTooLong, kBadData, kStrayBytes, kRowFaultKinds };
 
-    void AddFault(uint64_t offset, std::string message);
-    void StoreFault(uint64_t offset, std::string message);  // listed, not counted
+    // page -1: the page the inspector is in.
+    void AddFault(uint64_t offset, std::string message, int page = -1);
+    void StoreFault(uint64_t offset, std::string message, int page = -1);  // listed, not counted
     void RowFault(RowFaultKind kind, uint64_t offset, std::string message);
     void SummariseRowFaults();
 
@@ -65,12 +66,11 @@ class StreamInspector : public ScanHandler {
     void FlushPlot();
 
     void StartRaster(const EscapeCommand& command);
-    void EndRaster(const EscapeCommand& command);
+    void EndRaster();
     uint64_t StartTransfer(const EscapeCommand& command);
     void SetGeometry(const EscapeCommand& command);
     void FinishPlane();
     void FinishRow();
-    PageReport* CurrentPage();
 
     InspectOptions m_options;
     RowSink* m_sink;

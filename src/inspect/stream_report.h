@@ -30,17 +30,17 @@ struct PageReport {
     // place and takes the later value).
     std::vector<std::pair<std::string, std::string>> pjl;
     std::vector<std::string> commands;  // other @PJL commands of the header, e.g. "RESET"
-    std::string language;  // from @PJL ENTER LANGUAGE
+    std::string language;               // from @PJL ENTER LANGUAGE
     bool hasPlotSize = false;
     PlotSize plotSize;
     // Declared raster geometry; -1 when not declared.
-    int64_t width = -1;       // ESC*r#S, pixels
-    int64_t height = -1;      // ESC*r#T, rows
-    int64_t resolution = -1;  // ESC*t#R, dots per inch
-    int64_t planes = -1;      // ESC*r-#U
-    int64_t compression = -1;  // ESC*b#M
-    int64_t rows = 0;          // rows received (each ends with a W transfer)
-    int64_t blankRows = 0;     // rows sent as a single empty W transfer
+    int64_t width = -1;                       // ESC*r#S, pixels
+    int64_t height = -1;                      // ESC*r#T, rows
+    int64_t resolution = -1;                  // ESC*t#R, dots per inch
+    int64_t planes = -1;                      // ESC*r-#U
+    int64_t compression = -1;                 // ESC*b#M
+    int64_t rows = 0;                         // rows received (each ends with a W transfer)
+    int64_t blankRows = 0;                    // rows sent as a single empty W transfer
     std::map<int64_t, int64_t> planesPerRow;  // planes in a row -> rows with that many
     int64_t longestPlaneRow = 0;              // bytes of the longest decoded plane row
     PageEnd end;

@@ -6,20 +6,20 @@
 namespace tarnwick::cli {
 namespace {
 
-const OptionSpec kHelp = {"help", 'h', false, false};
+const OptionDef kHelp = {"help", 'h', false, false};
 
-const OptionSpec* FindLong(std::span<const OptionSpec> specs, const std::string& name) {
+const OptionDef* FindLong(std::span<const OptionDef> options, const std::string& name) {
     if (name == kHelp.name) return &kHelp;
-    for (const OptionSpec& spec : specs) {
-        if (name == spec.name) return &spec;
+    for (const OptionDef& option : options) {
+        if (name == option.name) return &option;
     }
     return nullptr;
 }
 
-const OptionSpec* FindShort(std::span<const OptionSpec> specs, char name) {
+const OptionDef* FindShort(std::span<const OptionDef> options, char name) {
     if (name == kHelp.shortName) return &kHelp;
-    for (const OptionSpec& spec : specs) {
-        if (spec.shortName != 0 && spec.shortName == name) return &spec;
+    for (const OptionDef& option : options) {
+        if (option.shortName != 0 && option.shortName == name) return &option;
     }
     return nullptr;
 }
@@ -44,7 +44,7 @@ void ParsedArgs::ExpectPositionals(std::size_t min, std::size_t max, const char*
     }
 }
 
-ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> specs) {
+ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionDef> options) {
     ParsedArgs parsed;
     bool optionsEnded = false;
     for (std::size_t i = 0; i < args.size(); ++i) {
@@ -57,24 +57,24 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
             optionsEnded = true;
             continue;
         }
-        const OptionSpec* spec = nullptr;
+        const OptionDef* option = nullptr;
         std::optional<std::string> inlineValue;
         std::string shown;
         if (arg.rfind("--", 0) == 0) {
             const std::size_t equals = arg.find('=');
-            const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos
-                                                                               : equals - 2);
+            const std::string name =
+                arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
             if (equals != std::string::npos) inlineValue = arg.substr(equals + 1);
-            spec = FindLong(specs, name);
+            option = FindLong(options, name);
             shown = "--" + name;
         } else {
-            spec = FindShort(specs, arg[1]);
+            option = FindShort(options, arg[1]);
             if (arg.size() > 2) inlineValue = arg.substr(2);
             shown = arg.substr(0, 2);
         }
-        if (spec == nullptr) throw UsageError("unknown option " + shown);
+        if (option == nullptr) throw UsageError("unknown option " + shown);
         std::string value;
-        if (spec->takesValue) {
+        if (option->takesValue) {
             if (inlineValue) {
                 value = *inlineValue;
             } else if (i + 1 < args.size()) {
@@ -85,8 +85,8 @@ ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSp
         } else if (inlineValue) {
             throw UsageError("option " + shown + " takes no value");
         }
-        auto& values = parsed.m_values[spec->name];
-        if (!values.empty() && !spec->repeatable && spec->takesValue) {
+        auto& values = parsed.m_values[option->name];
+        if (!values.empty() && !option->repeatable && option->takesValue) {
             throw UsageError("option " + shown + " is given twice");
         }
         values.push_back(value);

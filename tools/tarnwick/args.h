@@ -18,9 +18,9 @@ class UsageError : public std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-struct OptionSpec {
-    const char* name;        // long name without "--"
-    char shortName = 0;      // e.g. 'o' for "-o"
+struct OptionDef {
+    const char* name;    // long name without "--"
+    char shortName = 0;  // e.g. 'o' for "-o"
     bool takesValue = false;
     bool repeatable = false;
 };
@@ -36,13 +36,13 @@ class ParsedArgs {
     void ExpectPositionals(std::size_t min, std::size_t max, const char* what) const;
 
   private:
-    friend ParsedArgs ParseArgs(std::span<const std::string>, std::span<const OptionSpec>);
+    friend ParsedArgs ParseArgs(std::span<const std::string>, std::span<const OptionDef>);
     std::map<std::string, std::vector<std::string>> m_values;
     std::vector<std::string> m_positionals;
 };
 
 // "--help" and "-h" are always known and give the option "help".
-ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionSpec> specs);
+ParsedArgs ParseArgs(std::span<const std::string> args, std::span<const OptionDef> options);
 
 // A whole decimal number in [min, max]; what names the value in the error.
 int64_t ParseInteger(const std::string& text, const std::string& what, int64_t min, int64_t max);

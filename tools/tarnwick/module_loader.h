@@ -25,8 +25,7 @@ class DriverModule {
 
   public:
     // Null with error set when no candidate loads or the factory fails.
-    static std::unique_ptr<DriverModule> Open(const std::string& explicitPath,
-                                              std::string& error);
+    static std::unique_ptr<DriverModule> Open(const std::string& explicitPath, std::string& error);
     DriverModule(Key, void* handle, ABasePrinterDriver* driver, std::string path);
     ~DriverModule();
     DriverModule(const DriverModule&) = delete;

@@ -1,0 +1,184 @@
+// Jobs that do not simply run to their end: the tool interrupted while printing, and the tool
+// printing a job whose data file the host is still writing.
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <span>
+#include <thread>
+
+#include "cli/cli_fixture.h"
+#include "host/job/job_writer.h"
+#include "host/job/ox_job.h"
+#include "platform/named_mutex.h"
+#include "support/stream_rows.h"
+
+namespace tarnwick::test {
+namespace {
+
+constexpr char kAbortPageEnd[] =
+    "\x1b*rC\x1b%0B!PG;\x1b%-12345X@PJL\n@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\x1b"
+    "E";
+
+uint8_t Noise(int colorant, int row, int index) {
+    uint32_t v = static_cast<uint32_t>(colorant * 7919 + row * 104729 + index * 31);
+    v ^= v >> 13;
+    v *= 0x5bd1e995u;
+    return static_cast<uint8_t>(v >> 24);
+}
+
+TestPage CmykPage(int width, int height) {
+    TestPage page;
+    page.width = width;
+    page.height = height;
+    page.colorants = {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}};
+    page.content = Noise;
+    return page;
+}
+
+// Sets an environment variable for the life of the object.
+class ScopedEnv {
+  public:
+    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
+        if (const char* old = std::getenv(name)) m_old = old;
+        ::setenv(name, value.c_str(), 1);
+    }
+    ~ScopedEnv() {
+        if (m_old) {
+            ::setenv(m_name, m_old->c_str(), 1);
+        } else {
+            ::unsetenv(m_name);
+        }
+    }
+
+  private:
+    const char* m_name;
+    std::optional<std::string> m_old;
+};
+
+class AbortFollowTest : public ToolTest {
+  protected:
+    std::string WriteTicket(const JobTicket& ticket) {
+        const std::string path = File("job.tkt");
+        std::string error;
+        EXPECT_TRUE(WriteJobTicket(path, ticket, error)) << error;
+        return path;
+    }
+    std::string DataFile(const std::string& ticket) {
+        return OXJob::GetFileName(ePrefix0, AFilePath(ticket.c_str())).c_str();
+    }
+};
+
+TEST_F(AbortFollowTest, InterruptSendsTheAbortPageEnd) {
+    // Large enough that printing it takes far longer than the signal takes to arrive.
+    const std::string ticket = WriteTicket(DefaultTicket("CP52", 90, 0));
+    WriteJobData(DataFile(ticket), {CmykPage(4000, 2000), CmykPage(4000, 2000),
+                                    CmykPage(4000, 2000), CmykPage(4000, 2000)});
+    ToolEnv env = Env();
+    RunningTool tool({"print", ticket, "-o", File("out.prn")}, env);
+    ASSERT_TRUE(tool.started());
+    const std::optional<std::string> first = tool.ReadErrorLine();
+    ASSERT_TRUE(first.has_value()) << "the tool ended without a word";
+    EXPECT_EQ(*first, "INFO: Printing page 1, 0% complete.");
+    tool.Signal(SIGINT);
+    const ToolResult result = tool.Wait();
+    EXPECT_EQ(result.signal, 0) << result.err;
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    EXPECT_NE(result.err.find("Aborted"), std::string::npos) << result.err;
+
+    const std::vector<uint8_t> stream = ReadBytes(File("out.prn"));
+    EXPECT_TRUE(EndsWith(stream, kAbortPageEnd)) << "the printer must get the abort page end";
+    EXPECT_EQ(CountOf(stream, "\x1b*r1A"), 1) << "aborted on the first page";
+    EXPECT_LT(stream.size(), 4u * 2000 * 2 * 6 * 1000) << "the job did not run to its end";
+
+    // The inspector takes the aborted page for what it is, not for a damaged one.
+    const ToolResult inspected = Run({"inspect", File("out.prn"), "--json"});
+    EXPECT_EQ(inspected.exitCode, 0) << inspected.out;
+    EXPECT_NE(inspected.out.find("\"aborted\": true"), std::string::npos) << inspected.out;
+}
+
+TEST_F(AbortFollowTest, FollowPrintsWhileTheHostWritesTheJob) {
+    constexpr int kWidth = 96;
+    constexpr int kHeight = 30;
+    JobTicket ticket = DefaultTicket("CP52", 360, 0);
+    reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
+    const std::string ticketPath = WriteTicket(ticket);
+    WriteText(File("options.xml"),
+              "<?xml version=\"1.0\"?><RootElement><JobId>4711</JobId></RootElement>");
+
+    // The tool starts before the data file exists; TARNWICK_VIRTUAL_CLOCK makes every wait of
+    // the tool and the driver instant.
+    ToolEnv env = Env();
+    env["TARNWICK_VIRTUAL_CLOCK"] = "1";
+    RunningTool tool({"print", "--follow", ticketPath, "-o", File("out.prn"), "--job-options",
+                      File("options.xml")},
+                     env);
+    ASSERT_TRUE(tool.started());
+
+    // This test is the host: it shares the job's named mutexes with the driver.
+    ScopedEnv sharedLocks("TARNWICK_LOCK_DIR", lockDir());
+    CMutex start(false, "QRM_PRINT_START4711");
+    CMutex layout(false, "QRM_PRINT_MAKELAYOUT4711");
+    ASSERT_TRUE(start.IsValid() && layout.IsValid());
+
+    const TestPage page = CmykPage(kWidth, kHeight);
+    std::string error;
+    std::unique_ptr<JobWriter> writer = JobWriter::Create(DataFile(ticketPath), error);
+    ASSERT_TRUE(writer) << error;
+    AppendPage(*writer, page, 0, 10);  // the page shows with its first rows
+
+    // The driver holds the layout mutex from the start of the job on ...
+    while (layout.Lock(0) == 1) {
+        layout.Unlock();
+        ASSERT_FALSE(tool.Exited()) << "the tool ended before it started the job";
+        std::this_thread::yield();
+    }
+    // ... and gives up the start mutex only while it waits for rows: holding it now, the host
+    // knows the driver has used up the ten rows and is waiting.
+    ASSERT_EQ(start.Lock(), 1);
+    AppendPage(*writer, page, 10, 10);
+    start.Unlock();
+    ASSERT_EQ(start.Lock(), 1);
+    AppendPage(*writer, page, 20, 10);
+    ASSERT_TRUE(writer->EndPage(error)) << error;
+    ASSERT_TRUE(writer->Finish(error)) << error;
+    start.Unlock();
+
+    const ToolResult result = tool.Wait();
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const std::vector<StreamPage> pages = ReadStreamRows(ReadBytes(File("out.prn")));
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].rows.size(), static_cast<std::size_t>(kHeight));
+    // Sent as Black, Cyan, Magenta, Yellow: colorants 3, 0, 1, 2 of the page.
+    constexpr int kSentColorant[] = {3, 0, 1, 2};
+    for (int r = 0; r < kHeight; ++r) {
+        const StreamRow& row = pages[0].rows[static_cast<std::size_t>(r)];
+        ASSERT_EQ(row.planes.size(), 4u);
+        for (int p = 0; p < 4; ++p) {
+            std::vector<uint8_t> expected(kWidth / 8);
+            for (int i = 0; i < kWidth / 8; ++i) {
+                expected[static_cast<std::size_t>(i)] = Noise(kSentColorant[p], r, i);
+            }
+            EXPECT_EQ(row.planes[static_cast<std::size_t>(p)], expected)
+                << "row " << r << " plane " << p;
+        }
+    }
+}
+
+TEST_F(AbortFollowTest, InterruptWhileWaitingForTheDataFile) {
+    const std::string ticket = WriteTicket(DefaultTicket("CP52", 360, 0));
+    ToolEnv env = Env();
+    env["TARNWICK_VIRTUAL_CLOCK"] = "1";
+    RunningTool tool({"print", "--follow", ticket, "-o", File("out.prn")}, env);
+    const std::optional<std::string> line = tool.ReadErrorLine();
+    ASSERT_TRUE(line.has_value());
+    EXPECT_NE(line->find("Waiting for the job data file"), std::string::npos) << *line;
+    tool.Signal(SIGTERM);
+    const ToolResult result = tool.Wait();
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    EXPECT_TRUE(ReadBytes(File("out.prn")).empty()) << "nothing was printed";
+}
+
+}  // namespace
+}  // namespace tarnwick::test

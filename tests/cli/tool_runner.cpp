@@ -1,0 +1,160 @@
+#include "cli/tool_runner.h"
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+
+extern char** environ;
+
+namespace tarnwick::test {
+namespace {
+
+// Longest a test waits for output before it gives up on the tool (ctest's own limit is 120 s).
+constexpr int kStallMillis = 60'000;
+
+std::vector<std::string> ChildEnvironment(const ToolEnv& overrides) {
+    std::vector<std::string> env;
+    for (char** p = environ; *p != nullptr; ++p) {
+        const std::string entry = *p;
+        const std::string name = entry.substr(0, entry.find('='));
+        if (overrides.count(name) == 0) env.push_back(entry);
+    }
+    for (const auto& [name, value] : overrides) {
+        if (value) env.push_back(name + "=" + *value);
+    }
+    return env;
+}
+
+std::vector<char*> Pointers(std::vector<std::string>& strings) {
+    std::vector<char*> pointers;
+    for (std::string& s : strings) pointers.push_back(s.data());
+    pointers.push_back(nullptr);
+    return pointers;
+}
+
+}  // namespace
+
+std::string ToolPath() {
+    const char* path = std::getenv("TARNWICK_TOOL");
+    return path != nullptr ? path : "";
+}
+
+RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& env) {
+    int out[2];
+    int err[2];
+    if (::pipe2(out, O_CLOEXEC) != 0) return;
+    if (::pipe2(err, O_CLOEXEC) != 0) {
+        ::close(out[0]);
+        ::close(out[1]);
+        return;
+    }
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
+    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    std::vector<std::string> argv = {ToolPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> envp = ChildEnvironment(env);
+    std::vector<char*> argvPointers = Pointers(argv);
+    std::vector<char*> envPointers = Pointers(envp);
+    pid_t pid = -1;
+    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
+                    envPointers.data()) == 0) {
+        m_pid = pid;
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    ::close(out[1]);
+    ::close(err[1]);
+    m_outFd = out[0];
+    m_errFd = err[0];
+}
+
+RunningTool::~RunningTool() {
+    if (m_pid > 0 && !m_reaped) {
+        ::kill(m_pid, SIGKILL);
+        ::waitpid(m_pid, &m_status, 0);
+    }
+    if (m_outFd >= 0) ::close(m_outFd);
+    if (m_errFd >= 0) ::close(m_errFd);
+}
+
+bool RunningTool::Pump(int timeoutMs) {
+    pollfd fds[2];
+    int count = 0;
+    for (const int fd : {m_outFd, m_errFd}) {
+        if (fd >= 0) fds[count++] = {fd, POLLIN, 0};
+    }
+    if (count == 0) return false;
+    const int ready = ::poll(fds, static_cast<nfds_t>(count), timeoutMs);
+    if (ready < 0 && errno == EINTR) return true;
+    if (ready <= 0) return false;  // stalled, or poll failed
+    for (int i = 0; i < count; ++i) {
+        if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+        char buffer[65536];
+        const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
+        int& fd = fds[i].fd == m_outFd ? m_outFd : m_errFd;
+        std::string& sink = fds[i].fd == m_outFd ? m_out : m_err;
+        if (n > 0) {
+            sink.append(buffer, static_cast<std::size_t>(n));
+        } else if (n == 0 || errno != EINTR) {
+            ::close(fd);
+            fd = -1;
+        }
+    }
+    return true;
+}
+
+std::optional<std::string> RunningTool::ReadErrorLine() {
+    for (;;) {
+        const std::size_t end = m_err.find('\n', m_errRead);
+        if (end != std::string::npos) {
+            std::string line = m_err.substr(m_errRead, end - m_errRead);
+            m_errRead = end + 1;
+            return line;
+        }
+        if (m_errFd < 0 || !Pump(kStallMillis)) return std::nullopt;
+    }
+}
+
+void RunningTool::Signal(int signal) {
+    if (m_pid > 0 && !m_reaped) ::kill(m_pid, signal);
+}
+
+bool RunningTool::Exited() {
+    if (m_pid <= 0 || m_reaped) return true;
+    if (::waitpid(m_pid, &m_status, WNOHANG) == m_pid) m_reaped = true;
+    return m_reaped;
+}
+
+ToolResult RunningTool::Wait() {
+    ToolResult result;
+    while ((m_outFd >= 0 || m_errFd >= 0) && Pump(kStallMillis)) {
+    }
+    if (m_pid > 0 && !m_reaped) {
+        if (m_outFd >= 0 || m_errFd >= 0) ::kill(m_pid, SIGKILL);  // stalled: stop it
+        ::waitpid(m_pid, &m_status, 0);
+        m_reaped = true;
+    }
+    if (m_pid > 0) {
+        if (WIFEXITED(m_status)) result.exitCode = WEXITSTATUS(m_status);
+        if (WIFSIGNALED(m_status)) result.signal = WTERMSIG(m_status);
+    }
+    result.out = m_out;
+    result.err = m_err;
+    return result;
+}
+
+ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env) {
+    RunningTool tool(args, env);
+    return tool.Wait();
+}
+
+}  // namespace tarnwick::test

@@ -1,0 +1,67 @@
+// Runs the real tarnwick executable for the tests: found through TARNWICK_TOOL (set by ctest),
+// started with posix_spawn, its stdout, stderr and exit code captured.
+#pragma once
+
+#include <sys/types.h>
+
+#include <map>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace tarnwick::test {
+
+// The tool named by TARNWICK_TOOL, or "" when the variable is not set.
+std::string ToolPath();
+
+// Skips the current test when the tool is not known.
+#define TARNWICK_REQUIRE_TOOL()                                                           \
+    do {                                                                                  \
+        if (::tarnwick::test::ToolPath().empty()) {                                       \
+            GTEST_SKIP() << "TARNWICK_TOOL is not set (ctest sets it to the built tool)"; \
+        }                                                                                 \
+    } while (false)
+
+// Variables to set for the child; a value of nullopt removes the variable.
+using ToolEnv = std::map<std::string, std::optional<std::string>>;
+
+struct ToolResult {
+    int exitCode = -1;  // -1 when the tool died of a signal
+    int signal = 0;
+    std::string out;
+    std::string err;
+};
+
+// A running tool whose stderr can be read line by line while it runs.
+class RunningTool {
+  public:
+    RunningTool(const std::vector<std::string>& args, const ToolEnv& env);
+    ~RunningTool();  // kills a tool that is still running
+    RunningTool(const RunningTool&) = delete;
+    RunningTool& operator=(const RunningTool&) = delete;
+
+    bool started() const { return m_pid > 0; }
+    // The next line of stderr (without its line feed); nothing once the tool has closed it.
+    std::optional<std::string> ReadErrorLine();
+    void Signal(int signal);
+    bool Exited();  // without waiting
+    // Reads what is left of both outputs and waits for the tool to end.
+    ToolResult Wait();
+
+  private:
+    bool Pump(int timeoutMs);  // moves available output into the buffers; false at the end
+
+    pid_t m_pid = -1;
+    int m_outFd = -1;
+    int m_errFd = -1;
+    std::string m_out;
+    std::string m_err;
+    std::size_t m_errRead = 0;  // stderr bytes handed out as lines
+    bool m_reaped = false;
+    int m_status = 0;
+};
+
+// Runs the tool to its end.
+ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env = {});
+
+}  // namespace tarnwick::test

@@ -1,0 +1,80 @@
+// Helpers of the hardening tests: private named mutexes, a channel that breaks for good, the
+// streams of good jobs to compare with, and counts of what a process holds.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "support/job_fixture.h"
+#include "targets/fuzz_support.h"
+
+namespace tarnwick::hardening {
+
+// The abort page end of a named model.
+inline const std::string kNamedAbortEnd =
+    "\x1b*rC\x1b%0B!PG;\x1b%-12345X@PJL\n@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\x1b"
+    "E";
+
+// Gives the test its own lock folder, so that test processes running side by side never wait
+// for each other's mutexes.
+class PrivateLocks {
+  public:
+    PrivateLocks();
+
+  private:
+    test::TempDir m_dir;
+    fuzz::ScopedEnv m_env;
+};
+
+// A configuration root of the test's own, current while the object lives.
+class PrivateConfigRoot {
+  public:
+    PrivateConfigRoot();
+    // Writes `text` to `relative` below OutputDrivers, enciphered when asked.
+    void Write(const std::string& relative, const std::string& text, bool enciphered = false) const;
+
+  private:
+    test::TempDir m_dir;
+    fuzz::ScopedEnv m_env;
+};
+
+// Accepts every write until write number `failAt` (0-based); that one accepts `acceptOnFail`
+// bytes (returned as is, so -1 and 0 are failures too) and every later write accepts nothing,
+// like a connection that has gone away.
+class BreakingChannel : public OutputChannel {
+  public:
+    BreakingChannel(int failAt, int32_t acceptOnFail) : m_failAt(failAt), m_accept(acceptOnFail) {}
+    int32_t Write(const uint8_t* data, int32_t length, int64_t tag) override;
+
+    std::vector<uint8_t> bytes;
+    int writes = 0;
+    bool broke = false;
+
+  private:
+    int m_failAt;
+    int32_t m_accept;
+};
+
+bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix);
+bool StartsWith(const std::vector<uint8_t>& bytes, const std::string& prefix);
+bool EndsWith(const std::vector<uint8_t>& bytes, const std::string& suffix);
+
+// A job of `pages` CMYK pages (16 x rows) for a named model, without the colour bar.
+std::unique_ptr<HostJobRecord> SmallNamedJob(const test::TempDir& dir, int pages, int rows = 3);
+
+// The whole stream of a job that nothing disturbs, and how many channel writes it takes.
+struct GoodRun {
+    std::vector<uint8_t> bytes;
+    int writes = 0;
+};
+GoodRun PrintUndisturbed(HostJobRecord& job);
+
+// Entries of /proc/self/fd.
+int OpenDescriptors();
+
+// Texts of the captured log lines, in order.
+std::vector<std::string> LogTexts(const std::vector<LogEntry>& entries);
+
+}  // namespace tarnwick::hardening

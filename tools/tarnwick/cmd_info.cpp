@@ -1,0 +1,114 @@
+// tarnwick info: what the driver says about a printer model.
+#include <array>
+#include <cstdio>
+
+#include "commands.h"
+#include "driver_queries.h"
+#include "exit_codes.h"
+#include "module_options.h"
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tarnwick info --model NAME\n"
+    "Shows what the driver offers for a printer model: its print modes with their resolutions,\n"
+    "the colour modes with their inks, the default colour mode, the driver options (the\n"
+    "definition string the host shows, * marks the default value) and the type number.\n"
+    "\n"
+    "Options:\n"
+    "  --model NAME        the printer model, e.g. CP52 or CP52-LM\n";
+
+const std::array<OptionDef, 3> kOptions = {{{"model", 0, true}, kModuleOption, kConfigRootOption}};
+
+std::string Dpi(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%g", value);
+    return text;
+}
+
+// "Label:default,value0,value1,...;" entries, as the driver hands them out.
+std::string DescribeOptions(const std::string& definition) {
+    std::string out;
+    std::size_t start = 0;
+    while (start < definition.size()) {
+        std::size_t end = definition.find(';', start);
+        if (end == std::string::npos) end = definition.size();
+        const std::string entry = definition.substr(start, end - start);
+        start = end + 1;
+        const std::size_t colon = entry.find(':');
+        if (colon == std::string::npos) {
+            if (!entry.empty()) out += "  " + entry + "\n";
+            continue;
+        }
+        std::vector<std::string> items;
+        for (std::size_t p = colon + 1; p <= entry.size();) {
+            std::size_t comma = entry.find(',', p);
+            if (comma == std::string::npos) comma = entry.size();
+            items.push_back(entry.substr(p, comma - p));
+            p = comma + 1;
+        }
+        out += "  " + entry.substr(0, colon) + ":";
+        const int chosen = items.empty() ? -1 : std::atoi(items.front().c_str());
+        for (std::size_t i = 1; i < items.size(); ++i) {
+            out +=
+                (i == 1 ? " " : ", ") + items[i] + (static_cast<int>(i) - 1 == chosen ? "*" : "");
+        }
+        out += "\n";
+    }
+    return out;
+}
+
+}  // namespace
+
+int RunInfo(CommandArgs argv) {
+    const ParsedArgs args = ParseArgs(argv, kOptions);
+    if (args.Has("help")) return WriteOut(kUsage) ? kExitOk : kExitFailure;
+    args.ExpectPositionals(0, 0, "");
+    const std::string model = args.Get("model").value_or("");
+    if (model.empty()) throw UsageError("missing --model NAME");
+
+    std::unique_ptr<DriverModule> module = OpenDriverModule(args);
+    if (!module) return kExitFailure;
+    ABasePrinterDriver& driver = module->driver();
+
+    std::string out = "Model: " + model + "\n";
+    out += "Type number: " + std::to_string(driver.GetTypeNumber()) + "\n";
+    const std::vector<PrintModeEntry> modes = PrintModes(driver, model);
+    out += "Print modes (" + std::to_string(modes.size()) + "):\n";
+    for (const PrintModeEntry& mode : modes) {
+        out += "  " + std::to_string(mode.index) + " " + mode.name + ":";
+        for (const ResolutionEntry& res : Resolutions(driver, model, mode.index)) {
+            out += " " + Dpi(res.xDpi) + " x " + Dpi(res.yDpi) + " dpi (resolution " +
+                   std::to_string(res.id) + ", \"" + res.name + "\")";
+        }
+        out += "\n";
+    }
+    std::string defaultName;
+    const int32_t defaultMode = DefaultColorMode(driver, model, &defaultName);
+    const std::vector<std::string> colorModes = ColorModeNames(driver, model);
+    out += "Colour modes (" + std::to_string(colorModes.size()) + "):\n";
+    for (std::size_t i = 0; i < colorModes.size(); ++i) {
+        out += "  " + std::to_string(i) + " " + colorModes[i] + ":";
+        const auto inks = ColorModeInks(driver, static_cast<int32_t>(i));
+        if (!inks) {
+            out += " (no colour list)\n";
+            continue;
+        }
+        for (std::size_t k = 0; k < inks->size(); ++k) {
+            const ColorEntry& ink = (*inks)[k];
+            char colour[16];
+            std::snprintf(colour, sizeof colour, "#%06X", ink.colorValue & 0xFFFFFFu);
+            out += std::string(k == 0 ? " " : ", ") + ink.name + " (" + ink.displayName + ", " +
+                   std::to_string(ink.depth) + " bit, " + colour + ")";
+        }
+        out += "\n";
+    }
+    out += "Default colour mode: " + std::to_string(defaultMode) + " " + defaultName + "\n";
+    const std::string options = DriverOptionString(driver, model);
+    out += "Driver options (* default):\n" + DescribeOptions(options);
+    out += "Option definition string: " + options + "\n";
+    return WriteOut(out) ? kExitOk : kExitFailure;
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,213 @@
+// tarnwick make-job: writes a job ticket and its job data file from images.
+#include <strings.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdint>
+#include <cstring>
+#include <optional>
+#include <regex>
+
+#include "commands.h"
+#include "console.h"
+#include "driver_queries.h"
+#include "exit_codes.h"
+#include "host/job_ticket.h"
+#include "module_options.h"
+#include "options/settings_hex.h"
+#include "page_sources.h"
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tarnwick make-job -o JOB.tkt [options] PAGE...\n"
+    "Writes a job ticket and its job data file (0_JOB.twj beside it), one page per PAGE.\n"
+    "\n"
+    "A PAGE is either\n"
+    "  NAME=FILE[,NAME=FILE]...  one colorant per file, in the order given: a PBM (P4, a 1 bit\n"
+    "                            is a dot) or a PGM (P5) with maxval 3, 15 or 255 for 2, 4 or 8\n"
+    "                            bits per pixel, where a value v becomes the ink level\n"
+    "                            maxval - v. NAME is a colorant the driver knows (Cyan,\n"
+    "                            Magenta, Yellow, Black, LCyan, LMagenta, Green, Orange; case\n"
+    "                            does not matter) or a layer such as Cyan_l_2.\n"
+    "  IMAGE                     a colour PNG, TIFF or PNM (P6/P5) image, separated into the\n"
+    "                            inks of the colour mode and halftoned by error diffusion.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output JOB.tkt     the ticket to write (required)\n"
+    "  --model NAME             printer model (default CP52)\n"
+    "  --dpi X[xY]              resolution of the images (default 360)\n"
+    "  --color-mode N|NAME      colour mode (default: the driver's default)\n"
+    "  --calibration TEXT       calibration text, e.g. feed~0.25\n"
+    "  --settings HEX           the printer settings area as hex digits (bytes not given are\n"
+    "                           0); default: the driver's defaults\n"
+    "  --option DriverOptionI=V apply a driver option (repeatable), e.g. DriverOption2=0\n";
+
+const std::array<OptionDef, 9> kOptions = {{{"output", 'o', true},
+                                            {"model", 0, true},
+                                            {"dpi", 0, true},
+                                            {"color-mode", 0, true},
+                                            {"calibration", 0, true},
+                                            {"settings", 0, true},
+                                            {"option", 0, true, true},
+                                            kModuleOption,
+                                            kConfigRootOption}};
+
+constexpr std::size_t kMaxTicketText = 63;
+constexpr int kDriverOptionCount = 8;
+
+void ParseDpi(const std::string& text, int16_t& x, int16_t& y) {
+    const std::size_t sep = text.find('x');
+    const std::string first = text.substr(0, sep);
+    const std::string second = sep == std::string::npos ? first : text.substr(sep + 1);
+    x = static_cast<int16_t>(ParseInteger(first, "--dpi", 1, 32767));
+    y = static_cast<int16_t>(ParseInteger(second, "--dpi", 1, 32767));
+}
+
+void CheckOptionPair(const std::string& pair) {
+    static const std::regex kPair("DriverOption([0-9]{1,3})=([0-9]{1,3})");
+    std::smatch match;
+    if (!std::regex_match(pair, match, kPair)) {
+        throw UsageError("--option '" + pair + "' is not of the form DriverOptionI=V");
+    }
+    if (std::stoi(match[1]) >= kDriverOptionCount || std::stoi(match[2]) > 255) {
+        throw UsageError("--option '" + pair + "': I must be 0 to 7 and V 0 to 255");
+    }
+}
+
+// The base name of a colorant: "Cyan" for the layer "Cyan_l_2".
+std::string BaseName(const std::string& colorant) {
+    const std::size_t layer = colorant.find("_l_");
+    return layer == std::string::npos ? colorant : colorant.substr(0, layer);
+}
+
+void WarnUnknownColorants(const std::vector<PageArgument>& pages,
+                          const std::vector<std::string>& inks, const std::string& modeName) {
+    for (const PageArgument& page : pages) {
+        for (const NamedPlaneFile& plane : page.planes) {
+            const std::string base = BaseName(plane.colorant);
+            const bool known = std::any_of(inks.begin(), inks.end(), [&](const std::string& ink) {
+                return strcasecmp(ink.c_str(), base.c_str()) == 0;
+            });
+            if (!known) {
+                Console::Get().Warning("colorant " + plane.colorant + " is no ink of colour mode " +
+                                       modeName + "; the driver will not print it");
+            }
+        }
+    }
+}
+
+struct MakeJobRequest {
+    std::string ticketPath;
+    JobTicket ticket;
+    std::optional<std::string> colorMode;
+    std::optional<SettingsArea> settings;  // from --settings
+    std::vector<std::string> optionPairs;
+    std::vector<PageArgument> pages;
+};
+
+// Everything that can be checked before the driver is loaded.
+MakeJobRequest ReadRequest(const ParsedArgs& args) {
+    MakeJobRequest request;
+    request.ticketPath = args.Get("output").value_or("");
+    if (request.ticketPath.empty()) throw UsageError("missing -o JOB.tkt");
+    args.ExpectPositionals(1, SIZE_MAX, "PAGE (at least one page)");
+    JobTicket& ticket = request.ticket;
+    ticket.printerModel = args.Get("model").value_or("CP52");
+    ticket.calibrationText = args.Get("calibration").value_or("");
+    if (ticket.printerModel.empty() || ticket.printerModel.size() > kMaxTicketText) {
+        throw UsageError("--model must have 1 to 63 characters");
+    }
+    if (ticket.calibrationText.size() > kMaxTicketText) {
+        throw UsageError("--calibration must have at most 63 characters");
+    }
+    ParseDpi(args.Get("dpi").value_or("360"), ticket.resX, ticket.resY);
+    request.optionPairs = args.All("option");
+    for (const std::string& pair : request.optionPairs) CheckOptionPair(pair);
+    for (const std::string& text : args.positionals()) {
+        request.pages.push_back(ParsePageArgument(text));
+    }
+    if (const auto hex = args.Get("settings")) {
+        std::string error;
+        request.settings = ParseSettingsHex(*hex, error);
+        if (!request.settings) throw UsageError("--" + error);
+    }
+    request.colorMode = args.Get("color-mode");
+    return request;
+}
+
+struct ColorModeChoice {
+    int32_t index = 0;
+    std::string name;
+    std::vector<std::string> inks;  // the driver's colorant names, in its order
+};
+
+// The colour mode asked for, or the driver's default; nothing after an ERROR line.
+std::optional<ColorModeChoice> ChooseColorMode(ABasePrinterDriver& driver,
+                                               const MakeJobRequest& request) {
+    const std::string& model = request.ticket.printerModel;
+    ColorModeChoice choice;
+    choice.index = DefaultColorMode(driver, model, nullptr);
+    if (request.colorMode) {
+        const std::optional<int32_t> found = FindColorMode(driver, *request.colorMode);
+        if (!found) {
+            throw UsageError("--color-mode '" + *request.colorMode +
+                             "' is no colour mode of the driver (see tarnwick info)");
+        }
+        choice.index = *found;
+    }
+    const std::optional<std::vector<ColorEntry>> inks = ColorModeInks(driver, choice.index);
+    if (!inks) {
+        Console::Get().Error("the driver has no inks for colour mode " +
+                             std::to_string(choice.index));
+        return std::nullopt;
+    }
+    for (const ColorEntry& entry : *inks) choice.inks.emplace_back(entry.name);
+    const std::vector<std::string> names = ColorModeNames(driver, model);
+    choice.name = choice.index >= 0 && choice.index < static_cast<int32_t>(names.size())
+                      ? names[static_cast<std::size_t>(choice.index)]
+                      : std::to_string(choice.index);
+    return choice;
+}
+
+}  // namespace
+
+int RunMakeJob(CommandArgs argv) {
+    const ParsedArgs args = ParseArgs(argv, kOptions);
+    if (args.Has("help")) return WriteOut(kUsage) ? kExitOk : kExitFailure;
+    MakeJobRequest request = ReadRequest(args);
+
+    std::unique_ptr<DriverModule> module = OpenDriverModule(args);
+    if (!module) return kExitFailure;
+    ABasePrinterDriver& driver = module->driver();
+    const std::optional<ColorModeChoice> mode = ChooseColorMode(driver, request);
+    if (!mode) return kExitFailure;
+    WarnUnknownColorants(request.pages, mode->inks, mode->name);
+
+    JobTicket& ticket = request.ticket;
+    SettingsArea area = request.settings ? *request.settings : DefaultSettings(driver);
+    ApplyDriverOptions(driver, ticket.printerModel, request.optionPairs, area);
+    std::memcpy(ticket.settings.data(), &area, sizeof area);
+    ticket.colorModel = static_cast<int16_t>(mode->index);
+
+    const PageFactory makePage = [&](std::size_t index,
+                                     std::string& error) -> std::unique_ptr<PageSource> {
+        const PageArgument& page = request.pages[index];
+        if (!page.planes.empty()) return LoadPlanePage(page.planes, error);
+        return LoadColorPage(page.imagePath, mode->inks, error);
+    };
+    WrittenJob written;
+    std::string error;
+    if (!WriteJob(request.ticketPath, ticket, request.pages.size(), makePage, written, error)) {
+        Console::Get().Error(error);
+        return kExitFailure;
+    }
+    return WriteOut("Wrote " + request.ticketPath + " and " + written.dataPath + " (" +
+                    std::to_string(written.pages) + (written.pages == 1 ? " page" : " pages") +
+                    ", " + ticket.printerModel + ", " + mode->name + ")\n")
+               ? kExitOk
+               : kExitFailure;
+}
+
+}  // namespace tarnwick::cli

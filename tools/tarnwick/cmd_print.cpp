@@ -1,0 +1,111 @@
+// tarnwick print: prints a job through the driver into a file or stdout.
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <cstdint>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+
+#include "commands.h"
+#include "console.h"
+#include "exit_codes.h"
+#include "interrupt.h"
+#include "module_options.h"
+#include "print_session.h"
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: tarnwick print JOB.tkt [options]\n"
+    "Prints the job through the driver module, as a print host does, and writes the printer\n"
+    "stream. Progress goes to stderr: a bar on a terminal, otherwise lines such as\n"
+    "\"INFO: Printing page 2, 45% complete.\". SIGINT or SIGTERM aborts the job properly (the\n"
+    "printer gets the abort page end); a second signal ends the tool at once.\n"
+    "\n"
+    "Options:\n"
+    "  -o, --output OUT.prn|-  where the stream goes (default: stdout, not a terminal)\n"
+    "  --print-mode N          print mode index for the host record (default 0)\n"
+    "  --join-mode N           join mode for the host record (default 0)\n"
+    "  --job-options FILE      job options XML (job id, page pause, custom colour mode)\n"
+    "  --follow                the job data file is still being written: wait until it holds a\n"
+    "                          page, then print while the host goes on writing\n"
+    "  -q, --quiet             no progress\n"
+    "\n"
+    "Exit status: 0 printed, 1 failed, 2 bad usage, 130 aborted.\n";
+
+const std::array<OptionDef, 8> kOptions = {{{"output", 'o', true},
+                                            {"print-mode", 0, true},
+                                            {"join-mode", 0, true},
+                                            {"job-options", 0, true},
+                                            {"follow", 0, false},
+                                            {"quiet", 'q', false},
+                                            kModuleOption,
+                                            kConfigRootOption}};
+
+constexpr std::streamsize kMaxJobOptionsBytes = 1 << 20;
+
+bool ReadJobOptions(const std::string& path, std::string& text) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        Console::Get().Error("cannot read the job options " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    text.assign(static_cast<std::size_t>(kMaxJobOptionsBytes) + 1, '\0');
+    in.read(text.data(), kMaxJobOptionsBytes + 1);
+    text.resize(static_cast<std::size_t>(in.gcount()));
+    if (text.size() > static_cast<std::size_t>(kMaxJobOptionsBytes)) {
+        Console::Get().Error("the job options " + path + " are larger than 1 MiB");
+        return false;
+    }
+    if (text.find('\0') != std::string::npos) {
+        Console::Get().Error("the job options " + path + " are not text");
+        return false;
+    }
+    return true;
+}
+
+}  // namespace
+
+int RunPrint(CommandArgs argv) {
+    const ParsedArgs args = ParseArgs(argv, kOptions);
+    if (args.Has("help")) return WriteOut(kUsage) ? kExitOk : kExitFailure;
+    args.ExpectPositionals(1, 1, "JOB.tkt");
+
+    PrintRequest request;
+    request.ticketPath = args.positionals()[0];
+    request.outPath = args.Get("output").value_or("-");
+    if (request.outPath.empty()) throw UsageError("-o needs a file name or -");
+    if (request.outPath == "-" && ::isatty(1) == 1) {
+        throw UsageError("refusing to write printer data to a terminal; give -o FILE");
+    }
+    if (const auto mode = args.Get("print-mode")) {
+        request.printMode =
+            static_cast<int32_t>(ParseInteger(*mode, "--print-mode", INT32_MIN, INT32_MAX));
+    }
+    if (const auto mode = args.Get("join-mode")) {
+        request.joinMode =
+            static_cast<int32_t>(ParseInteger(*mode, "--join-mode", INT32_MIN, INT32_MAX));
+    }
+    request.follow = args.Has("follow");
+    request.quiet = args.Has("quiet");
+    if (const auto path = args.Get("job-options")) {
+        if (!ReadJobOptions(*path, request.jobOptionsXml)) return kExitFailure;
+    }
+
+    InstallInterruptHandlers();
+    std::unique_ptr<DriverModule> module = OpenDriverModule(args);
+    if (!module) return kExitFailure;
+    Console& console = Console::Get();
+    const PrintOutcome outcome = PrintJob(module->driver(), request, console);
+    if (outcome.exitCode == kExitOk && !request.quiet) {
+        console.Info("Printed " + std::to_string(outcome.pages) +
+                     (outcome.pages == 1 ? " page, " : " pages, ") + std::to_string(outcome.bytes) +
+                     " bytes to " + (request.outPath == "-" ? "stdout" : request.outPath) + ".");
+    }
+    return outcome.exitCode;
+}
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,138 @@
+#include "image_loader.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <vector>
+
+#include "png_reader.h"
+#include "pnm_reader.h"
+#include "tiff_reader.h"
+
+namespace tarnwick::cli {
+namespace {
+
+bool ReadHead(const std::string& path, std::vector<uint8_t>& head, std::string& error) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (file == nullptr) {
+        error = "cannot read " + path + ": " + std::strerror(errno);
+        return false;
+    }
+    head.resize(8);
+    head.resize(std::fread(head.data(), 1, head.size(), file));
+    std::fclose(file);
+    return true;
+}
+
+bool IsPng(const std::vector<uint8_t>& head) {
+    static constexpr uint8_t kSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+    return head.size() == 8 && std::memcmp(head.data(), kSignature, 8) == 0;
+}
+
+bool IsTiff(const std::vector<uint8_t>& head) {
+    return head.size() >= 4 &&
+           ((head[0] == 'I' && head[1] == 'I' && head[2] == 42 && head[3] == 0) ||
+            (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42));
+}
+
+void PnmToRgb(const PnmImage& pnm, RgbImage& image) {
+    image.width = pnm.width;
+    image.height = pnm.height;
+    const std::size_t pixels = static_cast<std::size_t>(pnm.width) * pnm.height;
+    image.rgb.resize(pixels * 3);
+    const std::size_t pbmRow = (static_cast<std::size_t>(pnm.width) + 7) / 8;
+    for (std::size_t i = 0; i < pixels; ++i) {
+        uint8_t r = 0;
+        uint8_t g = 0;
+        uint8_t b = 0;
+        if (pnm.kind == '4') {
+            const std::size_t y = i / pnm.width;
+            const std::size_t x = i % pnm.width;
+            const bool dot = (pnm.data[y * pbmRow + x / 8] >> (7 - x % 8)) & 1;
+            r = g = b = dot ? 0 : 255;
+        } else if (pnm.kind == '5') {
+            r = g = b = static_cast<uint8_t>(pnm.data[i] * 255 / pnm.maxval);
+        } else {
+            r = static_cast<uint8_t>(std::min(255, pnm.data[i * 3] * 255 / pnm.maxval));
+            g = static_cast<uint8_t>(std::min(255, pnm.data[i * 3 + 1] * 255 / pnm.maxval));
+            b = static_cast<uint8_t>(std::min(255, pnm.data[i * 3 + 2] * 255 / pnm.maxval));
+        }
+        image.rgb[i * 3] = r;
+        image.rgb[i * 3 + 1] = g;
+        image.rgb[i * 3 + 2] = b;
+    }
+}
+
+int BitsForMaxval(int maxval) {
+    switch (maxval) {
+        case 3:
+            return 2;
+        case 15:
+            return 4;
+        case 255:
+            return 8;
+        default:
+            return 0;
+    }
+}
+
+}  // namespace
+
+bool LoadColorImage(const std::string& path, RgbImage& image, std::string& error) {
+    std::vector<uint8_t> head;
+    if (!ReadHead(path, head, error)) return false;
+    if (IsPng(head)) return ReadPng(path, image, error);
+    if (IsTiff(head)) return ReadTiff(path, image, error);
+    if (LooksLikePnm(head)) {
+        PnmImage pnm;
+        if (!ReadPnm(path, pnm, error)) return false;
+        PnmToRgb(pnm, image);
+        return true;
+    }
+    error = path + ": not a PNG, TIFF or binary PNM image";
+    return false;
+}
+
+bool LoadPlane(const std::string& path, PlaneImage& plane, std::string& error) {
+    PnmImage pnm;
+    if (!ReadPnm(path, pnm, error)) return false;
+    plane.width = pnm.width;
+    plane.height = pnm.height;
+    if (pnm.kind == '4') {
+        plane.bits = 1;
+        plane.data = std::move(pnm.data);
+        // The bits after the last pixel of a row are padding and stay clear.
+        const std::size_t rowBytes = plane.RowBytes();
+        const int spare = static_cast<int>(rowBytes * 8 - static_cast<std::size_t>(plane.width));
+        if (spare > 0) {
+            const auto keep = static_cast<uint8_t>(0xFF << spare);
+            for (int y = 0; y < plane.height; ++y) plane.data[(y + 1) * rowBytes - 1] &= keep;
+        }
+        return true;
+    }
+    if (pnm.kind != '5') {
+        error = path + ": a colorant plane must be a PBM (P4) or PGM (P5) file";
+        return false;
+    }
+    plane.bits = BitsForMaxval(pnm.maxval);
+    if (plane.bits == 0) {
+        error = path + ": PGM maxval " + std::to_string(pnm.maxval) +
+                " is not one of 3, 15 or 255 (2, 4 or 8 bits per pixel)";
+        return false;
+    }
+    const std::size_t rowBytes = plane.RowBytes();
+    plane.data.assign(rowBytes * static_cast<std::size_t>(plane.height), 0);
+    for (int y = 0; y < plane.height; ++y) {
+        uint8_t* row = plane.data.data() + static_cast<std::size_t>(y) * rowBytes;
+        for (int x = 0; x < plane.width; ++x) {
+            const int value = pnm.data[static_cast<std::size_t>(y) * plane.width + x];
+            const int level = pnm.maxval - std::min(value, pnm.maxval);
+            const int bit = x * plane.bits;
+            row[bit / 8] |= static_cast<uint8_t>(level << (8 - plane.bits - bit % 8));
+        }
+    }
+    return true;
+}
+
+}  // namespace tarnwick::cli

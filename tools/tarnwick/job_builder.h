@@ -1,0 +1,40 @@
+// Writes a job the way a print host does: the ticket, then the job data file beside it (the
+// prefix 0 name), page after page, row after row. A job that cannot be finished leaves no files.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "host/job/job_writer.h"
+#include "host/job_ticket.h"
+
+namespace tarnwick::cli {
+
+// One page's pixels, handed out one row at a time so that no page needs to sit in memory twice.
+class PageSource {
+  public:
+    virtual ~PageSource() = default;
+    virtual int width() const = 0;
+    virtual int height() const = 0;
+    virtual const std::vector<ColorantSpec>& colorants() const = 0;
+    // The packed rows of every colorant for row y, in colorant order, each exactly its size.
+    virtual void Row(int y, std::vector<std::vector<uint8_t>>& rows) = 0;
+};
+
+// Makes page `index` (0-based); null with error set when it cannot.
+using PageFactory =
+    std::function<std::unique_ptr<PageSource>(std::size_t index, std::string& error)>;
+
+struct WrittenJob {
+    std::string dataPath;
+    int pages = 0;
+};
+
+bool WriteJob(const std::string& ticketPath, const JobTicket& ticket, std::size_t pageCount,
+              const PageFactory& makePage, WrittenJob& written, std::string& error);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,39 @@
+// While a job prints, the driver module writes its log to stderr as
+// "<level> <source>:<line>: <text>". This catches those lines as they come (fd 2 goes to a pipe
+// that a thread reads) and passes each on to the console as one clear line:
+// "ERROR: <text>" for level E, "WARNING: <text>" for W, "INFO: <text>" for anything else.
+// Other lines (the module's message boxes, sanitizer reports) pass unchanged.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <string_view>
+#include <thread>
+
+#include "console.h"
+
+namespace tarnwick::cli {
+
+// The console form of one module line (without its line feed).
+std::string TranslateModuleLine(std::string_view line);
+
+class ModuleLogCapture {
+  public:
+    explicit ModuleLogCapture(Console& console);
+    ~ModuleLogCapture();  // puts stderr back and hands out what is still in the pipe
+    ModuleLogCapture(const ModuleLogCapture&) = delete;
+    ModuleLogCapture& operator=(const ModuleLogCapture&) = delete;
+
+    int errorLines() const { return m_errors.load(); }
+
+  private:
+    void Read(int fd);
+
+    Console& m_console;
+    int m_savedStderr = -1;
+    int m_readEnd = -1;
+    std::thread m_reader;
+    std::atomic<int> m_errors{0};
+};
+
+}  // namespace tarnwick::cli

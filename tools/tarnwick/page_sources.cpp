@@ -1,0 +1,157 @@
+#include "page_sources.h"
+
+#include <algorithm>
+#include <cctype>
+
+#include "args.h"
+#include "image_loader.h"
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr std::size_t kMaxColorantName = 63;
+
+class PlanePage : public PageSource {
+  public:
+    PlanePage(std::vector<ColorantSpec> colorants, std::vector<PlaneImage> planes)
+        : m_colorants(std::move(colorants)), m_planes(std::move(planes)) {}
+
+    int width() const override { return m_planes.front().width; }
+    int height() const override { return m_planes.front().height; }
+    const std::vector<ColorantSpec>& colorants() const override { return m_colorants; }
+
+    void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
+        rows.resize(m_planes.size());
+        for (std::size_t i = 0; i < m_planes.size(); ++i) {
+            const PlaneImage& plane = m_planes[i];
+            const std::size_t bytes = plane.RowBytes();
+            const auto* start = plane.data.data() + static_cast<std::size_t>(y) * bytes;
+            rows[i].assign(start, start + bytes);
+        }
+    }
+
+  private:
+    std::vector<ColorantSpec> m_colorants;
+    std::vector<PlaneImage> m_planes;
+};
+
+class ColorPage : public PageSource {
+  public:
+    ColorPage(RgbImage image, const std::vector<std::string>& inkNames)
+        : m_image(std::move(image)), m_separator(Inks(inkNames)) {
+        for (const std::string& name : inkNames) {
+            m_colorants.push_back({name, 1});
+            m_diffusers.emplace_back(m_image.width);
+        }
+    }
+
+    int width() const override { return m_image.width; }
+    int height() const override { return m_image.height; }
+    const std::vector<ColorantSpec>& colorants() const override { return m_colorants; }
+
+    // Rows are asked for in order, which error diffusion relies on.
+    void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
+        const std::size_t stride = static_cast<std::size_t>(m_image.width) * 3;
+        m_separator.SeparateRow(
+            std::span(m_image.rgb.data() + static_cast<std::size_t>(y) * stride, stride),
+            m_coverage);
+        rows.resize(m_colorants.size());
+        for (std::size_t i = 0; i < m_colorants.size(); ++i) {
+            rows[i].assign((static_cast<std::size_t>(m_image.width) + 7) / 8, 0);
+            m_diffusers[i].Row(m_coverage[i], rows[i]);
+        }
+    }
+
+  private:
+    static std::vector<Ink> Inks(const std::vector<std::string>& names) {
+        std::vector<Ink> inks;
+        for (const std::string& name : names) inks.push_back(InkFromName(name));
+        return inks;
+    }
+
+    RgbImage m_image;
+    Separator m_separator;
+    std::vector<ColorantSpec> m_colorants;
+    std::vector<ErrorDiffuser> m_diffusers;
+    std::vector<std::vector<float>> m_coverage;
+};
+
+bool IsNameStart(char c) {
+    return std::isalpha(static_cast<unsigned char>(c)) != 0;
+}
+
+bool IsNameChar(char c) {
+    return std::isalnum(static_cast<unsigned char>(c)) != 0 || c == '_';
+}
+
+// Length of the colorant name at the start of text when "=" follows it, else 0.
+std::size_t NameBeforeEquals(std::string_view text) {
+    if (text.empty() || !IsNameStart(text[0])) return 0;
+    std::size_t n = 1;
+    while (n < text.size() && IsNameChar(text[n])) ++n;
+    return n < text.size() && text[n] == '=' ? n : 0;
+}
+
+}  // namespace
+
+std::unique_ptr<PageSource> LoadPlanePage(const std::vector<NamedPlaneFile>& files,
+                                          std::string& error) {
+    std::vector<ColorantSpec> colorants;
+    std::vector<PlaneImage> planes;
+    for (const NamedPlaneFile& file : files) {
+        PlaneImage plane;
+        if (!LoadPlane(file.path, plane, error)) return nullptr;
+        if (!planes.empty() &&
+            (plane.width != planes.front().width || plane.height != planes.front().height)) {
+            error = file.path + ": size " + std::to_string(plane.width) + " x " +
+                    std::to_string(plane.height) + " differs from " + files.front().path + " (" +
+                    std::to_string(planes.front().width) + " x " +
+                    std::to_string(planes.front().height) + "); all planes of a page must match";
+            return nullptr;
+        }
+        colorants.push_back({file.colorant, plane.bits});
+        planes.push_back(std::move(plane));
+    }
+    if (planes.empty()) {
+        error = "a page needs at least one plane";
+        return nullptr;
+    }
+    return std::make_unique<PlanePage>(std::move(colorants), std::move(planes));
+}
+
+std::unique_ptr<PageSource> LoadColorPage(const std::string& path,
+                                          const std::vector<std::string>& inkNames,
+                                          std::string& error) {
+    RgbImage image;
+    if (!LoadColorImage(path, image, error)) return nullptr;
+    return std::make_unique<ColorPage>(std::move(image), inkNames);
+}
+
+PageArgument ParsePageArgument(const std::string& text) {
+    PageArgument page;
+    if (NameBeforeEquals(text) == 0) {
+        page.imagePath = text;
+        return page;
+    }
+    std::size_t start = 0;
+    while (start <= text.size()) {
+        const std::size_t comma = text.find(',', start);
+        const std::string item =
+            text.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        const std::size_t nameLength = NameBeforeEquals(item);
+        if (nameLength == 0) {
+            throw UsageError("page '" + text + "': '" + item + "' is not NAME=FILE");
+        }
+        if (nameLength > kMaxColorantName) {
+            throw UsageError("page '" + text + "': colorant name longer than 63 characters");
+        }
+        const std::string path = item.substr(nameLength + 1);
+        if (path.empty()) throw UsageError("page '" + text + "': no file for " + item);
+        page.planes.push_back({item.substr(0, nameLength), path});
+        if (comma == std::string::npos) break;
+        start = comma + 1;
+    }
+    return page;
+}
+
+}  // namespace tarnwick::cli

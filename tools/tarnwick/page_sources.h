@@ -1,0 +1,40 @@
+// The pages make-job can write: colorant planes read from PBM/PGM files, and colour images
+// separated into the inks of the colour mode and halftoned by error diffusion.
+#pragma once
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "job_builder.h"
+#include "raster_image.h"
+#include "separation.h"
+
+namespace tarnwick::cli {
+
+struct NamedPlaneFile {
+    std::string colorant;
+    std::string path;
+};
+
+// One colorant per file, in the order given. All files must have the same size.
+std::unique_ptr<PageSource> LoadPlanePage(const std::vector<NamedPlaneFile>& files,
+                                          std::string& error);
+
+// inkNames: the colour mode's colorants, in the driver's order; each becomes a 1-bit colorant.
+std::unique_ptr<PageSource> LoadColorPage(const std::string& path,
+                                          const std::vector<std::string>& inkNames,
+                                          std::string& error);
+
+// What a PAGE argument asks for: planes ("NAME=FILE[,NAME=FILE]...") or a colour image path.
+struct PageArgument {
+    std::vector<NamedPlaneFile> planes;  // empty for a colour image
+    std::string imagePath;
+};
+
+// A PAGE argument is a list of planes when it starts with a colorant name and "=" (letters,
+// digits and "_", beginning with a letter); anything else is the path of a colour image.
+// Throws UsageError for a malformed plane list.
+PageArgument ParsePageArgument(const std::string& text);
+
+}  // namespace tarnwick::cli

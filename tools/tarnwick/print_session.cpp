@@ -1,0 +1,176 @@
+#include "print_session.h"
+
+#include <sys/stat.h>
+
+#include <cstring>
+#include <memory>
+
+#include "exit_codes.h"
+#include "file_channel.h"
+#include "interrupt.h"
+#include "job_data_probe.h"
+#include "module_log_capture.h"
+#include "page_watch.h"
+#include "platform/clock.h"
+#include "progress.h"
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr uint32_t kFollowPollMillis = 250;
+
+bool CheckTicket(const std::string& path, Console& console) {
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        console.Error("cannot read the job ticket " + path + ": " + std::strerror(errno));
+        return false;
+    }
+    if (!S_ISREG(st.st_mode) || st.st_size < static_cast<off_t>(kJobHeaderSize)) {
+        console.Error(path + " is not a job ticket (it must hold at least " +
+                      std::to_string(kJobHeaderSize) + " bytes)");
+        return false;
+    }
+    return true;
+}
+
+// With --follow: waits until the data file holds a page. The waiting goes through the clock
+// seam, so TARNWICK_VIRTUAL_CLOCK=1 makes it instant for tests.
+int WaitForJobData(const PrintRequest& request, Console& console) {
+    bool announced = false;
+    for (;;) {
+        if (Interrupted()) return kExitAborted;
+        std::string path = FindJobDataFile(request.ticketPath);
+        if (path.empty()) path = JobDataFileName(request.ticketPath);
+        std::string message;
+        switch (ProbeJobData(path, message)) {
+            case DataState::kReady:
+                return kExitOk;
+            case DataState::kNoPages:
+            case DataState::kDamaged:
+                console.Error(message);
+                return kExitFailure;
+            case DataState::kMissing:
+            case DataState::kNotYet:
+                break;
+        }
+        if (!announced && !request.quiet) {
+            console.Info("Waiting for the job data file " + path);
+            announced = true;
+        }
+        Sleep(kFollowPollMillis);
+    }
+}
+
+int CheckJobData(const PrintRequest& request, Console& console) {
+    if (request.follow) return WaitForJobData(request, console);
+    if (FindJobDataFile(request.ticketPath).empty()) {
+        console.Error("no job data file for " + request.ticketPath + " (expected " +
+                      JobDataFileName(request.ticketPath) + ")");
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+
+enum class StepEnd { kDone, kInterrupted, kFailed };
+
+// PrintStep until the driver is done, announcing each page once the step that began it is over
+// and each page end once it has reached the output.
+StepEnd RunSteps(ABasePrinterDriver& driver, HostJobRecord& job, const PageWatch& watch,
+                 ProgressReporter& progress) {
+    int pagesShown = 0;
+    bool pageShown = false;  // the page being printed was announced
+    while (job.m_nDone != -1) {
+        if (Interrupted()) return StepEnd::kInterrupted;
+        job.m_szStatus[0] = '\0';  // a status text after the step is a fresh report
+        const int result = driver.PrintStep(nullptr, nullptr, nullptr);
+        for (const int ended = watch.pagesEnded(); pagesShown < ended;) {
+            if (!pageShown) progress.PageStarted(pagesShown + 1);
+            progress.PageEnded(++pagesShown);
+            pageShown = false;
+        }
+        if (result == 0) return StepEnd::kFailed;
+        if (!pageShown && job.m_nDone != -1) {
+            progress.PageStarted(pagesShown + 1);
+            pageShown = true;
+        }
+        if (job.m_szStatus[0] != '\0' && job.m_nStatusCode == 3) {
+            const int percent = ParseStatusPercent(job.m_szStatus);
+            if (percent >= 0) progress.Percent(pagesShown + 1, percent);
+        }
+    }
+    return StepEnd::kDone;
+}
+
+}  // namespace
+
+PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, Console& console) {
+    PrintOutcome outcome;
+    outcome.exitCode = kExitFailure;
+    if (!CheckTicket(request.ticketPath, console)) return outcome;
+    if (request.ticketPath.size() >= sizeof(HostJobRecord::path)) {
+        console.Error("the job ticket path is too long: " + request.ticketPath);
+        return outcome;
+    }
+    const int ready = CheckJobData(request, console);
+    if (ready != kExitOk) {
+        outcome.exitCode = ready;
+        if (ready == kExitAborted) console.Info("Interrupted before printing began.");
+        return outcome;
+    }
+    std::string error;
+    std::unique_ptr<FileChannel> channel = FileChannel::Open(request.outPath, error);
+    if (!channel) {
+        console.Error(error);
+        return outcome;
+    }
+    PageWatch watch;
+    channel->SetObserver([&watch](std::span<const uint8_t> bytes) { watch.Feed(bytes); });
+
+    HostJobRecord job;
+    std::memset(&job, 0, sizeof job);
+    std::memcpy(job.path, request.ticketPath.c_str(), request.ticketPath.size() + 1);
+    job.m_nJoinMode = request.joinMode;
+    job.m_nPrintMode = request.printMode;
+    job.m_pszCustomColorXml =
+        request.jobOptionsXml.empty() ? nullptr : request.jobOptionsXml.c_str();
+
+    ProgressReporter progress(console, request.quiet);
+    bool opened = false;
+    StepEnd end = StepEnd::kDone;
+    {
+        // The tool's own verdict is given after this scope, so that it follows the module's
+        // log lines that explain it.
+        ModuleLogCapture capture(console);
+        opened = driver.OpenJob(&job, channel.get()) != 0;
+        if (opened) end = RunSteps(driver, job, watch, progress);
+        progress.Finish();
+        // The printer must not be left inside a page: the abort form of the page end closes it,
+        // unless the output itself is what failed.
+        if (opened && end != StepEnd::kDone && !channel->failed() && job.m_nDone != -1) {
+            driver.AbortJob(nullptr, nullptr, nullptr);
+        }
+    }
+    if (!opened) {
+        console.Error("the driver could not open the job " + request.ticketPath);
+        return outcome;
+    }
+    outcome.pages = watch.pagesEnded();
+    outcome.bytes = channel->bytesWritten();
+    const bool closed = channel->Close(error);
+    if (!closed) console.Error(error);
+    if (end == StepEnd::kInterrupted) {
+        console.Info(channel->failed() ? "Aborted."
+                                       : "Aborted; the printer was sent the abort page end.");
+        outcome.exitCode = kExitAborted;
+        return outcome;
+    }
+    if (end == StepEnd::kFailed) {
+        console.Error("printing " + request.ticketPath + " failed on page " +
+                      std::to_string(outcome.pages + 1));
+        return outcome;
+    }
+    outcome.exitCode = closed ? kExitOk : kExitFailure;
+    return outcome;
+}
+
+}  // namespace tarnwick::cli

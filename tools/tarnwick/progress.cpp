@@ -1,0 +1,47 @@
+#include "progress.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <string>
+
+namespace tarnwick::cli {
+namespace {
+
+constexpr int kBarWidth = 30;
+
+}  // namespace
+
+ProgressReporter::ProgressReporter(Console& console, bool quiet)
+    : m_console(console), m_quiet(quiet) {}
+
+void ProgressReporter::Show(int page, int percent) {
+    percent = std::clamp(percent, 0, 100);
+    if (m_quiet || (page == m_page && percent == m_percent)) return;
+    m_page = page;
+    m_percent = percent;
+    const std::string pageText = "page " + std::to_string(page);
+    if (m_console.IsTerminal()) {
+        const int filled = percent * kBarWidth / 100;
+        m_console.Status("Printing " + pageText + " [" + std::string(filled, '#') +
+                         std::string(kBarWidth - filled, '.') + "] " + std::to_string(percent) +
+                         "%");
+    } else {
+        m_console.Info("Printing " + pageText + ", " + std::to_string(percent) + "% complete.");
+    }
+}
+
+void ProgressReporter::Finish() {
+    if (!m_quiet) m_console.ClearStatus();
+}
+
+int ParseStatusPercent(const char* status) {
+    if (status == nullptr) return -1;
+    const char* p = status;
+    while (*p == ' ') ++p;
+    char* end = nullptr;
+    const long value = std::strtol(p, &end, 10);
+    if (end == p || *end != '%') return -1;
+    return static_cast<int>(std::clamp(value, 0L, 100L));
+}
+
+}  // namespace tarnwick::cli

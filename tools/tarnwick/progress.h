@@ -1,0 +1,32 @@
+// Print progress for people and for programs. On a terminal: a bar that is redrawn in place.
+// Otherwise lines in the form CUPS filters use, e.g. "INFO: Printing page 2, 45% complete.",
+// one whenever the page or the percentage changes.
+#pragma once
+
+#include "console.h"
+
+namespace tarnwick::cli {
+
+class ProgressReporter {
+  public:
+    // quiet: nothing at all (for callers that report on their own).
+    ProgressReporter(Console& console, bool quiet);
+
+    void PageStarted(int page) { Show(page, 0); }
+    void Percent(int page, int percent) { Show(page, percent); }
+    void PageEnded(int page) { Show(page, 100); }
+    void Finish();  // takes the bar away
+
+  private:
+    void Show(int page, int percent);
+
+    Console& m_console;
+    bool m_quiet;
+    int m_page = 0;
+    int m_percent = -1;
+};
+
+// The percentage in the driver's status text ("%3d%%"), or -1 when there is none.
+int ParseStatusPercent(const char* status);
+
+}  // namespace tarnwick::cli

@@ -1,0 +1,17 @@
+#include "raster_image.h"
+
+namespace tarnwick::cli {
+
+std::string CheckImageSize(const std::string& path, int64_t width, int64_t height) {
+    const std::string size = std::to_string(width) + " x " + std::to_string(height);
+    if (width < 1 || height < 1) return path + ": image size " + size + " is empty";
+    if (width > kMaxImageSide || height > kMaxImageSide) {
+        return path + ": image size " + size + " is too large (at most 1000000 pixels a side)";
+    }
+    if (width * height > kMaxImagePixels) {
+        return path + ": image size " + size + " is too large (at most 100000000 pixels)";
+    }
+    return {};
+}
+
+}  // namespace tarnwick::cli
