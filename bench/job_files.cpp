@@ -57,29 +57,40 @@ void RemoveJob(const std::string& ticketPath) {
     std::filesystem::remove(ticketPath, ec);
 }
 
-bool WriteTicket(const std::string& ticketPath, const JobSpec& spec, std::string& error) {
+bool WriteTicket(const std::string& ticketPath, const JobShape& shape, std::string& error) {
     JobTicket ticket;
     ticket.printerModel = kModel;
-    ticket.resX = static_cast<int16_t>(spec.dpi);
-    ticket.resY = static_cast<int16_t>(spec.dpi);
+    ticket.resX = static_cast<int16_t>(shape.dpi);
+    ticket.resY = static_cast<int16_t>(shape.dpi);
     ticket.colorModel = kSixInkMode;
     RTL::ResetSettings(reinterpret_cast<PrinterSettings*>(ticket.settings.data()));
-    if (!spec.colorBar) ticket.settings[kColorBarByte] = 0;
+    if (!shape.colorBar) ticket.settings[kColorBarByte] = 0;
     return WriteJobTicket(ticketPath, ticket, error);
 }
 
-bool WriteJob(const std::string& ticketPath, const JobSpec& spec, const RowSource& rows,
+bool WriteJob(const std::string& ticketPath, const JobShape& shape, const RowSource& rows,
               std::string& error) {
-    if (!WriteTicket(ticketPath, spec, error)) return false;
+    if (!WriteTicket(ticketPath, shape, error)) return false;
     std::array<std::string, kPlaneCount> names;
     if (!SixInkNames(names, error)) return false;
     auto writer = JobWriter::Create(DataFileOf(ticketPath), error);
     if (!writer) return false;
-    PageSpec page{spec.rowBytes * 8, static_cast<int>(spec.rows), 0, 0, {}};
-    for (const auto& name : names) page.colorants.push_back({name, 1});
-    if (!writer->BeginPage(page, error)) return false;
+    // Six one-bit colorants, in the colour list's order.
+    if (!writer->BeginPage({shape.rowBytes * 8,
+                            static_cast<int>(shape.rows),
+                            0,
+                            0,
+                            {{names[0], 1},
+                             {names[1], 1},
+                             {names[2], 1},
+                             {names[3], 1},
+                             {names[4], 1},
+                             {names[5], 1}}},
+                           error)) {
+        return false;
+    }
     std::array<std::span<const uint8_t>, kPlaneCount> row;
-    for (int64_t r = 0; r < spec.rows; ++r) {
+    for (int64_t r = 0; r < shape.rows; ++r) {
         for (int p = 0; p < kPlaneCount; ++p) row[static_cast<std::size_t>(p)] = rows(p, r);
         if (!writer->AppendRow(row, error)) return false;
     }

@@ -24,7 +24,7 @@ class ScratchDir {
     std::string m_path;
 };
 
-struct JobSpec {
+struct JobShape {
     int dpi = 720;
     bool colorBar = false;  // false: settings with the colour bar off; true: the defaults
     int rowBytes = 0;       // per plane; the page is rowBytes * 8 pixels wide
@@ -34,12 +34,12 @@ struct JobSpec {
 // Row `row` of plane `plane` (0..5 in CMYKLcLm order), rowBytes long.
 using RowSource = std::function<std::span<const uint8_t>(int plane, int64_t row)>;
 
-// Writes the ticket alone: model CP52, colour mode 2, the spec's dpi and colour bar.
-bool WriteTicket(const std::string& ticketPath, const JobSpec& spec, std::string& error);
+// Writes the ticket alone: model CP52, colour mode 2, the shape's dpi and colour bar.
+bool WriteTicket(const std::string& ticketPath, const JobShape& shape, std::string& error);
 
 // Writes the ticket and its job data file with one page.
 // False with error on any failure.
-bool WriteJob(const std::string& ticketPath, const JobSpec& spec, const RowSource& rows,
+bool WriteJob(const std::string& ticketPath, const JobShape& shape, const RowSource& rows,
               std::string& error);
 
 // The job data file that belongs to a ticket.

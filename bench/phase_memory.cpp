@@ -23,8 +23,8 @@ bool WriteMemoryJobs(BenchState& s, const std::vector<MemoryJob>& jobs) {
     const Page page = MakePage(PageKind::kDiffused, 720, RollRowBytes(720), RollRows(720));
     for (const MemoryJob& job : jobs) {
         std::string error;
-        const JobSpec spec{720, false, job.rowBytes, job.rows};
-        if (!WriteJob(job.ticket, spec, CycledRows(page, job.rowBytes), error)) {
+        const JobShape shape{720, false, job.rowBytes, job.rows};
+        if (!WriteJob(job.ticket, shape, CycledRows(page, job.rowBytes), error)) {
             s.Problem("cannot write the job for " + job.label + ": " + error);
             return false;
         }

@@ -79,8 +79,16 @@ int RunInfo(CommandArgs argv) {
     for (const PrintModeEntry& mode : modes) {
         out += "  " + std::to_string(mode.index) + " " + mode.name + ":";
         for (const ResolutionEntry& res : Resolutions(driver, model, mode.index)) {
-            out += " " + Dpi(res.xDpi) + " x " + Dpi(res.yDpi) + " dpi (resolution " +
-                   std::to_string(res.id) + ", \"" + res.name + "\")";
+            // Appended piece by piece: GCC 12 warns wrongly about " " + temporary.
+            out += ' ';
+            out += Dpi(res.xDpi);
+            out += " x ";
+            out += Dpi(res.yDpi);
+            out += " dpi (resolution ";
+            out += std::to_string(res.id);
+            out += ", \"";
+            out += res.name;
+            out += "\")";
         }
         out += "\n";
     }
