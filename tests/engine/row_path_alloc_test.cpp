@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstddef>
 #include <cstdlib>
 #include <memory>
 #include <new>
@@ -160,8 +161,8 @@ class TallyChannel : public OutputChannel {
 constexpr int64_t kFlushBytes = 1048544;
 
 TEST(AllocationWindow, CountsNewAndMallocOnlyWhileOpen) {
-    long outside = g_allocations.load();
-    auto before = std::make_unique<int>(1);
+    const long outside = g_allocations.load();
+    auto madeOutside = std::make_unique<int>(1);
     EXPECT_EQ(g_allocations.load(), outside);
 
     AllocationWindow window;
@@ -187,7 +188,7 @@ class RowPathAllocations : public ::testing::TestWithParam<bool> {
 
     std::unique_ptr<HostJobRecord> MakeLongJob(bool colorBar) {
         JobTicket ticket = test::DefaultTicket("CP52", 720, 2);
-        if (!colorBar) ticket.settings[13] = 0;
+        if (!colorBar) ticket.settings[offsetof(PrinterSettings, colorBar)] = 0;
         test::TestPage page{
             2048,
             kRows,
@@ -241,7 +242,10 @@ TEST_P(RowPathAllocations, RowsAfterThePageStartAllocateNothing) {
     EXPECT_GE(writes, 3);
     EXPECT_LE(writes, bytes / kFlushBytes + 1);
 
-    while (job->m_nDone != -1) ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);
+    for (int i = 0; i < 10 && job->m_nDone != -1; ++i) {
+        ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);
+    }
+    EXPECT_EQ(job->m_nDone, -1);
 }
 
 INSTANTIATE_TEST_SUITE_P(ColorBar, RowPathAllocations, ::testing::Values(false, true),
