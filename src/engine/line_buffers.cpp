@@ -31,10 +31,16 @@ int ARowBaseRTL::MakePlaneRow(int32_t* rowLen, uint8_t* dst, int plane, int row)
     }
     // A row the job file cannot deliver fails the row instead of printing
     // whatever the buffer held before.
-    if (m_pImage == nullptr ||
-        !m_pImage->ReadRows(m_pChannel[channel].get(), row, 1, m_pRowBuf.get(), 0)) {
-        return 0;
+    const AColorant* colorant = m_pChannel[channel].get();
+    if (m_pImage == nullptr) return 0;
+    // Without repetition and with the plane's own depth the row needs no
+    // expansion: it goes straight into the line buffer.
+    if (ctx->m_nScaleX == 1 && colorant->GetBitsPerPixel() == bits) {
+        if (!m_pImage->ReadRows(colorant, row, 1, dst, 0)) return 0;
+        *rowLen = static_cast<int32_t>((int64_t{ctx->m_nImageWidth} * bits + 7) / 8);
+        return 1;
     }
+    if (!m_pImage->ReadRows(colorant, row, 1, m_pRowBuf.get(), 0)) return 0;
     int32_t bitPos = 0;
     ExpandPixels(bits, ctx->m_nImageWidth * bits, m_pRowBuf.get(), ctx->m_nScaleX, &bitPos, dst);
     *rowLen = (bitPos + 7) / 8;

@@ -2,6 +2,7 @@
 // compressed, with the optional colour-bar strip.
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -48,10 +49,14 @@ int RTL::SendPlaneRow(int16_t /*plane*/, int32_t length, const uint8_t* data, in
     }
     const int n = PackBitsEncode(m_pCmdBuf.get(), data, length);
     // The command text cannot go into the command buffer: the row is there.
-    char command[32];
-    const int textLength = std::snprintf(command, sizeof(command), "%s%d%c", m_szRowPrefix, n,
-                                         m_szPlaneEnd[last != 0 ? 1 : 0]);
-    if (textLength <= 0 || textLength >= static_cast<int>(sizeof(command))) return 0;
+    // It is put together by hand: this runs for every plane of every row.
+    char command[sizeof(m_szRowPrefix) + 16];
+    const std::size_t prefix = strnlen(m_szRowPrefix, sizeof(m_szRowPrefix) - 1);
+    std::memcpy(command, m_szRowPrefix, prefix);
+    const auto [end, ec] = std::to_chars(command + prefix, command + sizeof(command) - 1, n);
+    if (ec != std::errc()) return 0;
+    *end = m_szPlaneEnd[last != 0 ? 1 : 0];
+    const int textLength = static_cast<int>(end + 1 - command);
     if (WriteNdata(reinterpret_cast<const uint8_t*>(command), textLength, 0) < textLength) return 0;
     return WriteNdata(m_pCmdBuf.get(), n, 0) >= n ? 1 : 0;
 }
