@@ -65,7 +65,8 @@ Bytes ReadAll(const std::string& path) {
 
 // Writes pages with JobWriter; `stopAfterRows` >= 0 copies the file while the last page has
 // that many rows, as a reader would find it while the host writes.
-Bytes JobData(const fs::path& scratch, const std::vector<PageSpec>& pages, int stopAfterRows = -1) {
+Bytes JobData(const fs::path& scratch, const std::vector<PageFormat>& pages,
+              int stopAfterRows = -1) {
     const std::string path = (scratch / "seed.twj").string();
     std::string error;
     auto writer = JobWriter::Create(path, error);
@@ -74,7 +75,7 @@ Bytes JobData(const fs::path& scratch, const std::vector<PageSpec>& pages, int s
         return {};
     }
     for (std::size_t p = 0; p < pages.size(); ++p) {
-        const PageSpec& page = pages[p];
+        const PageFormat& page = pages[p];
         writer->BeginPage(page, error);
         const bool last = p + 1 == pages.size();
         const int rows = last && stopAfterRows >= 0 ? stopAfterRows : page.height;
@@ -114,7 +115,7 @@ void TicketSeeds(SeedWriter& out) {
 }
 
 void JobDataSeeds(SeedWriter& out, const fs::path& scratch) {
-    const std::vector<PageSpec> two = {
+    const std::vector<PageFormat> two = {
         {24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
         {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}},
     };
@@ -125,7 +126,7 @@ void JobDataSeeds(SeedWriter& out, const fs::path& scratch) {
     out.Put("job_data", "live_mid_page", JobData(scratch, two, 1));
     out.Put("job_data", "no_pages", JobData(scratch, {}));
     out.Put("job_data", "zero_width", JobData(scratch, {{0, 5, 0, 0, {{"Black", 1}}}}));
-    PageSpec many{8, 1, 0, 0, {}};
+    PageFormat many{8, 1, 0, 0, {}};
     for (int i = 0; i < 17; ++i) many.colorants.push_back({"Ink" + std::to_string(i), 1});
     out.Put("job_data", "seventeen_colorants", JobData(scratch, {many}));
     out.Put("job_data", "truncated_rows", Bytes(twoPages.begin(), twoPages.end() - 5));

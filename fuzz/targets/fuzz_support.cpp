@@ -134,7 +134,7 @@ std::vector<uint8_t> TicketBytes(const TicketFields& fields) {
 
 namespace {
 
-bool AppendRows(JobWriter& writer, const PageSpec& page, std::string& error) {
+bool AppendRows(JobWriter& writer, const PageFormat& page, std::string& error) {
     std::vector<std::vector<uint8_t>> rows(page.colorants.size());
     for (int r = 0; r < page.height; ++r) {
         std::vector<std::span<const uint8_t>> spans;
@@ -154,14 +154,14 @@ bool AppendRows(JobWriter& writer, const PageSpec& page, std::string& error) {
 }  // namespace
 
 bool WriteSmallJobData(const std::string& path) {
-    const PageSpec pages[] = {
+    const PageFormat pages[] = {
         {24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
         {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}},
     };
     std::string error;
     auto writer = JobWriter::Create(path, error);
     if (!writer) return false;
-    for (const PageSpec& page : pages) {
+    for (const PageFormat& page : pages) {
         if (!writer->BeginPage(page, error) || !AppendRows(*writer, page, error)) return false;
     }
     return writer->Finish(error);

@@ -158,7 +158,7 @@ std::unique_ptr<HostJobRecord> LongPageJob(const test::TempDir& dir, const JobTi
     auto writer = JobWriter::Create(fuzz::DataFileFor(dir.file("job.tkt")), error);
     EXPECT_TRUE(writer) << error;
     if (!writer) return nullptr;
-    PageSpec page{width, rows, 0, 0, {}};
+    PageFormat page{width, rows, 0, 0, {}};
     for (const std::string& ink : inks) page.colorants.push_back({ink, 1});
     EXPECT_TRUE(writer->BeginPage(page, error)) << error;
     std::vector<uint8_t> row(static_cast<std::size_t>(width / 8));

@@ -14,7 +14,7 @@ namespace {
 
 using jobtest::PictureRow;
 
-const std::vector<PageSpec> kPages = {
+const std::vector<PageFormat> kPages = {
     {10, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 4}, {"Black", 8}}},  // header 64..300, rows ..351
     {6, 4, 0, 0, {{"Cyan_l_2", 2}}},                             // 351..451, rows ..459
     {4, 2, 1, 1, {{"Black", 16}}},                               // 459..559, rows ..575

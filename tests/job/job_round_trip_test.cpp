@@ -13,7 +13,7 @@ namespace {
 using jobtest::PictureRow;
 using jobtest::ReadRow;
 
-const std::vector<PageSpec> kPages = {
+const std::vector<PageFormat> kPages = {
     {37, 6, 0, 0, {{"Cyan", 1}, {"Magenta", 2}, {"Yellow", 4}, {"Black", 8}}},
     {1, 3, 0, 0, {{"Cyan_l_2", 1}, {"Spot Orange 16", 16}}},
     {20, 2, 0, 0, {}},
@@ -125,7 +125,7 @@ long ResidentKiB(const std::string& path) {
 TEST(JobRoundTrip, ReadingALongPageKeepsResidentMemoryBounded) {
     jobtest::TempDir dir;
     const std::string path = dir.File("0_long.twj");
-    const PageSpec page{10240, 4096, 0, 0, {{"Black", 8}}};  // 40 MiB of rows
+    const PageFormat page{10240, 4096, 0, 0, {{"Black", 8}}};  // 40 MiB of rows
     std::string error;
     {
         auto writer = JobWriter::Create(path, error);

@@ -61,7 +61,7 @@ inline std::vector<uint8_t> PictureRow(int page, int colorant, int row, int widt
     return Pack(values, bits);
 }
 
-inline bool AppendPictureRows(JobWriter& writer, const PageSpec& layout, int page, int firstRow,
+inline bool AppendPictureRows(JobWriter& writer, const PageFormat& layout, int page, int firstRow,
                               int count, std::string& error) {
     for (int row = firstRow; row < firstRow + count; ++row) {
         std::vector<std::vector<uint8_t>> rows;
@@ -77,7 +77,7 @@ inline bool AppendPictureRows(JobWriter& writer, const PageSpec& layout, int pag
 }
 
 // Writes every page in full and finishes the job.
-inline void WritePictureJob(const std::string& path, const std::vector<PageSpec>& pages) {
+inline void WritePictureJob(const std::string& path, const std::vector<PageFormat>& pages) {
     std::string error;
     auto writer = JobWriter::Create(path, error);
     ASSERT_TRUE(writer) << error;

@@ -69,10 +69,10 @@ class JobLiveTest : public ::testing::Test {
     std::string m_path = m_dir.File("2_live.twj");
     std::string m_error;
     std::unique_ptr<JobWriter> m_writer;
-    std::vector<PageSpec> m_pages = {{13, 4, 0, 0, {{"Cyan", 1}, {"Magenta", 2}}},
-                                     {7, 5, 0, 0, {{"Yellow", 4}, {"Black", 8}}},
-                                     {11, 6, 0, 0, {{"Black", 2}}},
-                                     {3, 5, 0, 0, {{"Black", 1}}}};
+    std::vector<PageFormat> m_pages = {{13, 4, 0, 0, {{"Cyan", 1}, {"Magenta", 2}}},
+                                       {7, 5, 0, 0, {{"Yellow", 4}, {"Black", 8}}},
+                                       {11, 6, 0, 0, {{"Black", 2}}},
+                                       {3, 5, 0, 0, {{"Black", 1}}}};
 };
 
 TEST_F(JobLiveTest, EveryIntermediateStateLoadsConsistently) {
@@ -127,16 +127,16 @@ TEST_F(JobLiveTest, WriterRefusesMisuseAndBadPages) {
     EXPECT_EQ(m_error, "no page is open");
     EXPECT_FALSE(m_writer->EndPage(m_error));
 
-    const PageSpec bad[] = {
+    const PageFormat bad[] = {
         {1'000'001, 1, 0, 0, {}},
         {1, -1, 0, 0, {}},
         {1, 1, -1, 0, {}},
         {1, 1, 0, 0, {{"Cyan", 3}}},
         {1, 1, 0, 0, {{std::string(64, 'n'), 1}}},
         {1, 1, 0, 0, {{std::string("a\0b", 3), 1}}},
-        {1, 1, 0, 0, std::vector<ColorantSpec>(65, {"Cyan", 1})},
+        {1, 1, 0, 0, std::vector<ColorantFormat>(65, {"Cyan", 1})},
     };
-    for (const PageSpec& badPage : bad) {
+    for (const PageFormat& badPage : bad) {
         m_error.clear();
         EXPECT_FALSE(m_writer->BeginPage(badPage, m_error));
         EXPECT_FALSE(m_error.empty());

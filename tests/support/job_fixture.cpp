@@ -52,9 +52,9 @@ void WriteJobData(const std::string& path, const std::vector<TestPage>& pages) {
 void AppendPage(JobWriter& writer, const TestPage& page, int firstRow, int rowCount) {
     std::string error;
     if (firstRow == 0) {
-        PageSpec spec{page.width, page.height, page.offsetX, page.offsetY, {}};
-        for (const auto& c : page.colorants) spec.colorants.push_back({c.name, c.bits});
-        ASSERT_TRUE(writer.BeginPage(spec, error)) << error;
+        PageFormat layout{page.width, page.height, page.offsetX, page.offsetY, {}};
+        for (const auto& c : page.colorants) layout.colorants.push_back({c.name, c.bits});
+        ASSERT_TRUE(writer.BeginPage(layout, error)) << error;
     }
     const int rows = rowCount >= 0          ? firstRow + rowCount
                      : page.rowsToWrite < 0 ? page.height

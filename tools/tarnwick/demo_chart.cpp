@@ -34,7 +34,7 @@ class DemoPage : public PageSource {
 
     int width() const override { return kDemoWidth; }
     int height() const override { return kDemoHeight; }
-    const std::vector<ColorantSpec>& colorants() const override { return m_colorants; }
+    const std::vector<ColorantFormat>& colorants() const override { return m_colorants; }
 
     void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
         rows.resize(m_colorants.size());
@@ -82,7 +82,7 @@ class DemoPage : public PageSource {
     }
 
     int m_page;
-    std::vector<ColorantSpec> m_colorants;
+    std::vector<ColorantFormat> m_colorants;
 };
 
 }  // namespace

@@ -9,7 +9,7 @@ namespace tarnwick::cli {
 namespace {
 
 bool WritePage(JobWriter& writer, PageSource& page, std::string& error) {
-    PageSpec layout{page.width(), page.height(), 0, 0, page.colorants()};
+    PageFormat layout{page.width(), page.height(), 0, 0, page.colorants()};
     if (!writer.BeginPage(layout, error)) return false;
     std::vector<std::vector<uint8_t>> rows;
     std::vector<std::span<const uint8_t>> spans;

@@ -20,7 +20,7 @@ class PageSource {
     virtual ~PageSource() = default;
     virtual int width() const = 0;
     virtual int height() const = 0;
-    virtual const std::vector<ColorantSpec>& colorants() const = 0;
+    virtual const std::vector<ColorantFormat>& colorants() const = 0;
     // The packed rows of every colorant for row y, in colorant order, each exactly its size.
     virtual void Row(int y, std::vector<std::vector<uint8_t>>& rows) = 0;
 };

@@ -13,12 +13,12 @@ constexpr std::size_t kMaxColorantName = 63;
 
 class PlanePage : public PageSource {
   public:
-    PlanePage(std::vector<ColorantSpec> colorants, std::vector<PlaneImage> planes)
+    PlanePage(std::vector<ColorantFormat> colorants, std::vector<PlaneImage> planes)
         : m_colorants(std::move(colorants)), m_planes(std::move(planes)) {}
 
     int width() const override { return m_planes.front().width; }
     int height() const override { return m_planes.front().height; }
-    const std::vector<ColorantSpec>& colorants() const override { return m_colorants; }
+    const std::vector<ColorantFormat>& colorants() const override { return m_colorants; }
 
     void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
         rows.resize(m_planes.size());
@@ -31,7 +31,7 @@ class PlanePage : public PageSource {
     }
 
   private:
-    std::vector<ColorantSpec> m_colorants;
+    std::vector<ColorantFormat> m_colorants;
     std::vector<PlaneImage> m_planes;
 };
 
@@ -47,7 +47,7 @@ class ColorPage : public PageSource {
 
     int width() const override { return m_image.width; }
     int height() const override { return m_image.height; }
-    const std::vector<ColorantSpec>& colorants() const override { return m_colorants; }
+    const std::vector<ColorantFormat>& colorants() const override { return m_colorants; }
 
     // Rows are asked for in order, which error diffusion relies on.
     void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
@@ -71,7 +71,7 @@ class ColorPage : public PageSource {
 
     RgbImage m_image;
     Separator m_separator;
-    std::vector<ColorantSpec> m_colorants;
+    std::vector<ColorantFormat> m_colorants;
     std::vector<ErrorDiffuser> m_diffusers;
     std::vector<std::vector<float>> m_coverage;
 };
@@ -96,7 +96,7 @@ std::size_t NameBeforeEquals(std::string_view text) {
 
 std::unique_ptr<PageSource> LoadPlanePage(const std::vector<NamedPlaneFile>& files,
                                           std::string& error) {
-    std::vector<ColorantSpec> colorants;
+    std::vector<ColorantFormat> colorants;
     std::vector<PlaneImage> planes;
     for (const NamedPlaneFile& file : files) {
         PlaneImage plane;

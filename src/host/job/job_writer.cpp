@@ -23,7 +23,7 @@ bool CheckRange(int64_t v, int64_t low, int64_t high, const std::string& what, s
     return false;
 }
 
-bool CheckPage(const PageSpec& page, std::string& error) {
+bool CheckPage(const PageFormat& page, std::string& error) {
     if (!CheckRange(page.width, 0, kMaxWidth, "page width", error) ||
         !CheckRange(page.height, 0, kMaxHeight, "page height", error) ||
         !CheckRange(page.offsetX, 0, kMaxWidth, "page offset x", error) ||
@@ -31,7 +31,7 @@ bool CheckPage(const PageSpec& page, std::string& error) {
         !CheckRange(int64_t(page.colorants.size()), 0, kMaxColorants, "colorant count", error)) {
         return false;
     }
-    for (const ColorantSpec& c : page.colorants) {
+    for (const ColorantFormat& c : page.colorants) {
         if (!IsValidBitsPerPixel(c.bitsPerPixel)) {
             error = "colorant '" + c.name + "' has " + Num(c.bitsPerPixel) +
                     " bits per pixel (1, 2, 4, 8 or 16 expected)";
@@ -46,7 +46,7 @@ bool CheckPage(const PageSpec& page, std::string& error) {
     return true;
 }
 
-std::vector<uint8_t> EncodePageHeader(const PageSpec& page, uint64_t rowBytes) {
+std::vector<uint8_t> EncodePageHeader(const PageFormat& page, uint64_t rowBytes) {
     std::vector<uint8_t> h(kPageFixedSize + page.colorants.size() * kColorantEntrySize, 0);
     std::copy(kPageMagic.begin(), kPageMagic.end(), h.begin());
     StoreI32(&h[kPageWidthAt], page.width);
@@ -56,7 +56,7 @@ std::vector<uint8_t> EncodePageHeader(const PageSpec& page, uint64_t rowBytes) {
     StoreU32(&h[kPageColorantCountAt], static_cast<uint32_t>(page.colorants.size()));
     StoreU32(&h[kPageRowBytesAt], static_cast<uint32_t>(rowBytes));
     uint8_t* entry = h.data() + kPageFixedSize;
-    for (const ColorantSpec& c : page.colorants) {
+    for (const ColorantFormat& c : page.colorants) {
         StoreI32(entry, c.bitsPerPixel);
         std::memcpy(entry + 4, c.name.data(), c.name.size());
         entry += kColorantEntrySize;
@@ -124,7 +124,7 @@ bool JobWriter::CheckUsable(std::string& error) const {
     return !m_finished;
 }
 
-bool JobWriter::BeginPage(const PageSpec& page, std::string& error) {
+bool JobWriter::BeginPage(const PageFormat& page, std::string& error) {
     if (!CheckUsable(error)) return false;
     if (m_pageOpen) {
         error = "page " + Num(m_pagesBegun - 1) + " is still open";
@@ -138,7 +138,7 @@ bool JobWriter::BeginPage(const PageSpec& page, std::string& error) {
 
     m_rowBytes.clear();
     uint64_t stride = 0;
-    for (const ColorantSpec& c : page.colorants) {
+    for (const ColorantFormat& c : page.colorants) {
         m_rowBytes.push_back(PackedRowBytes(page.width, c.bitsPerPixel));
         stride += m_rowBytes.back();
     }

@@ -13,17 +13,17 @@
 
 namespace tarnwick {
 
-struct ColorantSpec {
+struct ColorantFormat {
     std::string name;  // at most 63 bytes, no NUL
     int bitsPerPixel;  // 1, 2, 4, 8 or 16
 };
 
-struct PageSpec {
+struct PageFormat {
     int width;
     int height;
     int offsetX = 0;
     int offsetY = 0;
-    std::vector<ColorantSpec> colorants;
+    std::vector<ColorantFormat> colorants;
 };
 
 class JobWriter {
@@ -37,7 +37,7 @@ class JobWriter {
 
     // Appends the page header. Readers see the page only once its first row is written (or at
     // EndPage for a page without rows).
-    bool BeginPage(const PageSpec& page, std::string& error);
+    bool BeginPage(const PageFormat& page, std::string& error);
     // One packed row per colorant, in colorant order, each exactly its row size.
     bool AppendRow(std::span<const std::span<const uint8_t>> colorantRows, std::string& error);
     // A page that got fewer rows than announced has its height rewritten to the rows written.
