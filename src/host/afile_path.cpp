@@ -1,5 +1,7 @@
 #include "host/afile_path.h"
 
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <filesystem>
 #include <system_error>
@@ -21,8 +23,39 @@ std::string ChooseConfigurationRoot(const char* envRoot, const std::string& inst
     return sourceDir;
 }
 
+namespace {
+
+// The data folder of an installation that was moved after it was built: the
+// module lives in <prefix>/lib/tarnwick, its data in <prefix>/share/tarnwick.
+std::string DataDirBesideModule() {
+    static const std::string dir = [] {
+        Dl_info info{};
+        if (dladdr(reinterpret_cast<void*>(&DataDirBesideModule), &info) == 0 ||
+            info.dli_fname == nullptr) {
+            return std::string();
+        }
+        const std::filesystem::path module(info.dli_fname);
+        return (module.parent_path() / ".." / ".." / "share" / "tarnwick")
+            .lexically_normal()
+            .string();
+    }();
+    return dir;
+}
+
+std::string InstalledDataDir() {
+    std::error_code ec;
+    const std::string besideModule = DataDirBesideModule();
+    if (!besideModule.empty() &&
+        std::filesystem::is_directory(besideModule + "/OutputDrivers", ec)) {
+        return besideModule;
+    }
+    return TARNWICK_INSTALL_DATADIR;
+}
+
+}  // namespace
+
 AFilePath::AFilePath()
-    : m_path(ChooseConfigurationRoot(std::getenv("TARNWICK_ROOT"), TARNWICK_INSTALL_DATADIR,
+    : m_path(ChooseConfigurationRoot(std::getenv("TARNWICK_ROOT"), InstalledDataDir(),
                                      TARNWICK_SOURCE_DATADIR)) {}
 
 AFilePath::AFilePath(const char* path) : m_path(path ? path : "") {}
