@@ -12,6 +12,7 @@
 #include "host/job/job_writer.h"
 #include "host/job/ox_job.h"
 #include "platform/named_mutex.h"
+#include "support/scoped_env.h"
 #include "support/stream_rows.h"
 
 namespace tarnwick::test {
@@ -37,25 +38,6 @@ TestPage CmykPage(int width, int height) {
     return page;
 }
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-        if (const char* old = std::getenv(name)) m_old = old;
-        ::setenv(name, value.c_str(), 1);
-    }
-    ~ScopedEnv() {
-        if (m_old) {
-            ::setenv(m_name, m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name);
-        }
-    }
-
-  private:
-    const char* m_name;
-    std::optional<std::string> m_old;
-};
 
 class AbortFollowTest : public ToolTest {
   protected:
