@@ -38,7 +38,6 @@ TestPage CmykPage(int width, int height) {
     return page;
 }
 
-
 class AbortFollowTest : public ToolTest {
   protected:
     std::string WriteTicket(const JobTicket& ticket) {
