@@ -25,16 +25,7 @@ constexpr const char* kPlainName = "libtiff no compression (codec overhead)";
 
 Result PageResult(const std::string& measurement, const Page& page, const Samples& samples,
                   int64_t outputBytes) {
-    Result r;
-    r.measurement = measurement;
-    r.page = PageKindName(page.kind());
-    r.dpi = page.dpi();
-    r.seconds = samples.MedianCpu();
-    r.wallSeconds = samples.MedianWall();
-    r.inputBytes = page.bytes();
-    r.planeRows = page.planeRows();
-    r.outputBytes = outputBytes;
-    return r;
+    return MeasuredResult(measurement, page, samples, page.bytes(), page.planeRows(), outputBytes);
 }
 
 void AddPeer(BenchState& s, Schedule& schedule, const Page& page, uint16_t compression) {

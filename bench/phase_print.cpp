@@ -43,16 +43,8 @@ struct PrintJobRun {
 Result PrintResult(const std::string& measurement, const PrintJobRun& job, const Samples& samples,
                    int64_t outputBytes) {
     const Page& page = job.entry.page;
-    Result r;
-    r.measurement = measurement;
-    r.page = PageKindName(page.kind());
-    r.dpi = page.dpi();
-    r.seconds = samples.MedianCpu();
-    r.wallSeconds = samples.MedianWall();
-    r.inputBytes = job.rows * kPlanes * page.rowBytes();
-    r.planeRows = job.rows * kPlanes;
-    r.outputBytes = outputBytes;
-    return r;
+    return MeasuredResult(measurement, page, samples, job.rows * kPlanes * page.rowBytes(),
+                          job.rows * kPlanes, outputBytes);
 }
 
 // Prints a short job of the page into memory and checks every transfer.

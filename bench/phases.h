@@ -36,6 +36,23 @@ void SplitPrintLayers(BenchState& s);
 // strace counts of a whole print, per row.
 void RunSyscallPhase(BenchState& s);
 
+// One row of the report for a measurement of `page`: the medians of the samples, and the plane
+// bytes and rows it worked on.
+inline Result MeasuredResult(const std::string& measurement, const Page& page,
+                             const Samples& samples, int64_t inputBytes, int64_t planeRows,
+                             int64_t outputBytes) {
+    Result r;
+    r.measurement = measurement;
+    r.page = PageKindName(page.kind());
+    r.dpi = page.dpi();
+    r.seconds = samples.MedianCpu();
+    r.wallSeconds = samples.MedianWall();
+    r.inputBytes = inputBytes;
+    r.planeRows = planeRows;
+    r.outputBytes = outputBytes;
+    return r;
+}
+
 // Adds PASS/FAIL for every target to the report.
 void CheckTargets(BenchState& s, const PageList& pages);
 

@@ -28,14 +28,7 @@ using hardening::BreakingChannel;
 using hardening::StartsWith;
 using test::TestPage;
 
-class FaultInjection : public ::testing::Test {
-  protected:
-    FakeClock clock;
-    ScopedClock useClock{&clock};
-    hardening::PrivateLocks locks;
-    ScopedMessageScript messages;
-    test::TempDir dir;
-};
+class FaultInjection : public hardening::JobTest {};
 
 // ---- The output channel ----
 

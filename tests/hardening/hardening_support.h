@@ -2,11 +2,15 @@
 // streams of good jobs to compare with, and counts of what a process holds.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "platform/clock.h"
+#include "platform/message_box.h"
 #include "support/job_fixture.h"
 #include "targets/fuzz_support.h"
 
@@ -76,5 +80,16 @@ int OpenDescriptors();
 
 // Texts of the captured log lines, in order.
 std::vector<std::string> LogTexts(const std::vector<LogEntry>& entries);
+
+// A job test's surroundings: time that only moves when told, private locks, scripted message
+// boxes and a scratch folder.
+class JobTest : public ::testing::Test {
+  protected:
+    FakeClock clock;
+    ScopedClock useClock{&clock};
+    PrivateLocks locks;
+    ScopedMessageScript messages;
+    test::TempDir dir;
+};
 
 }  // namespace tarnwick::hardening

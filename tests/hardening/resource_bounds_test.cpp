@@ -22,14 +22,7 @@ namespace {
 
 using test::TestPage;
 
-class ResourceBounds : public ::testing::Test {
-  protected:
-    FakeClock clock;
-    ScopedClock useClock{&clock};
-    hardening::PrivateLocks locks;
-    ScopedMessageScript messages;
-    test::TempDir dir;
-};
+class ResourceBounds : public hardening::JobTest {};
 
 struct JobCase {
     const char* name;
