@@ -43,4 +43,35 @@ bool WriteJobTicket(const std::string& path, const JobTicket& ticket, std::strin
     return true;
 }
 
+bool ReadTicketSettings(const std::string& path, std::string& model, SettingsArea& area,
+                        std::string& error) {
+    std::ifstream in(path, std::ios::binary);
+    std::vector<char> header(kJobHeaderSize);
+    if (!in || !in.read(header.data(), static_cast<std::streamsize>(header.size()))) {
+        error = "cannot read a job ticket header of " + std::to_string(kJobHeaderSize) +
+                " bytes from " + path;
+        return false;
+    }
+    const char* name = header.data() + job_header::kPrinterModel;
+    model.assign(name, strnlen(name, 63));
+    std::memcpy(&area, header.data() + job_header::kSettings, sizeof area);
+    return true;
+}
+
+bool WriteTicketSettings(const std::string& path, const SettingsArea& area, std::string& error) {
+    std::string model;
+    SettingsArea current{};
+    // Only a ticket with a whole header is written to.
+    if (!ReadTicketSettings(path, model, current, error)) return false;
+    std::fstream out(path, std::ios::binary | std::ios::in | std::ios::out);
+    out.seekp(static_cast<std::streamoff>(job_header::kSettings));
+    out.write(reinterpret_cast<const char*>(&area), sizeof area);
+    out.close();
+    if (!out) {
+        error = "cannot write the settings into the job ticket " + path;
+        return false;
+    }
+    return true;
+}
+
 }  // namespace tarnwick

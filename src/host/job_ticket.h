@@ -22,4 +22,14 @@ struct JobTicket {
 // Writes the 3940-byte ticket header; false with a reason on failure.
 bool WriteJobTicket(const std::string& path, const JobTicket& ticket, std::string& error);
 
+// The printer model and the driver option area of an existing ticket, for
+// editing a job's settings; false with a reason when the ticket is shorter
+// than its header or cannot be read.
+bool ReadTicketSettings(const std::string& path, std::string& model, SettingsArea& area,
+                        std::string& error);
+
+// Puts an edited driver option area back into the ticket, leaving every
+// other byte as it was.
+bool WriteTicketSettings(const std::string& path, const SettingsArea& area, std::string& error);
+
 }  // namespace tarnwick

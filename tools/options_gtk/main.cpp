@@ -2,7 +2,10 @@
 // record given on the command line.
 //
 //   tarnwick-options --model NAME [--settings HEX] [--screenshot OUT.png]
+//   tarnwick-options --job JOB.tkt [--model NAME] [--screenshot OUT.png]
 //
+// With --job the record comes from the job ticket (and the model too, unless
+// given), and OK writes the edited record back into the ticket.
 // On OK the record is printed as hex and the exit code is 0; Cancel gives 1;
 // bad arguments or no display give 2. With --screenshot the window is saved
 // as a PNG once it is shown, and then cancelled.
@@ -15,6 +18,7 @@
 
 #include "driver/cdriver.h"
 #include "gtk_modal_runner.h"
+#include "host/job_ticket.h"
 #include "options/controls/modal_runner.h"
 #include "options/settings_hex.h"
 #include "options_window.h"
@@ -32,10 +36,12 @@ struct Arguments {
     std::string model;
     std::optional<std::string> settings;
     std::optional<std::string> screenshot;
+    std::optional<std::string> job;
 };
 
 const char* const kUsage =
-    "usage: tarnwick-options --model NAME [--settings HEX] [--screenshot OUT.png]\n";
+    "usage: tarnwick-options --model NAME [--settings HEX] [--screenshot OUT.png]\n"
+    "       tarnwick-options --job JOB.tkt [--model NAME] [--screenshot OUT.png]\n";
 
 int Fail(const std::string& message) {
     std::cerr << "tarnwick-options: " << message << '\n';
@@ -65,13 +71,19 @@ std::optional<Arguments> Parse(int argc, char** argv, std::string& error) {
             args.settings = value;
         } else if (flag == "--screenshot") {
             args.screenshot = value;
+        } else if (flag == "--job") {
+            args.job = value;
         } else {
             error = "unknown argument " + std::string(flag);
             return std::nullopt;
         }
     }
-    if (!haveModel) {
-        error = "--model is required";
+    if (args.job && args.settings) {
+        error = "--job and --settings cannot be combined";
+        return std::nullopt;
+    }
+    if (!haveModel && !args.job) {
+        error = "--model or --job is required";
         return std::nullopt;
     }
     return args;
@@ -87,6 +99,12 @@ int main(int argc, char** argv) {
 
     SettingsArea area;
     std::memset(&area, 0, sizeof area);
+    std::string model = args->model;
+    if (args->job) {
+        std::string ticketModel;
+        if (!ReadTicketSettings(*args->job, ticketModel, area, error)) return Fail(error);
+        if (model.empty()) model = ticketModel;
+    }
     if (args->settings) {
         const auto parsed = ParseSettingsHex(*args->settings, error);
         if (!parsed) return FailUsage(error);
@@ -94,7 +112,7 @@ int main(int argc, char** argv) {
     }
     PrintSetup setup;
     std::memset(&setup, 0, sizeof setup);
-    std::strncpy(setup.modelName, args->model.c_str(), sizeof setup.modelName - 1);
+    std::strncpy(setup.modelName, model.c_str(), sizeof setup.modelName - 1);
 
     if (!gtk::GtkAvailable()) return Fail("cannot open a display");
 
@@ -118,6 +136,7 @@ int main(int argc, char** argv) {
     }
     if (args->screenshot) return saved ? 0 : Fail(error);
     if (modalResult != IDOK) return kExitCancelled;
+    if (args->job && !WriteTicketSettings(*args->job, area, error)) return Fail(error);
     std::cout << FormatSettingsHex(area.settings) << '\n';
     return 0;
 }

@@ -15,8 +15,10 @@ namespace {
 
 constexpr const char* kUsage =
     "Usage: tarnwick options --model NAME [--settings HEX] [--screenshot OUT.png]\n"
+    "       tarnwick options --job JOB.tkt [--model NAME] [--screenshot OUT.png]\n"
     "Opens the driver options window on a settings record (the tool tarnwick-options beside\n"
-    "this one, built when gtkmm 3 is available) and prints the record as hex on OK.\n";
+    "this one, built when gtkmm 3 is available) and prints the record as hex on OK. With\n"
+    "--job the record is the job's, and OK writes the edited record back into its ticket.\n";
 
 constexpr const char* kWindowTool = "tarnwick-options";
 
