@@ -91,7 +91,6 @@ class ARowBaseRTL : public ABaseRTL {
     AString m_strJobId;
     AString m_strPauseBtwPages;
     int32_t m_nPagesDone = 0;
-    AString m_strDataFile;
     bool m_bJobActive = false;
 
     std::unique_ptr<uint8_t[]> m_pCmdBuf;

@@ -60,8 +60,8 @@ int ARowBaseRTL::StartJob(JobContext* ctx, int, OutputChannel* out, PrinterSetti
     IdentifyPrinterModel(options);
     GetColorPlanes(ctx->m_nColorModel, &ctx->m_nPlanes, &ctx->m_nPlaneLayout);
 
-    m_strDataFile = FindDataFile(ctx->m_pJob->m_bDirectDataName != 0);
-    if (m_strDataFile.IsEmpty()) {
+    const AString dataFile = FindDataFile(ctx->m_pJob->m_bDirectDataName != 0);
+    if (dataFile.IsEmpty()) {
         KVLogHelper(kSource, 140, 'E').Log("no job data file for %s", ctx->m_pJob->path);
         throw 0;
     }
@@ -82,7 +82,7 @@ int ARowBaseRTL::StartJob(JobContext* ctx, int, OutputChannel* out, PrinterSetti
 
     m_pImage = nullptr;
     m_pOXJob = std::make_unique<OXJob>(0);
-    if (!m_pOXJob->Load(m_strDataFile.c_str())) {
+    if (!m_pOXJob->Load(dataFile.c_str())) {
         KVLogHelper(kSource, 180, 'E').Log("%s", m_pOXJob->lastError().c_str());
         // Nobody ends a job that never opened, so its locks go now.
         m_pOXJob.reset();
@@ -203,14 +203,14 @@ bool ARowBaseRTL::WaitForData() {
         m_pStartLock->Unlock();
         Sleep(kDataWaitMillis);
 
-        m_strDataFile = FindDataFile(false);
-        if (m_strDataFile.IsEmpty()) {
+        const AString dataFile = FindDataFile(false);
+        if (dataFile.IsEmpty()) {
             KVLogHelper(kSource, 925, 'E').Log("job data file vanished: %s", ctx->m_pJob->path);
             throw 0;
         }
         m_pStartLock->Lock();
         auto job = std::make_unique<OXJob>(0);
-        if (!job->Load(m_strDataFile.c_str())) {
+        if (!job->Load(dataFile.c_str())) {
             KVLogHelper(kSource, 935, 'E').Log("%s", job->lastError().c_str());
             return false;
         }
