@@ -7,8 +7,8 @@
 #include "host/job/bit_copy.h"
 #include "host/job/colorant.h"
 #include "host/job/image.h"
+#include "host/job/job_file_reader.h"
 #include "host/job/job_format.h"
-#include "host/job/mapped_file.h"
 
 namespace tarnwick {
 
@@ -20,9 +20,9 @@ int ClampPlacement(int64_t value, int64_t limit) {
 
 }  // namespace
 
-AGroupImage::AGroupImage(PageLayout layout, MappedFile* mapping)
+AGroupImage::AGroupImage(PageLayout layout, JobFileReader* file)
     : m_layout(std::move(layout)),
-      m_mapping(mapping),
+      m_file(file),
       m_placeX(ClampPlacement(m_layout.offsetX, job_format::kMaxWidth)),
       m_placeY(ClampPlacement(m_layout.offsetY, job_format::kMaxHeight)) {
     for (const ColorantLayout& c : m_layout.colorants) {
@@ -87,9 +87,11 @@ int AGroupImage::ReadRows(const AColorant* colorant, int firstRow, int rowCount,
             continue;
         }
         const uint64_t inPage = uint64_t(row - m_placeY) * m_layout.rowStride;
-        const uint8_t* src = m_layout.rows + inPage + c->offsetInRow;
+        const uint8_t* src =
+            m_file ? m_file->View(m_layout.rowsFileOffset + inPage + c->offsetInRow, c->rowBytes)
+                   : nullptr;
+        if (src == nullptr) return 0;
         CopyBitsAfterBlank({dest, outBytes}, {src, c->rowBytes}, blankBits, contentBits);
-        if (m_mapping) m_mapping->ReleaseBehind(m_layout.rowsFileOffset + inPage);
     }
     return 1;
 }

@@ -10,7 +10,7 @@ namespace tarnwick {
 
 class AColorant;
 class AObList;
-class MappedFile;
+class JobFileReader;
 
 class AImage {
   public:
@@ -22,7 +22,8 @@ class AImage {
     // Copies rowCount packed rows of the colorant, starting at firstRow, into dest: each row is
     // (GetWidth() * bits of the colorant + 7) / 8 bytes, most significant bit first. Returns 1,
     // or 0 when a row is not available (out of range, not yet written, colorant not of this
-    // image), and then dest is left untouched. flag is unused.
+    // image, or no longer in a file that was cut short), and then dest is left untouched up to
+    // the failing row. flag is unused.
     virtual int ReadRows(const AColorant* colorant, int firstRow, int rowCount, uint8_t* dest,
                          int flag);
     virtual int GetHeight() const;
@@ -42,8 +43,8 @@ class AImage {
 // hold, which keeps row sizes within int.
 class AGroupImage : public AImage {
   public:
-    // mapping, when not null, is told the read position so that it can release pages behind it.
-    AGroupImage(PageLayout layout, MappedFile* mapping);
+    // Rows are read through file, which the job object owns and keeps open for the image.
+    AGroupImage(PageLayout layout, JobFileReader* file);
     ~AGroupImage() override;
 
     int ReadRows(const AColorant* colorant, int firstRow, int rowCount, uint8_t* dest,
@@ -57,12 +58,14 @@ class AGroupImage : public AImage {
 
     // Rows of content in the file (fewer than announced while the host is writing the page).
     int GetAvailableRows() const { return m_layout.availableRows; }
+    // The page as the file describes it, before any SetOffset.
+    const PageLayout& layout() const { return m_layout; }
 
   private:
     const ColorantLayout* FindColorant(const AColorant* colorant) const;
 
     PageLayout m_layout;
-    MappedFile* m_mapping;
+    JobFileReader* m_file;
     int m_placeX;  // effective placement after SetOffset
     int m_placeY;
 };

@@ -1,6 +1,7 @@
 #include "host/job/job_file_parser.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 
 namespace tarnwick {
@@ -74,15 +75,17 @@ bool CheckFileHeader(std::span<const uint8_t> head, uint64_t fileSize, uint64_t&
 
 // Reads and checks the page header at pos; next is where the following page starts. Of the
 // page being written only the rows the counts announce need to be in the file.
-bool ParsePage(std::span<const uint8_t> file, uint64_t pos, int index, const JobCounts& counts,
-               PageLayout& page, uint64_t& next, std::string& error) {
+bool ParsePage(JobFileReader& file, uint64_t pos, int index, const JobCounts& counts,
+               PageLayout& page, uint64_t& next, std::vector<uint8_t>& table, std::string& error) {
     const uint64_t size = file.size();
     const std::string name = "page " + Num(index);
     if (pos > size || size - pos < kPageFixedSize) {
         error = "job data file truncated in " + name + " header";
         return false;
     }
-    const uint8_t* h = file.data() + pos;
+    std::array<uint8_t, kPageFixedSize> fixed{};
+    if (!file.ReadExact(pos, fixed, error)) return false;
+    const uint8_t* h = fixed.data();
     if (!std::equal(kPageMagic.begin(), kPageMagic.end(), h)) {
         error = "job data file damaged: " + name + " header has a bad magic";
         return false;
@@ -104,12 +107,14 @@ bool ParsePage(std::span<const uint8_t> file, uint64_t pos, int index, const Job
         error = "job data file truncated in " + name + " colorant table";
         return false;
     }
+    table.resize(colorantCount * kColorantEntrySize);
+    if (!file.ReadExact(pos + kPageFixedSize, table, error)) return false;
 
     page.colorants.clear();
     page.colorants.reserve(colorantCount);  // at most kMaxColorants
     uint64_t stride = 0;
     for (uint32_t k = 0; k < colorantCount; ++k) {
-        const uint8_t* entry = h + kPageFixedSize + uint64_t(k) * kColorantEntrySize;
+        const uint8_t* entry = table.data() + uint64_t(k) * kColorantEntrySize;
         const int32_t bits = LoadI32(entry);
         const std::string what = name + " colorant " + Num(k);
         if (!IsValidBitsPerPixel(bits)) {
@@ -146,7 +151,6 @@ bool ParsePage(std::span<const uint8_t> file, uint64_t pos, int index, const Job
     page.availableRows = beingWritten ? counts.writeRows : page.height;
     page.rowStride = stride;
     page.rowsFileOffset = pos + headerBytes;
-    page.rows = file.data() + page.rowsFileOffset;
 
     // All factors are bounded above, but the checks keep that from being an assumption.
     uint64_t present = 0, presentEnd = 0, full = 0;
@@ -167,7 +171,7 @@ bool ParsePage(std::span<const uint8_t> file, uint64_t pos, int index, const Job
 
 }  // namespace
 
-bool ParseJobFile(std::span<const uint8_t> head, std::span<const uint8_t> file, ParsedJob& out,
+bool ParseJobFile(std::span<const uint8_t> head, JobFileReader& file, ParsedJob& out,
                   std::string& error) {
     out = {};
     uint64_t pos = 0;
@@ -175,10 +179,11 @@ bool ParseJobFile(std::span<const uint8_t> head, std::span<const uint8_t> file, 
 
     // Pages are added as they are found in the file, so memory follows the real file size and
     // never a count read from it.
+    std::vector<uint8_t> table;
     for (int i = 0; i < out.counts.jobPages; ++i) {
         PageLayout page;
         uint64_t next = 0;
-        if (!ParsePage(file, pos, i, out.counts, page, next, error)) return false;
+        if (!ParsePage(file, pos, i, out.counts, page, next, table, error)) return false;
         out.pages.push_back(std::move(page));
         pos = next;
     }

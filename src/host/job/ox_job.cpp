@@ -4,8 +4,8 @@
 #include <utility>
 
 #include "host/job/job_file_parser.h"
+#include "host/job/job_file_reader.h"
 #include "host/job/job_format.h"
-#include "host/job/mapped_file.h"
 
 namespace tarnwick {
 
@@ -36,13 +36,13 @@ int OXJob::Load(const char* dataFileName) {
         return 0;
     }
 
-    auto file = std::make_unique<MappedFile>();
+    auto file = std::make_unique<JobFileReader>();
     std::array<uint8_t, job_format::kFileHeaderSize> head{};
     size_t got = 0;
     ParsedJob job;
     if (!file->Open(dataFileName, m_lastError) || !file->ReadHead(head, got, m_lastError) ||
-        !file->Map(m_lastError) ||
-        !ParseJobFile(std::span(head).first(got), file->bytes(), job, m_lastError)) {
+        !file->TakeSize(m_lastError) ||
+        !ParseJobFile(std::span(head).first(got), *file, job, m_lastError)) {
         return 0;
     }
 
@@ -65,6 +65,11 @@ void OXJob::CloseData() {
 }
 
 void OXJob::Flush() {}
+
+const std::string& OXJob::readError() const {
+    static const std::string none;
+    return m_file ? m_file->error() : none;
+}
 
 AImage* OXJob::GetImage(unsigned pageIndex) {
     return pageIndex < m_images.size() ? m_images[pageIndex].get() : nullptr;

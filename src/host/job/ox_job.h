@@ -1,6 +1,6 @@
 // OXJob: the job object through which the engine reads a job data file that the host may still
-// be writing. The file is mapped read-only and checked as a whole at Load; rows are then read
-// from the mapping on demand. docs/job-data-format.md describes the file.
+// be writing. The file's structure is checked as a whole at Load; rows are then read from the
+// open file on demand. docs/job-data-format.md describes the file.
 #pragma once
 
 #include <cstdint>
@@ -15,7 +15,7 @@ namespace tarnwick {
 
 enum eHardCodePrefix { ePrefix0 = 0, ePrefix1 = 1, ePrefix2 = 2 };
 
-class MappedFile;
+class JobFileReader;
 
 class OXJob {
   public:
@@ -37,7 +37,7 @@ class OXJob {
     // The data is readable from Load on; the host's library needed an explicit open, so this is
     // kept for callers written against it and does nothing.
     void OpenData(int mode);
-    // Unmaps the file; every image handed out becomes invalid and GetImage gives null.
+    // Closes the file; every image handed out becomes invalid and GetImage gives null.
     void CloseData();
     // Nothing is ever buffered for writing by a reader; kept for the host interface.
     void Flush();
@@ -46,6 +46,8 @@ class OXJob {
     AImage* GetImage(unsigned pageIndex);
 
     const std::string& lastError() const { return m_lastError; }
+    // Why the last row read failed, e.g. the file was cut short after Load; empty otherwise.
+    const std::string& readError() const;
 
     int32_t m_bWriting = 0;    // nonzero while the host is still writing the job
     int32_t m_nWritePage = 0;  // index of the page the host is writing (the last page in the file)
@@ -55,7 +57,7 @@ class OXJob {
   private:
     std::string m_lastError;
     // Declared before the images, which point into it, so that it is destroyed after them.
-    std::unique_ptr<MappedFile> m_file;
+    std::unique_ptr<JobFileReader> m_file;
     std::vector<std::unique_ptr<AGroupImage>> m_images;
 };
 

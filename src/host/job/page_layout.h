@@ -1,4 +1,4 @@
-// Where one page's rows lie in the mapped job file, as found and checked by the parser.
+// Where one page's rows lie in the job file, as found and checked by the parser.
 #pragma once
 
 #include <cstdint>
@@ -20,9 +20,8 @@ struct PageLayout {
     int offsetX = 0;
     int offsetY = 0;
     std::vector<ColorantLayout> colorants;
-    uint64_t rowStride = 0;         // bytes of one file row (all colorants)
-    const uint8_t* rows = nullptr;  // row 0 inside the mapping
-    uint64_t rowsFileOffset = 0;    // the same as a file offset
+    uint64_t rowStride = 0;       // bytes of one file row (all colorants)
+    uint64_t rowsFileOffset = 0;  // file offset of row 0
     int availableRows = 0;
 };
 
