@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <stdexcept>
 #include <string_view>
+#include <thread>
 
 #include "host/afile_path.h"
 #include "host/job/job_writer.h"
@@ -198,11 +199,21 @@ JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputCh
     return outcome;
 }
 
+bool FreeForOtherThreads(const std::string& name) {
+    // The owning thread may always take its mutex again, so only another thread can tell.
+    bool free = false;
+    std::thread probe([&] {
+        CMutex mutex(false, name.c_str());
+        free = mutex.Lock(0) == 1;
+        if (free) mutex.Unlock();
+    });
+    probe.join();
+    return free;
+}
+
 bool JobLocksFree(int jobId) {
     for (const char* prefix : {"QRM_PRINT_START", "QRM_PRINT_MAKELAYOUT"}) {
-        CMutex mutex(false, (prefix + std::to_string(jobId)).c_str());
-        if (mutex.Lock(0) != 1) return false;
-        mutex.Unlock();
+        if (!FreeForOtherThreads(prefix + std::to_string(jobId))) return false;
     }
     return true;
 }

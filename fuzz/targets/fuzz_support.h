@@ -111,6 +111,8 @@ JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputCh
                         int maxSteps);
 
 // True when both named mutexes of the job id can be taken at once.
+// Whether another thread could take the named mutex now.
+bool FreeForOtherThreads(const std::string& name);
 bool JobLocksFree(int jobId);
 
 int CountOf(std::span<const uint8_t> haystack, const std::string& needle);

@@ -47,6 +47,10 @@ class OutputChannel {
     virtual int32_t Write(const uint8_t* data, int32_t length, int64_t tag) = 0;
 };
 
+// Values of HostJobRecord::m_nStatusCode.
+inline constexpr int32_t kStatusProgress = 3;  // m_szStatus holds the progress text
+inline constexpr int32_t kStatusAborted = 7;   // m_szStatus is "Aborted"
+
 // The host's job record; the driver touches only the named fields.
 struct HostJobRecord {
     char path[2056];        // job ticket path, NUL-terminated

@@ -75,6 +75,9 @@ class ABasePrinterDriverImp : public ABasePrinterDriver {
   protected:
     std::unique_ptr<JobContext> m_pJobContext;
     std::unique_ptr<ABaseRTL> m_pEngine;
+    // Only a job whose OpenJob succeeded may be stepped or aborted: after a failed open the
+    // context belongs to no job, and the engine may still point at a freed one.
+    bool m_bJobOpen = false;
 };
 
 }  // namespace tarnwick

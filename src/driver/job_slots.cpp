@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "driver/abase_printer_driver_imp.h"
+#include "engine/arow_base_rtl.h"
 #include "host/kv_log.h"
 #include "platform/afm_file.h"
 
@@ -26,6 +27,9 @@ void CopyText(char (&dst)[64], const uint8_t* src) {
 }  // namespace
 
 int ABasePrinterDriverImp::OpenJob(HostJobRecord* job, OutputChannel* out) {
+    m_bJobOpen = false;
+    // The engine lets go of the previous job before its context is freed.
+    if (auto* engine = dynamic_cast<ARowBaseRTL*>(m_pEngine.get())) engine->ForgetJob();
     try {
         m_pJobContext.reset();
         m_pJobContext = std::make_unique<JobContext>();
@@ -35,7 +39,10 @@ int ABasePrinterDriverImp::OpenJob(HostJobRecord* job, OutputChannel* out) {
         m_pJobContext->m_bAbort = 0;
         if (LoadJobHeader() == 0) throw 0;
         JobContext* ctx = m_pJobContext.get();
-        if (m_pEngine->StartJob(ctx, 0, out, &ctx->m_Settings.settings) != 0) return 1;
+        if (m_pEngine->StartJob(ctx, 0, out, &ctx->m_Settings.settings) != 0) {
+            m_bJobOpen = true;
+            return 1;
+        }
     } catch (...) {
     }
     if (job != nullptr) job->m_nDone = -1;
@@ -71,7 +78,9 @@ int ABasePrinterDriverImp::LoadJobHeader() {
 }
 
 int ABasePrinterDriverImp::PrintStep(Word a1, Word a2, Word a3) {
-    if (!m_pEngine || !m_pJobContext) return 0;
+    if (!m_pEngine || !m_pJobContext || !m_bJobOpen) return 0;
+    // A step after the end is the host's slip, not the job's failure.
+    if (m_pJobContext->m_pJob->m_nDone == -1) return 0;
     try {
         if (m_pEngine->PrintStep(a1, a2, a3) != 0) return 1;
         if (m_pJobContext->m_bAbort != 0) return 0;
@@ -82,11 +91,12 @@ int ABasePrinterDriverImp::PrintStep(Word a1, Word a2, Word a3) {
 }
 
 int ABasePrinterDriverImp::AbortJob(Word a1, Word a2, Word a3) {
-    if (!m_pEngine || !m_pJobContext) return 0;
+    if (!m_pEngine || !m_pJobContext || !m_bJobOpen) return 0;
     m_pJobContext->m_bAbort = 1;
     try {
         m_pEngine->AbortJob(a1, a2, a3);
     } catch (...) {
+        // The printer could not be told; the engine has ended the job all the same.
         return 0;
     }
     if (m_pJobContext->m_pJob != nullptr) m_pJobContext->m_pJob->m_nDone = -1;

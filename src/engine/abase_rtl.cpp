@@ -34,7 +34,7 @@ void ABaseRTL::ReportProgress(int percent) {
     if (percent > 100) percent = 100;
     char text[256];
     std::snprintf(text, sizeof text, "%3d%%", percent);
-    SetHostStatus(3, text);
+    SetHostStatus(kStatusProgress, text);
 }
 
 void ABaseRTL::SetHostStatus(int code, const char* text) {

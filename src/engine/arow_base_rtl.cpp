@@ -5,7 +5,6 @@
 #include "host/job/colorant.h"
 #include "host/job/image.h"
 #include "host/job/ox_job.h"
-#include "platform/named_mutex.h"
 
 namespace tarnwick {
 
@@ -18,8 +17,6 @@ ARowBaseRTL::ARowBaseRTL()
 
 // Members release the job object, the locks, the buffers and the colorants
 // (the colorants from the last to the first).
-ARowBaseRTL::~ARowBaseRTL() {
-    ReleaseLocks();
-}
+ARowBaseRTL::~ARowBaseRTL() = default;
 
 }  // namespace tarnwick

@@ -6,17 +6,18 @@
 
 #include <array>
 #include <memory>
+#include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/abase_rtl.h"
+#include "engine/job_locks.h"
 #include "host/astring.h"
 
 namespace tarnwick {
 
 class AColorant;
 class AGroupImage;
-class CMutex;
-class CSingleLock;
 
 class ARowBaseRTL : public ABaseRTL {
   public:
@@ -54,6 +55,10 @@ class ARowBaseRTL : public ABaseRTL {
     virtual void InitPlaneOrder();                                                     // 65
 
     int ReadJobOptions();
+    // Lets go of the current job, finished or not: its locks, page buffers, job file, the bytes
+    // still buffered for its channel and the pointers to its context and channel. A driver
+    // calls it before it frees a job context.
+    void ForgetJob();
 
     // Page geometry and line buffers, read by the printer class and tests.
     int32_t DevResX() const { return m_nDevResX; }
@@ -72,22 +77,52 @@ class ARowBaseRTL : public ABaseRTL {
   protected:
     // The data file of the job, or an empty text when none exists.
     AString FindDataFile(bool prefix0Only) const;
-    // Waits until the host has written more rows of the current page;
-    // false when the reloaded job file cannot be read.
-    bool WaitForData();
+    // The three phases of a step, and the step of a job whose last announced page is printed
+    // while the host is still writing.
+    int StartPagePhase();
+    int RowsPhase();
+    int EndPagePhase(Word a1, Word a2, Word a3);
+    int AwaitNextPage();
+
+    enum class WaitResult { kReloaded, kNotYet, kFailed };
+    // One wait for the host: gives the job file and the start mutex up, sleeps once, and, if the
+    // start mutex is free, reloads the job file. kNotYet leaves the engine waiting (no job file,
+    // start mutex not held) for the next step to try again.
+    WaitResult WaitForHost();
+    // Reloads the job file while holding the start mutex; false when it cannot be read.
+    bool ReloadJob();
+    // True while the host is still writing the job as far as the loaded file tells.
+    bool HostWriting() const;
+    // True when row m_nCurRow of the current page is in the loaded file.
+    bool RowWritten() const;
     void SendBlankRowsForShortPage(int32_t missing);
     // Takes the group-image offset out of the page image again, as StartPage did.
     void RestoreImageOffset();
+    // Remembers what of the page the host may not change while it is printed.
+    void RememberPageShape(const class AObList& colorants);
+    // A page without width or colorants has nothing to print.
+    static bool IsEmptyPage(const AImage& image);
+    // After the last announced page: ends the job unless the host is still writing.
+    void EndJobIfNoPageFollows();
+    // Throws the integer 0 when the reloaded page differs from the one being printed.
+    void CheckPageShapeUnchanged() const;
     void AllocatePageBuffers();
     void FreePageBuffers();
-    void ReleaseLocks();
     void ApplyCustomColorMode(ColorList& list) const;
     void MapColorants(const ColorList& list, class AObList& colorants);
 
-    std::unique_ptr<CMutex> m_pStartMutex;
-    std::unique_ptr<CSingleLock> m_pStartLock;
-    std::unique_ptr<CMutex> m_pLayoutMutex;
-    std::unique_ptr<CSingleLock> m_pLayoutLock;
+    struct PageShape {
+        int width = 0;
+        int height = 0;
+        int offsetX = 0;
+        int offsetY = 0;
+        std::vector<std::pair<std::string, int>> colorants;  // name and bits per pixel
+    };
+
+    JobLocks m_locks;
+    bool m_bWaitingForHost = false;  // the job file and the start mutex are given up
+    PageShape m_pageShape;
+    int64_t m_nOffsetRowsSent = 0;  // blank top rows of the job's pages so far
     AString m_strJobId;
     AString m_strPauseBtwPages;
     int32_t m_nPagesDone = 0;

@@ -13,7 +13,6 @@
 #include "host/xml_tree.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
-#include "platform/named_mutex.h"
 
 namespace tarnwick {
 namespace {
@@ -52,11 +51,10 @@ int ARowBaseRTL::ReadJobOptions() {
 }
 
 int ARowBaseRTL::StartJob(JobContext* ctx, int, OutputChannel* out, PrinterSettings* options) {
+    // Nothing of an earlier job may reach this one: not its locks, not its buffered bytes.
+    ForgetJob();
     m_pCtx = ctx;
     m_pOutput = out;
-    // A job that ended without EndJob must not keep its locks or buffers.
-    ReleaseLocks();
-    FreePageBuffers();
     IdentifyPrinterModel(options);
     GetColorPlanes(ctx->m_nColorModel, &ctx->m_nPlanes, &ctx->m_nPlaneLayout);
 
@@ -69,28 +67,23 @@ int ARowBaseRTL::StartJob(JobContext* ctx, int, OutputChannel* out, PrinterSetti
     m_strPauseBtwPages.Empty();
     ReadJobOptions();
 
-    const int id = std::atoi(m_strJobId.c_str());
-    char name[64];
-    std::snprintf(name, sizeof name, "QRM_PRINT_START%d", id);
-    m_pStartMutex = std::make_unique<CMutex>(false, name, nullptr);
-    m_pStartLock = std::make_unique<CSingleLock>(m_pStartMutex.get(), false);
-    std::snprintf(name, sizeof name, "QRM_PRINT_MAKELAYOUT%d", id);
-    m_pLayoutMutex = std::make_unique<CMutex>(false, name, nullptr);
-    m_pLayoutLock = std::make_unique<CSingleLock>(m_pLayoutMutex.get(), false);
-    m_pStartLock->Lock();
-    m_pLayoutLock->Lock();
-
+    std::string lockError;
+    if (!m_locks.Acquire(std::atoi(m_strJobId.c_str()), lockError)) {
+        KVLogHelper(kSource, 170, 'E').Log("%s", lockError.c_str());
+        return 0;
+    }
     m_pImage = nullptr;
     m_pOXJob = std::make_unique<OXJob>(0);
     if (!m_pOXJob->Load(dataFile.c_str())) {
         KVLogHelper(kSource, 180, 'E').Log("%s", m_pOXJob->lastError().c_str());
         // Nobody ends a job that never opened, so its locks go now.
         m_pOXJob.reset();
-        ReleaseLocks();
+        m_locks.ReleaseAll();
         return 0;
     }
     m_pOXJob->OpenData(1);
     m_bJobActive = true;
+    m_nOffsetRowsSent = 0;
     ctx->m_nPageCount = m_pOXJob->m_nJobPages;
     ctx->m_nCurPage = 0;
     ctx->m_bStartPage = 1;
@@ -98,152 +91,228 @@ int ARowBaseRTL::StartJob(JobContext* ctx, int, OutputChannel* out, PrinterSetti
     return 1;
 }
 
+void ARowBaseRTL::ForgetJob() {
+    m_bJobActive = false;
+    m_bWaitingForHost = false;
+    m_locks.ReleaseAll();
+    FreePageBuffers();
+    m_pImage = nullptr;
+    m_pOXJob.reset();
+    m_nWriteLen = 0;
+    m_pCtx = nullptr;
+    m_pOutput = nullptr;
+}
+
+// A step is one of: the start of a page, about 200 ms of rows, the end of a page, or, while the
+// host is still writing, one wait for its next page.
 int ARowBaseRTL::PrintStep(Word a1, Word a2, Word a3) {
     JobContext* ctx = m_pCtx;
     // Once a job has ended, a further step must not send another page end.
-    if (!m_bJobActive) return 0;
-    if (ctx->m_bStartPage != 0 && ctx->m_nCurPage < ctx->m_nPageCount) {
-        if (!StartPage()) return 0;
-        try {
-            if (ctx->m_nCurPage != 0 && std::atoi(m_strPauseBtwPages.c_str()) == 1) {
-                const AString question =
-                    Translate(AString("Do you want to continue printing the next page?"));
-                if (ShowMessage(question.c_str(), MB_YESNO) != IDYES) return 0;
-            }
-            int sent = 0;
-            {
-                ALocaleSwitcher cLocale;
-                sent = SendHeader();
-            }
-            if (sent == 0) {
-                KVLogHelper(kSource, 789, 'E').Log("SendHeader Return FALSE");
-                ++m_nPagesDone;
-                return 0;
-            }
-        } catch (const std::exception& e) {
-            const char* what = e.what();
-            if (what != nullptr) KVLogHelper(kSource, 800, 'E').Log("what=%s", what);
-            AString text("Catch exception in SendHeader() ");
-            if (what != nullptr) text += what;
-            ShowMessage(text.c_str(), MB_OK);
-            return 0;
-        } catch (...) {
-            ShowMessage("Catch exception in SendHeader()......", MB_OK);
-            return 0;
-        }
-        ctx->m_bStartPage = 0;
-        ctx->m_bPageDone = 0;
-        ctx->m_nCurRow = 0;
-        ctx->m_nRowCounter = m_nDevOffsetY;
+    if (!m_bJobActive || ctx == nullptr) return 0;
+    if (ctx->m_bStartPage != 0) {
+        return ctx->m_nCurPage < ctx->m_nPageCount ? StartPagePhase() : AwaitNextPage();
+    }
+    if (ctx->m_bPageDone == 0) return RowsPhase();
+    return EndPagePhase(a1, a2, a3);
+}
+
+int ARowBaseRTL::StartPagePhase() {
+    JobContext* ctx = m_pCtx;
+    // A page that cannot hold a dot is not sent at all: its rows would cost the file nothing,
+    // so printing them would let a few bytes of input make any amount of output.
+    if (const AImage* image =
+            m_pOXJob ? m_pOXJob->GetImage(static_cast<unsigned>(ctx->m_nCurPage)) : nullptr;
+        image != nullptr && IsEmptyPage(*image)) {
+        KVLogHelper(kSource, 280, 'E')
+            .Log("page %d has no width or no colorants; nothing of it is printed", ctx->m_nCurPage);
+        ++ctx->m_nCurPage;
+        EndJobIfNoPageFollows();
         return 1;
     }
+    if (!StartPage()) return 0;
+    try {
+        if (ctx->m_nCurPage != 0 && std::atoi(m_strPauseBtwPages.c_str()) == 1) {
+            const AString question =
+                Translate(AString("Do you want to continue printing the next page?"));
+            if (ShowMessage(question.c_str(), MB_YESNO) != IDYES) return 0;
+        }
+        int sent = 0;
+        {
+            ALocaleSwitcher cLocale;
+            sent = SendHeader();
+        }
+        if (sent == 0) {
+            KVLogHelper(kSource, 789, 'E').Log("SendHeader Return FALSE");
+            ++m_nPagesDone;
+            return 0;
+        }
+    } catch (const std::exception& e) {
+        const char* what = e.what();
+        if (what != nullptr) KVLogHelper(kSource, 800, 'E').Log("what=%s", what);
+        AString text("Catch exception in SendHeader() ");
+        if (what != nullptr) text += what;
+        ShowMessage(text.c_str(), MB_OK);
+        return 0;
+    } catch (...) {
+        ShowMessage("Catch exception in SendHeader()......", MB_OK);
+        return 0;
+    }
+    m_nOffsetRowsSent += m_nDevOffsetY;
+    ctx->m_bStartPage = 0;
+    ctx->m_bPageDone = 0;
+    ctx->m_nCurRow = 0;
+    ctx->m_nRowCounter = m_nDevOffsetY;
+    return 1;
+}
 
-    if (ctx->m_bPageDone == 0) {
-        const uint32_t start = GetTickCount();
+int ARowBaseRTL::RowsPhase() {
+    JobContext* ctx = m_pCtx;
+    const uint32_t start = GetTickCount();
+    bool waited = false;
+    for (;;) {
         if (ctx->m_nCurRow >= ctx->m_nImageHeight) {
             ctx->m_bPageDone = 1;
             return 1;
         }
-        for (;;) {
-            if (!MakeLineBufArray()) {
-                KVLogHelper(kSource, 849, 'E').Log("MakeLineBufArray return FALSE");
+        if (!RowWritten()) {
+            // A page the host has finished with fewer rows than it announced ends in blank rows.
+            if (m_pOXJob && m_pImage != nullptr && ctx->m_nCurRow >= m_pImage->GetHeight()) {
+                SendBlankRowsForShortPage(ctx->m_nImageHeight - ctx->m_nCurRow);
+                continue;
+            }
+            // One wait per step at most, so that the host gets control back while it stalls.
+            if (waited) return 1;
+            waited = true;
+            const WaitResult result = WaitForHost();
+            if (result == WaitResult::kFailed) return 0;
+            if (result == WaitResult::kNotYet) return 1;
+            continue;
+        }
+        if (!MakeLineBufArray()) {
+            KVLogHelper(kSource, 849, 'E').Log("MakeLineBufArray return FALSE");
+            if (m_pOXJob && !m_pOXJob->readError().empty()) {
+                KVLogHelper(kSource, 851, 'E').Log("%s", m_pOXJob->readError().c_str());
+            }
+            throw 0;
+        }
+        for (int copy = 0; copy < ctx->m_nScaleY; ++copy) {
+            if (!SendAllColorData(m_nRowLen.data(), m_ppPlaneBuf.data())) {
+                if (ctx->m_bAbort != 0) {
+                    SetHostStatus(kStatusAborted, "Aborted");
+                    return 0;
+                }
+                KVLogHelper(kSource, 870, 'E').Log("SendAllColorData return FALSE");
                 throw 0;
             }
-            for (int copy = 0; copy < ctx->m_nScaleY; ++copy) {
-                if (!SendAllColorData(m_nRowLen.data(), m_ppPlaneBuf.data())) {
-                    if (ctx->m_bAbort != 0) {
-                        SetHostStatus(7, "Aborted");
-                        return 0;
-                    }
-                    KVLogHelper(kSource, 870, 'E').Log("SendAllColorData return FALSE");
-                    throw 0;
-                }
-                ++ctx->m_nRowCounter;
-            }
-            ++ctx->m_nCurRow;
-            // Only the page the host is still writing can run out of rows.
-            if (m_pOXJob && m_pOXJob->m_bWriting != 0 &&
-                ctx->m_nCurPage >= m_pOXJob->m_nWritePage &&
-                ctx->m_nCurRow >= m_pOXJob->m_nWriteRows) {
-                if (!WaitForData()) return 0;
-            }
-            // The host may finish a page with fewer rows than it announced
-            // after the last wait: the rest of the page goes out blank.
-            if (m_pImage != nullptr && ctx->m_nCurRow < ctx->m_nImageHeight &&
-                ctx->m_nCurRow >= m_pImage->GetHeight()) {
-                SendBlankRowsForShortPage(ctx->m_nImageHeight - ctx->m_nCurRow);
-            }
-            if (GetTickCount() > start + kStepMillis) {
-                const int64_t done = int64_t{ctx->m_nCurRow} * 100 / ctx->m_nImageHeight;
-                ReportProgress(static_cast<int>(done));
-                return 1;
-            }
-            if (ctx->m_nCurRow >= ctx->m_nImageHeight) {
-                ctx->m_bPageDone = 1;
-                return 1;
-            }
+            ++ctx->m_nRowCounter;
+        }
+        ++ctx->m_nCurRow;
+        if (GetTickCount() > start + kStepMillis) {
+            const int64_t done = int64_t{ctx->m_nCurRow} * 100 / ctx->m_nImageHeight;
+            ReportProgress(static_cast<int>(done));
+            return 1;
         }
     }
+}
 
+int ARowBaseRTL::EndPagePhase(Word a1, Word a2, Word a3) {
+    JobContext* ctx = m_pCtx;
     const int result = EndPage(a1, a2, a3);
     ++m_nPagesDone;
     ctx->m_bStartPage = 1;
     ctx->m_bPageDone = 0;
     ++ctx->m_nCurPage;
-    if (ctx->m_nCurPage >= ctx->m_nPageCount) EndJob();
+    EndJobIfNoPageFollows();
     return result;
 }
 
-bool ARowBaseRTL::WaitForData() {
+void ARowBaseRTL::EndJobIfNoPageFollows() {
     JobContext* ctx = m_pCtx;
-    for (;;) {
+    if (ctx->m_nCurPage < ctx->m_nPageCount) return;
+    // The loaded file may be older than the host's last write; a fresh look saves a wait.
+    // A failed reload is reported by the next step, which tries again.
+    if (HostWriting() && !ReloadJob()) return;
+    if (ctx->m_nCurPage >= ctx->m_nPageCount && !HostWriting()) EndJob();
+}
+
+// The last announced page is printed, but the host is still writing: the job goes on with its
+// next page, or ends once the host says it is done.
+int ARowBaseRTL::AwaitNextPage() {
+    JobContext* ctx = m_pCtx;
+    if (m_pOXJob && !HostWriting()) {
+        EndJob();
+        return 1;
+    }
+    const WaitResult result = WaitForHost();
+    if (result == WaitResult::kFailed) return 0;
+    if (result == WaitResult::kReloaded && ctx->m_nCurPage >= ctx->m_nPageCount && !HostWriting()) {
+        EndJob();
+    }
+    return 1;
+}
+
+ARowBaseRTL::WaitResult ARowBaseRTL::WaitForHost() {
+    if (!m_bWaitingForHost) {
         if (m_pOXJob) m_pOXJob->CloseData();
         m_pOXJob.reset();
         m_pImage = nullptr;
-        m_pStartLock->Unlock();
-        Sleep(kDataWaitMillis);
+        m_locks.ReleaseStart();
+        m_bWaitingForHost = true;
+    }
+    Sleep(kDataWaitMillis);
+    if (FindDataFile(false).IsEmpty()) {
+        KVLogHelper(kSource, 925, 'E').Log("job data file vanished: %s", m_pCtx->m_pJob->path);
+        throw 0;
+    }
+    // Taken back only if free: waiting for it while holding the layout mutex could deadlock
+    // with a job of the same id that holds the start mutex and waits for the layout mutex.
+    if (!m_locks.TryRetakeStart()) return WaitResult::kNotYet;
+    m_bWaitingForHost = false;
+    return ReloadJob() ? WaitResult::kReloaded : WaitResult::kFailed;
+}
 
-        const AString dataFile = FindDataFile(false);
-        if (dataFile.IsEmpty()) {
-            KVLogHelper(kSource, 925, 'E').Log("job data file vanished: %s", ctx->m_pJob->path);
-            throw 0;
-        }
-        m_pStartLock->Lock();
-        auto job = std::make_unique<OXJob>(0);
-        if (!job->Load(dataFile.c_str())) {
-            KVLogHelper(kSource, 935, 'E').Log("%s", job->lastError().c_str());
-            return false;
-        }
-        job->OpenData(1);
-        m_pOXJob = std::move(job);
-
-        const int32_t written = m_pOXJob->m_nWriteRows;
-        const bool hostOnThisPage =
-            m_pOXJob->m_bWriting != 0 && ctx->m_nCurPage == m_pOXJob->m_nWritePage;
+bool ARowBaseRTL::ReloadJob() {
+    JobContext* ctx = m_pCtx;
+    if (m_pOXJob) m_pOXJob->CloseData();
+    m_pOXJob.reset();
+    m_pImage = nullptr;
+    const AString dataFile = FindDataFile(false);
+    if (dataFile.IsEmpty()) {
+        KVLogHelper(kSource, 925, 'E').Log("job data file vanished: %s", ctx->m_pJob->path);
+        throw 0;
+    }
+    auto job = std::make_unique<OXJob>(0);
+    if (!job->Load(dataFile.c_str())) {
+        KVLogHelper(kSource, 935, 'E').Log("%s", job->lastError().c_str());
+        return false;
+    }
+    job->OpenData(1);
+    m_pOXJob = std::move(job);
+    ctx->m_nPageCount = m_pOXJob->m_nJobPages;
+    if (ctx->m_bStartPage == 0) {
+        // The open page must still be there, as it was; the writer may only add rows to it or
+        // end it short.
         m_pImage = m_pOXJob->GetImage(static_cast<unsigned>(ctx->m_nCurPage));
         if (m_pImage == nullptr) {
-            if (ctx->m_nCurRow < ctx->m_nImageHeight) {
-                KVLogHelper(kSource, 959, 'E')
-                    .Log("ERROR m_pImage == NULL m_nCurPage=%d", ctx->m_nCurPage);
-            }
-        } else {
-            RestoreImageOffset();
-            // A page the host has finished with fewer rows than it announced
-            // is completed with blank rows.
-            const int32_t height = m_pImage->GetHeight();
-            const bool pageFinished = !hostOnThisPage || height == written;
-            if (pageFinished && ctx->m_nCurRow >= height) {
-                SendBlankRowsForShortPage(ctx->m_nImageHeight - ctx->m_nCurRow);
-            }
+            KVLogHelper(kSource, 959, 'E')
+                .Log("ERROR m_pImage == NULL m_nCurPage=%d", ctx->m_nCurPage);
+            throw 0;
         }
-        // Rows written so far are used up: wait for more while the host is
-        // still on this page.
-        const bool again = hostOnThisPage && written != 0 && ctx->m_nCurRow >= written &&
-                           ctx->m_nCurRow < ctx->m_nImageHeight && ctx->m_bAbort == 0;
-        if (!again) break;
+        CheckPageShapeUnchanged();
+        RestoreImageOffset();
     }
-    ctx->m_nPageCount = m_pOXJob->m_nWritePage + 1;
     return true;
+}
+
+bool ARowBaseRTL::HostWriting() const {
+    return m_pOXJob && m_pOXJob->m_bWriting != 0;
+}
+
+bool ARowBaseRTL::RowWritten() const {
+    const JobContext* ctx = m_pCtx;
+    if (!m_pOXJob || m_pImage == nullptr || ctx->m_nCurRow >= m_pImage->GetHeight()) return false;
+    const bool hostOnThisPage = HostWriting() && ctx->m_nCurPage == m_pOXJob->m_nWritePage;
+    return !hostOnThisPage || ctx->m_nCurRow < m_pOXJob->m_nWriteRows;
 }
 
 void ARowBaseRTL::SendBlankRowsForShortPage(int32_t missing) {
@@ -253,7 +322,14 @@ void ARowBaseRTL::SendBlankRowsForShortPage(int32_t missing) {
         std::fill_n(m_ppPlaneBuf[i], m_nRowBufSize, uint8_t{0});
     }
     for (int32_t r = 0; r < missing; ++r) {
-        SendAllColorData(m_nRowLen.data(), m_ppPlaneBuf.data());
+        if (!SendAllColorData(m_nRowLen.data(), m_ppPlaneBuf.data())) {
+            if (ctx->m_bAbort != 0) {
+                SetHostStatus(kStatusAborted, "Aborted");
+                return;
+            }
+            KVLogHelper(kSource, 880, 'E').Log("SendAllColorData return FALSE");
+            throw 0;
+        }
         ++ctx->m_nCurRow;
     }
 }
@@ -273,7 +349,8 @@ int ARowBaseRTL::EndPage(Word a1, Word a2, Word a3) {
 
 int ARowBaseRTL::EndJob() {
     m_bJobActive = false;
-    ReleaseLocks();
+    m_bWaitingForHost = false;
+    m_locks.ReleaseAll();
     // The job file is not needed once the job is over.
     m_pImage = nullptr;
     m_pOXJob.reset();
@@ -282,31 +359,27 @@ int ARowBaseRTL::EndJob() {
 }
 
 int ARowBaseRTL::AbortJob(Word a1, Word a2, Word a3) {
+    // A job that is over has nothing left to abort, and its channel may be gone.
+    if (!m_bJobActive || m_pCtx == nullptr) return 1;
+    bool told = true;
     try {
         ResetPrinter(a1, a2, a3);
     } catch (...) {
-        // The printer could not be told, but the job's locks must not outlive it.
-        ReleaseLocks();
-        throw;
+        KVLogHelper(kSource, 699, 'E').Log("ResetPrinter error");
+        told = false;
     }
+    // Whatever the printer was told, the job is over for the host.
+    SetHostStatus(kStatusAborted, "Aborted");
     EndJob();
+    if (!told) throw 0;
     return 1;
 }
 
-void ARowBaseRTL::ReleaseLocks() {
-    if (m_pStartLock && m_pStartLock->IsLocked()) m_pStartLock->Unlock();
-    m_pStartLock.reset();
-    m_pStartMutex.reset();
-    if (m_pLayoutLock && m_pLayoutLock->IsLocked()) m_pLayoutLock->Unlock();
-    m_pLayoutLock.reset();
-    m_pLayoutMutex.reset();
-}
-
 bool ARowBaseRTL::HoldsStartLock() const {
-    return m_pStartLock && m_pStartLock->IsLocked();
+    return m_locks.HoldsStart();
 }
 bool ARowBaseRTL::HoldsLayoutLock() const {
-    return m_pLayoutLock && m_pLayoutLock->IsLocked();
+    return m_locks.HoldsLayout();
 }
 
 }  // namespace tarnwick

@@ -25,6 +25,9 @@ constexpr int64_t kMaxRowBufSize = int64_t{256} << 20;
 // As many rows as one page of a job data file may hold. A page that would send the printer more,
 // its top offset included, is absurd; its blank top rows alone would hold up the header step.
 constexpr int64_t kMaxDeviceRows = 10'000'000;
+// The blank top rows cost the file nothing, so the whole job gets no more of them than one page
+// may have rows: output stays bounded by what the file holds.
+constexpr int64_t kMaxJobOffsetRows = kMaxDeviceRows;
 
 [[noreturn]] void RefusePage(int line, const char* what) {
     KVLogHelper(kSource, line, 'E').Log("%s", what);
@@ -36,9 +39,11 @@ bool IsSupportedPlaneDepth(int bits) {
 }
 
 // The first plane whose colour entry carries `name`; with exactly four
-// planes the mapping is rotated so that black goes first.
+// planes the mapping is rotated so that black goes first. Every plane of the
+// colour mode is searched: a custom colour mode replaces some entries by
+// their order and leaves the others with the colour mode's names.
 int PlaneForName(const ColorList& list, int planes, const char* name) {
-    for (int j = 0; j < planes && j < list.count; ++j) {
+    for (int j = 0; j < planes && j < list.capacity; ++j) {
         if (strcasecmp(list.entries[j].name, name) == 0) return planes == 4 ? (j + 1) % 4 : j;
     }
     return -1;
@@ -58,6 +63,7 @@ int ARowBaseRTL::StartPage() {
     AObList colorants(0, 10);
     m_pImage->GetColorants(colorants);
     m_pGroupImage = dynamic_cast<AGroupImage*>(m_pImage);
+    RememberPageShape(colorants);
     ctx->m_nFullWidth = m_pImage->GetWidth();
     ctx->m_nFullHeight = m_pImage->GetHeight();
     ctx->m_nBitsPerPixel = m_pImage->m_nBitsPerPixel;
@@ -219,6 +225,61 @@ void ARowBaseRTL::FreePageBuffers() {
     m_ppPlaneBuf.fill(nullptr);
 }
 
+bool ARowBaseRTL::IsEmptyPage(const AImage& image) {
+    if (const auto* group = dynamic_cast<const AGroupImage*>(&image)) {
+        return group->layout().width == 0 || group->layout().colorants.empty();
+    }
+    AObList colorants(0, 10);
+    image.GetColorants(colorants);
+    return image.GetWidth() == 0 || colorants.GetCount() == 0;
+}
+
+void ARowBaseRTL::RememberPageShape(const AObList& colorants) {
+    PageShape& shape = m_pageShape;
+    shape.width = m_pImage->GetWidth();
+    shape.height = m_pImage->GetHeight();
+    shape.offsetX = shape.offsetY = 0;
+    if (m_pGroupImage != nullptr) m_pGroupImage->GetOffset(shape.offsetX, shape.offsetY);
+    shape.colorants.clear();
+    for (int c = 0; c < colorants.GetCount(); ++c) {
+        const AColorant* colorant = colorants.GetAt(c);
+        shape.colorants.emplace_back(colorant->GetName().str(), colorant->GetBitsPerPixel());
+    }
+}
+
+void ARowBaseRTL::CheckPageShapeUnchanged() const {
+    // Called on a freshly loaded image, before its offset is taken out again.
+    const PageShape& was = m_pageShape;
+    AObList colorants(0, 10);
+    m_pImage->GetColorants(colorants);
+    int x = 0;
+    int y = 0;
+    if (const auto* group = dynamic_cast<const AGroupImage*>(m_pImage)) group->GetOffset(x, y);
+    const char* change = nullptr;
+    if (x != was.offsetX || y != was.offsetY) {
+        change = "its placement";
+    } else if (m_pImage->GetWidth() != was.width) {
+        change = "its width";
+    } else if (m_pImage->GetHeight() > was.height) {
+        change = "its height grew";
+    } else if (colorants.GetCount() != static_cast<int>(was.colorants.size())) {
+        change = "its colorants";
+    } else {
+        for (int c = 0; c < colorants.GetCount() && change == nullptr; ++c) {
+            const AColorant* colorant = colorants.GetAt(c);
+            const auto& [name, bits] = was.colorants[static_cast<std::size_t>(c)];
+            if (colorant->GetName().str() != name || colorant->GetBitsPerPixel() != bits) {
+                change = "its colorants";
+            }
+        }
+    }
+    if (change == nullptr) return;
+    KVLogHelper(kSource, 960, 'E')
+        .Log("the host changed page %d while it was printed (%s); the job cannot go on",
+             m_pCtx->m_nCurPage, change);
+    throw 0;
+}
+
 void ARowBaseRTL::RestoreImageOffset() {
     auto* group = dynamic_cast<AGroupImage*>(m_pImage);
     m_pGroupImage = group;
@@ -230,6 +291,10 @@ void ARowBaseRTL::ComputePageGeometry() {
     // The top offset is part of the height and goes out as blank rows in the header step.
     const int64_t height = int64_t{ctx->m_nFullHeight} * ctx->m_nScaleY;
     if (height > kMaxDeviceRows) RefusePage(365, "the page is too long for the printer");
+    if (m_nOffsetRowsSent + int64_t{ctx->m_nOffsetY} * ctx->m_nScaleY > kMaxJobOffsetRows) {
+        RefusePage(367,
+                   "the blank top margins of the job's pages add up to more than 10000000 rows");
+    }
     m_nDevResX = static_cast<int32_t>(static_cast<double>(ctx->m_nJobResX) * ctx->m_nScaleX + 0.5);
     m_nDevResY = static_cast<int32_t>(static_cast<double>(ctx->m_nJobResY) * ctx->m_nScaleY + 0.5);
     m_nDevOffsetY = static_cast<int32_t>(int64_t{ctx->m_nOffsetY} * ctx->m_nScaleY);

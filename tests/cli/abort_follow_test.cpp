@@ -79,7 +79,7 @@ TEST_F(AbortFollowTest, InterruptSendsTheAbortPageEnd) {
     EXPECT_NE(inspected.out.find("\"aborted\": true"), std::string::npos) << inspected.out;
 }
 
-TEST_F(AbortFollowTest, FollowPrintsWhileTheHostWritesTheJob) {
+TEST_F(AbortFollowTest, FollowPrintsEveryPageWhileTheHostWritesThem) {
     constexpr int kWidth = 96;
     constexpr int kHeight = 30;
     JobTicket ticket = DefaultTicket("CP52", 360, 0);
@@ -123,23 +123,29 @@ TEST_F(AbortFollowTest, FollowPrintsWhileTheHostWritesTheJob) {
     ASSERT_EQ(start.Lock(), 1);
     AppendPage(*writer, page, 20, 10);
     ASSERT_TRUE(writer->EndPage(error)) << error;
+    start.Unlock();
+    // A pause between pages: the driver has printed all there is and waits for the next page,
+    // not for the end of the job.
+    ASSERT_EQ(start.Lock(), 1);
+    AppendPage(*writer, page);
     ASSERT_TRUE(writer->Finish(error)) << error;
     start.Unlock();
 
     const ToolResult result = tool.Wait();
     ASSERT_EQ(result.exitCode, 0) << result.err;
     const std::vector<StreamPage> pages = ReadStreamRows(ReadBytes(File("out.prn")));
-    ASSERT_EQ(pages.size(), 1u);
-    ASSERT_EQ(pages[0].rows.size(), static_cast<std::size_t>(kHeight));
+    ASSERT_EQ(pages.size(), 2u);
     // Sent as Black, Cyan, Magenta, Yellow: colorants 3, 0, 1, 2 of the page.
     constexpr int kSentColorant[] = {3, 0, 1, 2};
-    for (int r = 0; r < kHeight; ++r) {
-        const StreamRow& row = pages[0].rows[static_cast<std::size_t>(r)];
+    for (int r = 0; r < 2 * kHeight; ++r) {
+        const std::vector<StreamRow>& rows = pages[static_cast<std::size_t>(r / kHeight)].rows;
+        ASSERT_EQ(rows.size(), static_cast<std::size_t>(kHeight));
+        const StreamRow& row = rows[static_cast<std::size_t>(r % kHeight)];
         ASSERT_EQ(row.planes.size(), 4u);
         for (int p = 0; p < 4; ++p) {
             std::vector<uint8_t> expected(kWidth / 8);
             for (int i = 0; i < kWidth / 8; ++i) {
-                expected[static_cast<std::size_t>(i)] = Noise(kSentColorant[p], r, i);
+                expected[static_cast<std::size_t>(i)] = Noise(kSentColorant[p], r % kHeight, i);
             }
             EXPECT_EQ(row.planes[static_cast<std::size_t>(p)], expected)
                 << "row " << r << " plane " << p;

@@ -11,6 +11,7 @@
 #include "rtl/rtl.h"
 #include "support/job_fixture.h"
 #include "support/stream_rows.h"
+#include "targets/fuzz_support.h"
 
 namespace tarnwick {
 namespace {
@@ -205,19 +206,14 @@ TEST_F(PrintLoop, JobOptionsNameTheMutexesAndPauseBetweenPages) {
     CDriver d;
     ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
     EXPECT_EQ(EngineOf(d).JobId().str(), "4711");
-    {
-        CMutex other(false, "QRM_PRINT_START4711");
-        EXPECT_EQ(other.Lock(0), 0);
-    }
+    EXPECT_FALSE(fuzz::FreeForOtherThreads("QRM_PRINT_START4711"));
     for (int i = 0; i < 3; ++i) ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);
     EXPECT_TRUE(answers.requests().empty());               // never before the first page
     EXPECT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);  // Yes
     ASSERT_EQ(answers.requests().size(), 1u);
     EXPECT_EQ(answers.requests()[0].flags & MB_YESNO, MB_YESNO);
     EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
-    CMutex other(false, "QRM_PRINT_START4711");
-    EXPECT_EQ(other.Lock(0), 1);
-    other.Unlock();
+    EXPECT_TRUE(fuzz::JobLocksFree(4711));
 }
 
 TEST_F(PrintLoop, AnswerNoStopsBeforeTheNextPage) {

@@ -10,6 +10,7 @@
 #include "platform/named_mutex.h"
 #include "support/job_fixture.h"
 #include "support/stream_rows.h"
+#include "targets/fuzz_support.h"
 
 namespace tarnwick {
 namespace {
@@ -38,9 +39,8 @@ class PrintWhileWriting : public ::testing::Test {
     // to `lastRow`, then end the page and the job.
     void HostWritesDuringWaits(int rowsPerWait, int lastRow) {
         clock.onSleep = [this, rowsPerWait, lastRow](uint32_t) {
-            CMutex start(false, "QRM_PRINT_START0");
-            startFreeDuringWait = startFreeDuringWait && start.Lock(0) == 1;
-            if (start.IsLocked()) start.Unlock();
+            startFreeDuringWait =
+                startFreeDuringWait && fuzz::FreeForOtherThreads("QRM_PRINT_START0");
             const int n = std::min(rowsPerWait, lastRow - written);
             if (n > 0) test::AppendPage(*writer, page, written, n);
             written += n;
@@ -106,9 +106,7 @@ TEST_F(PrintWhileWriting, DataFileDeletedDuringAWaitFailsTheJob) {
     CDriver d;
     EXPECT_EQ(test::RunJob(d, *job, out), -1);
     // The driver gave the start lock up before the wait and holds no job.
-    CMutex start(false, "QRM_PRINT_START0");
-    EXPECT_EQ(start.Lock(0), 1);
-    start.Unlock();
+    EXPECT_TRUE(fuzz::FreeForOtherThreads("QRM_PRINT_START0"));
     EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
 }
 
