@@ -303,6 +303,18 @@ TEST_F(Catalogue, PageTooLongForThePrinterIsRefused) {
     // One row more than ten million device rows, nearly all of them the blank top offset.
     ExpectSecondPageRefused(TestPage{16, 1, 0, 55'556, {{"Black"}}},
                             {"the page is too long for the printer", "Exception"}, 1);
+    // Top margins cost the file nothing, so they are bounded for the whole job too.
+    test::TempDir jobDir;
+    auto job = test::MakeJob(
+        jobDir, NamedTicket(),
+        {TestPage{16, 1, 0, 5'000'000, {{"Black"}}}, TestPage{16, 1, 0, 5'000'001, {{"Black"}}}});
+    ScopedLogCapture log;
+    EXPECT_EQ(Print(*job), 0);
+    EXPECT_EQ(hardening::LogTexts(log.entries()),
+              (std::vector<std::string>{
+                  "the blank top margins of the job's pages add up to more than 10000000 rows",
+                  "Exception"}));
+    EXPECT_EQ(test::CountOf(out.bytes, "\x1b*r1A"), 1) << "only the first page started";
 }
 
 TEST_F(Catalogue, UnknownColorantsPrintAsBlankPlanes) {
