@@ -153,6 +153,32 @@ TEST_F(AbortFollowTest, FollowPrintsEveryPageWhileTheHostWritesThem) {
     }
 }
 
+// The host stalls in the middle of a page: the driver keeps waiting one wait per step, and a
+// signal ends the print with the abort page end after the rows that were there.
+TEST_F(AbortFollowTest, InterruptWhileWaitingForRowsSendsTheAbortPageEnd) {
+    JobTicket ticket = DefaultTicket("CP52", 360, 0);
+    reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
+    const std::string ticketPath = WriteTicket(ticket);
+    std::string error;
+    std::unique_ptr<JobWriter> writer = JobWriter::Create(DataFile(ticketPath), error);
+    ASSERT_TRUE(writer) << error;
+    AppendPage(*writer, CmykPage(96, 30), 0, 10);
+    ToolEnv env = Env();
+    env["TARNWICK_VIRTUAL_CLOCK"] = "1";
+    RunningTool tool({"print", "--follow", ticketPath, "-o", File("out.prn")}, env);
+    ASSERT_TRUE(tool.started());
+    const std::optional<std::string> line = tool.ReadErrorLine();
+    ASSERT_TRUE(line.has_value()) << "the tool ended without a word";
+    tool.Signal(SIGINT);
+    const ToolResult result = tool.Wait();
+    EXPECT_EQ(result.exitCode, 130) << result.err;
+    const std::vector<uint8_t> stream = ReadBytes(File("out.prn"));
+    EXPECT_TRUE(EndsWith(stream, kAbortPageEnd)) << "the printer must get the abort page end";
+    const std::vector<StreamPage> pages = ReadStreamRows(stream);
+    ASSERT_EQ(pages.size(), 1u);
+    EXPECT_LE(pages[0].rows.size(), 10u);
+}
+
 TEST_F(AbortFollowTest, InterruptWhileWaitingForTheDataFile) {
     const std::string ticket = WriteTicket(DefaultTicket("CP52", 360, 0));
     ToolEnv env = Env();
