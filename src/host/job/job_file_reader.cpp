@@ -43,18 +43,8 @@ bool JobFileReader::Open(const char* path, std::string& error) {
 }
 
 bool JobFileReader::ReadHead(std::span<uint8_t> out, size_t& got, std::string& error) {
-    got = 0;
-    while (got < out.size()) {
-        const ssize_t n = pread(m_fd, out.data() + got, out.size() - got, static_cast<off_t>(got));
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            error = SystemError("cannot read", m_path);
-            return false;
-        }
-        if (n == 0) break;
-        got += static_cast<size_t>(n);
-    }
-    return true;
+    // A short head is the parser's to judge, so nothing is required here.
+    return ReadAtLeast(0, out, 0, got, error);
 }
 
 bool JobFileReader::TakeSize(std::string& error) {
