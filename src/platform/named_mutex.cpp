@@ -183,7 +183,7 @@ CMutex::CMutex(bool initiallyOwn, const char* name, void* /*security*/) {
             slot = m_pEntry;
         }
     }
-    if (initiallyOwn) Lock(0);
+    if (initiallyOwn) Lock(0);  // never waits; IsLocked() tells whether it was free
 }
 
 CMutex::~CMutex() {
