@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <span>
 #include <thread>
 
@@ -151,6 +152,61 @@ TEST_F(AbortFollowTest, FollowPrintsEveryPageWhileTheHostWritesThem) {
                 << "row " << r << " plane " << p;
         }
     }
+}
+
+// Two prints of one job id, one of them waiting for its host while the other starts: neither
+// may hold what the other waits for, so both finish.
+TEST_F(AbortFollowTest, TwoPrintsOfOneJobIdBothFinishWhileOneWaits) {
+    JobTicket ticket = DefaultTicket("CP52", 360, 0);
+    reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
+    std::string error;
+    const std::string ticketA = File("a.tkt");
+    const std::string ticketB = File("b.tkt");
+    ASSERT_TRUE(WriteJobTicket(ticketA, ticket, error) && WriteJobTicket(ticketB, ticket, error));
+    WriteText(File("options.xml"),
+              "<?xml version=\"1.0\"?><RootElement><JobId>4711</JobId></RootElement>");
+    const TestPage page = CmykPage(96, 30);
+    std::unique_ptr<JobWriter> writer = JobWriter::Create(DataFile(ticketA), error);
+    ASSERT_TRUE(writer) << error;
+    AppendPage(*writer, page, 0, 10);
+    WriteJobData(DataFile(ticketB), {CmykPage(96, 5)});
+
+    ToolEnv env = Env();
+    env["TARNWICK_VIRTUAL_CLOCK"] = "1";
+    RunningTool a(
+        {"print", "--follow", ticketA, "-o", File("a.prn"), "--job-options", File("options.xml")},
+        env);
+    ScopedEnv sharedLocks("TARNWICK_LOCK_DIR", lockDir());
+    CMutex layout(false, "QRM_PRINT_MAKELAYOUT4711");
+    while (layout.Lock(0) == 1) {  // until A has started its job
+        layout.Unlock();
+        ASSERT_FALSE(a.Exited()) << "the first print ended before it started the job";
+        std::this_thread::yield();
+    }
+    RunningTool b({"print", ticketB, "-o", File("b.prn"), "--job-options", File("options.xml")},
+                  env);
+    // B cannot finish while A holds the layout mutex; once B blocks on a mutex (a waiting flock
+    // shows in /proc/locks), A must still get its start mutex back.
+    auto someoneWaits = [] {
+        std::ifstream locks("/proc/locks");
+        std::string line;
+        while (std::getline(locks, line)) {
+            if (line.find("-> FLOCK") != std::string::npos) return true;
+        }
+        return false;
+    };
+    while (!someoneWaits()) {
+        ASSERT_FALSE(b.Exited()) << "the second print ended while the first held its mutex";
+        std::this_thread::yield();
+    }
+    AppendPage(*writer, page, 10, -1);
+    ASSERT_TRUE(writer->Finish(error)) << error;
+    const ToolResult resultA = a.Wait();
+    const ToolResult resultB = b.Wait();
+    EXPECT_EQ(resultA.exitCode, 0) << resultA.err;
+    EXPECT_EQ(resultB.exitCode, 0) << resultB.err;
+    EXPECT_EQ(ReadStreamRows(ReadBytes(File("a.prn"))).at(0).rows.size(), 30u);
+    EXPECT_EQ(ReadStreamRows(ReadBytes(File("b.prn"))).at(0).rows.size(), 5u);
 }
 
 // The host stalls in the middle of a page: the driver keeps waiting one wait per step, and a
