@@ -1,16 +1,23 @@
 // Parsers of the option texts the host sends back and the writer of the
 // current values into an option definition string.
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
 
 #include "engine/abase_rtl.h"
 #include "host/c_locale.h"
+#include "host/kv_log.h"
+#include "rtl/printer_models.h"
+#include "rtl/settings_check.h"
 
 namespace tarnwick {
 namespace {
 
+constexpr char kSource[] = "PrinterDriver/Common/Xsrc/ABaseRTL";
 constexpr int kBinaryOptionBytes = 200;
+// An option value is one byte of the settings record.
+constexpr int kMaxOptionValue = 255;
 constexpr std::size_t kOptionStringMax = 1023;
 
 // Two characters read as one hexadecimal number, exactly as "%x" reads them
@@ -30,14 +37,26 @@ int ABaseRTL::ParseDriverOptions(const char* text, uint8_t* out, PrintSetup* set
         const char* eq = std::strchr(binary, '=');
         if (eq == nullptr) return 1;
         const std::size_t available = std::strlen(eq + 1);
-        for (int i = 0; i < kBinaryOptionBytes; ++i) {
-            const std::size_t at = 2 * static_cast<std::size_t>(i);
+        // The bytes are gathered first: a text that puts a setting out of range is refused whole.
+        uint8_t bytes[kBinaryOptionBytes] = {};
+        int given = 0;
+        for (; given < kBinaryOptionBytes; ++given) {
+            const std::size_t at = 2 * static_cast<std::size_t>(given);
             // The value is read up to the end of the text only.
             if (at >= available) break;
             const char high = eq[1 + at];
             const char low = at + 1 < available ? eq[2 + at] : '\0';
-            out[i] = HexPair(high, low);
+            bytes[given] = HexPair(high, low);
         }
+        // Only the bytes the text gives are checked: the rest of the record was there before.
+        PrinterSettings settings = kDefaultSettings;
+        std::memcpy(&settings, bytes, std::min(sizeof settings, static_cast<std::size_t>(given)));
+        if (std::string why; !CheckSettingsRecord(settings, why)) {
+            KVLogHelper(kSource, __LINE__, 'E')
+                .Log("DriverOptionBinary is refused: settings record: %s", why.c_str());
+            return 1;
+        }
+        std::memcpy(out, bytes, static_cast<std::size_t>(given));
         return 1;
     }
     ApplyDriverOptions(text, out, setup != nullptr ? setup->modelName : nullptr);
@@ -57,7 +76,14 @@ int ABaseRTL::ParseDriverOptionPairs(const char* text, uint8_t* out, int n) {
         int value = 0;
         if (!ScanIntC(eq + 1, &value)) break;
         if (index < 0 || index >= n) break;
-        out[index] = static_cast<uint8_t>(value);
+        if (value < 0 || value > kMaxOptionValue) {
+            // Cut to a byte it would be another value than the one asked for.
+            KVLogHelper(kSource, __LINE__, 'E')
+                .Log("DriverOption%d value %d is refused: out of its range 0 to %d", index, value,
+                     kMaxOptionValue);
+        } else {
+            out[index] = static_cast<uint8_t>(value);
+        }
         p = std::strstr(eq + 1, kKey);
     }
     return 1;

@@ -7,7 +7,8 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
-#include <utility>
+
+#include "host/replace_file.h"
 
 namespace tarnwick {
 
@@ -23,7 +24,6 @@ class Fd {
     Fd(const Fd&) = delete;
     Fd& operator=(const Fd&) = delete;
     int get() const { return m_fd; }
-    int release() { return std::exchange(m_fd, -1); }
 
   private:
     int m_fd;
@@ -48,7 +48,9 @@ bool ReadFileBytes(const char* path, size_t maxBytes, std::vector<uint8_t>& out,
         error = "no file name given";
         return false;
     }
-    Fd fd(::open(path, O_RDONLY | O_CLOEXEC));
+    // O_NONBLOCK: a FIFO must not hold the open until someone writes to it; it is refused below.
+    // On a regular file the flag changes nothing.
+    Fd fd(::open(path, O_RDONLY | O_CLOEXEC | O_NONBLOCK));
     if (fd.get() < 0) {
         error = Describe(path, "cannot open file");
         return false;
@@ -104,26 +106,7 @@ bool WriteFileBytes(const char* path, std::span<const uint8_t> data, std::string
         error = "no file name given";
         return false;
     }
-    Fd fd(::open(path, O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666));
-    if (fd.get() < 0) {
-        error = Describe(path, "cannot create file");
-        return false;
-    }
-    size_t done = 0;
-    while (done < data.size()) {
-        const ssize_t put = ::write(fd.get(), data.data() + done, data.size() - done);
-        if (put < 0) {
-            if (errno == EINTR) continue;
-            error = Describe(path, "cannot write file");
-            return false;
-        }
-        done += static_cast<size_t>(put);
-    }
-    if (::close(fd.release()) != 0) {
-        error = Describe(path, "cannot write file");
-        return false;
-    }
-    return true;
+    return ReplaceFileContent(path, data, error);
 }
 
 }  // namespace tarnwick

@@ -5,6 +5,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "tarnwick/records.h"
 
@@ -19,8 +20,15 @@ struct JobTicket {
     int16_t colorModel = 0;
 };
 
-// Writes the 3940-byte ticket header; false with a reason on failure.
+// The 3940-byte ticket header.
+std::vector<uint8_t> EncodeJobTicket(const JobTicket& ticket);
+
+// Writes the ticket header beside path and renames it over path; false with a reason on
+// failure, and then an existing ticket is left as it was.
 bool WriteJobTicket(const std::string& path, const JobTicket& ticket, std::string& error);
+
+// Reads the header of an existing ticket; a FIFO or device is refused without waiting on it.
+bool ReadJobTicket(const std::string& path, JobTicket& ticket, std::string& error);
 
 // The printer model and the driver option area of an existing ticket, for
 // editing a job's settings; false with a reason when the ticket is shorter
@@ -29,7 +37,7 @@ bool ReadTicketSettings(const std::string& path, std::string& model, SettingsAre
                         std::string& error);
 
 // Puts an edited driver option area back into the ticket, leaving every
-// other byte as it was.
+// other byte as it was (the ticket is rewritten beside itself and renamed).
 bool WriteTicketSettings(const std::string& path, const SettingsArea& area, std::string& error);
 
 }  // namespace tarnwick

@@ -1,11 +1,15 @@
 #include "inspect/png_writer.h"
 
+#include <fcntl.h>
 #include <png.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
 #include <memory>
+
+#include "host/replace_file.h"
 
 namespace tarnwick::inspect {
 namespace {
@@ -63,9 +67,29 @@ bool WritePngRgb(const std::string& path, int width, int height, std::span<const
         error = "no image to write to " + path;
         return false;
     }
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "wb"));
+    if (width > kMaxPngSide || height > kMaxPngSide) {
+        error = "cannot write " + path + ": an image of " + std::to_string(width) + " x " +
+                std::to_string(height) + " pixels is past libpng's limit of " +
+                std::to_string(kMaxPngSide) + " pixels a side";
+        return false;
+    }
+    OutputKind kind = OutputKind::kOther;
+    if (!ClassifyOutput(path, kind, error)) return false;
+    // A file is written beside its name and renamed over it once whole; a device or FIFO is
+    // written in place.
+    std::unique_ptr<ReplacementFile> replacement;
+    int fd = -1;
+    if (kind == OutputKind::kFile) {
+        replacement = ReplacementFile::Create(path, error);
+        if (!replacement) return false;
+        fd = ::dup(replacement->fd());
+    } else {
+        fd = ::open(path.c_str(), O_WRONLY | O_CLOEXEC);
+    }
+    std::unique_ptr<std::FILE, FileCloser> file(fd < 0 ? nullptr : ::fdopen(fd, "wb"));
     if (!file) {
         error = "cannot write " + path + ": " + std::strerror(errno);
+        if (fd >= 0) ::close(fd);
         return false;
     }
     std::string why;
@@ -77,7 +101,7 @@ bool WritePngRgb(const std::string& path, int width, int height, std::span<const
         error = "cannot write " + path + ": " + std::strerror(errno);
         return false;
     }
-    return true;
+    return !replacement || replacement->Commit(error);
 }
 
 }  // namespace tarnwick::inspect

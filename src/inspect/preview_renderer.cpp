@@ -10,7 +10,8 @@ namespace tarnwick::inspect {
 namespace {
 
 constexpr uint8_t kGapGrey = 0xB0;
-constexpr int kMaxSamples = 4;
+constexpr int64_t kMaxSamples = 4;
+constexpr int kMaxGap = 64;
 constexpr std::array<const char*, 6> kPlaneInks = {"Black",  "Cyan",  "Magenta",
                                                    "Yellow", "LCyan", "LMagenta"};
 
@@ -42,27 +43,45 @@ PreviewRenderer::PreviewRenderer(const StreamReport& layout, const PreviewOption
         widest = std::max(widest, box.sourceWidth);
         m_pages.push_back(box);
     }
-    if (m_pages.empty()) return;
+    if (m_pages.empty()) {
+        m_failure = "the stream holds no raster page";
+        return;
+    }
 
-    const int64_t gap = std::max(0, options.gap);
+    const int64_t gap = std::clamp(options.gap, 0, kMaxGap);
+    const auto pages = static_cast<int64_t>(m_pages.size());
+    int64_t tallest = 1;
+    for (const PageBox& box : m_pages) tallest = std::max(tallest, box.sourceRows);
     const auto previewSize = [&](int64_t scale, int64_t& w, int64_t& h) {
         w = CeilDiv(widest, scale);
-        h = gap * static_cast<int64_t>(m_pages.size() - 1);
+        h = gap * (pages - 1);
         for (const PageBox& box : m_pages) h += CeilDiv(box.sourceRows, scale);
     };
-    int64_t scale = std::max<int64_t>(1, CeilDiv(widest, std::max(1, options.maxWidth)));
+    const int64_t budget = std::max<int64_t>(1, options.maxPixels);
+    // Past this scale every page is one pixel: the preview shrinks no further.
+    const int64_t lastScale = std::max(widest, tallest);
+    int64_t scale =
+        std::clamp<int64_t>(CeilDiv(widest, std::max(1, options.maxWidth)), 1, lastScale);
     int64_t w = 0;
     int64_t h = 0;
-    previewSize(scale, w, h);
-    while (w * h > std::max<int64_t>(1, options.maxPixels)) {
-        scale += std::max<int64_t>(1, scale / 8);
+    for (;;) {
         previewSize(scale, w, h);
+        // w is at most kMaxRasterWidth, so the product is taken only for a bounded h.
+        if (h <= kMaxPreviewRows && w * h <= budget) break;
+        if (scale == lastScale) {
+            m_failure = std::to_string(pages) + " pages do not fit in a preview of " +
+                        std::to_string(budget) + " pixels and " + std::to_string(kMaxPreviewRows) +
+                        " rows even at one pixel per page";
+            m_pages.clear();
+            return;
+        }
+        scale = std::min(lastScale, scale + std::max<int64_t>(1, scale / 8));
     }
-    m_scale = static_cast<int>(scale);
+    m_scale = scale;
     m_width = static_cast<int>(w);
     m_height = static_cast<int>(h);
-    m_samples = static_cast<int>(std::min<int64_t>(scale, kMaxSamples));
-    m_sampleStep = static_cast<int>(scale / m_samples);
+    m_samples = std::min<int64_t>(scale, kMaxSamples);
+    m_sampleStep = scale / m_samples;
 
     m_pixels.assign(static_cast<std::size_t>(w * h * 3), kGapGrey);
     int top = 0;
@@ -153,7 +172,7 @@ bool WritePreview(const std::string& streamPath, const StreamReport& layout,
                   const std::string& pngPath, const PreviewOptions& options, std::string& error) {
     PreviewRenderer renderer(layout, options);
     if (renderer.width() <= 0 || renderer.height() <= 0) {
-        error = "no page to draw in " + streamPath;
+        error = "no preview of " + streamPath + ": " + renderer.failure();
         return false;
     }
     StreamReport again;

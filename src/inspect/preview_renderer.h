@@ -1,6 +1,9 @@
 // Draws what a printer stream would look like on paper: the planes of every row mixed
 // subtractively with the inks' screen colours, the pages stacked top to bottom with a grey gap,
-// scaled down by a whole factor to fit the width and pixel budget.
+// scaled down by a whole factor to fit the width, the pixel budget and PNG's row limit. Only
+// the pages the report lists are drawn (the first kMaxListedPages). When even the smallest
+// scale, one pixel per page across and down, does not fit, nothing is drawn and failure() says
+// why.
 //
 // The stream does not name its inks, so the planes are taken in the order this printer family
 // sends them: one plane is Black; four are Black, Cyan, Magenta, Yellow; six are Black, Cyan,
@@ -18,10 +21,13 @@
 
 namespace tarnwick::inspect {
 
+// The most rows libpng writes by default.
+inline constexpr int64_t kMaxPreviewRows = 1'000'000;
+
 struct PreviewOptions {
     int maxWidth = 2000;             // pixels of the preview at most
     int64_t maxPixels = 16'000'000;  // all pages together at most
-    int gap = 16;                    // grey rows between pages
+    int gap = 16;                    // grey rows between pages, 0 to 64
 };
 
 class PreviewRenderer : public RowSink {
@@ -33,9 +39,10 @@ class PreviewRenderer : public RowSink {
     void OnRow(std::span<const std::span<const uint8_t>> planes) override;
     void OnPageEnd() override;
 
-    int width() const { return m_width; }
+    int width() const { return m_width; }  // 0 when nothing can be drawn
     int height() const { return m_height; }
-    int scale() const { return m_scale; }
+    int64_t scale() const { return m_scale; }
+    const std::string& failure() const { return m_failure; }
     const std::vector<uint8_t>& pixels() const { return m_pixels; }
 
   private:
@@ -50,11 +57,12 @@ class PreviewRenderer : public RowSink {
                                    int64_t x) const;
 
     int m_depth;
-    int m_scale = 1;
-    int m_samples = 1;     // sample points per block side
-    int m_sampleStep = 1;  // source pixels between sample points
+    int64_t m_scale = 1;
+    int64_t m_samples = 1;     // sample points per block side
+    int64_t m_sampleStep = 1;  // source pixels between sample points
     int m_width = 0;
     int m_height = 0;
+    std::string m_failure;
     std::vector<uint8_t> m_pixels;
     std::vector<PageBox> m_pages;
 
@@ -65,7 +73,9 @@ class PreviewRenderer : public RowSink {
     std::array<std::array<float, 3>, 6> m_inks{};  // transmission of each ink, per channel
 };
 
-// Draws the stream at streamPath (already inspected into layout) and writes the PNG.
+// Draws the stream at streamPath (already inspected into layout) and writes the PNG beside
+// pngPath, renamed over it once complete: a failed preview leaves no file and any old one as it
+// was.
 bool WritePreview(const std::string& streamPath, const StreamReport& layout,
                   const std::string& pngPath, const PreviewOptions& options, std::string& error);
 

@@ -99,12 +99,16 @@ std::string JsonString(std::string_view text) {
 }
 
 std::string FormatReportText(const StreamReport& report, const std::string& name) {
-    std::string out = name + ": " + std::to_string(report.bytes) + " bytes, " +
-                      std::to_string(report.pages.size()) + " page" +
-                      (report.pages.size() == 1 ? "" : "s") + ", plane rows read at " +
-                      std::to_string(report.depth) + " bit" + (report.depth == 1 ? "" : "s") +
-                      " per pixel\n";
+    std::string out =
+        name + ": " + std::to_string(report.bytes) + " bytes, " + std::to_string(report.pageCount) +
+        " page" + (report.pageCount == 1 ? "" : "s") + ", plane rows read at " +
+        std::to_string(report.depth) + " bit" + (report.depth == 1 ? "" : "s") + " per pixel\n";
     for (const PageReport& page : report.pages) AppendPageText(out, page);
+    if (report.pageCount > static_cast<int64_t>(report.pages.size())) {
+        out += "(only the first " + std::to_string(report.pages.size()) + " of " +
+               std::to_string(report.pageCount) +
+               " pages are listed; every page was read and checked)\n";
+    }
     if (report.faultCount == 0) {
         out += "no faults\n";
         return out;
@@ -126,6 +130,8 @@ std::string FormatReportJson(const StreamReport& report, const std::string& name
     std::string out = "{\n  \"file\": " + JsonString(name) + ",\n";
     out += "  \"bytes\": " + std::to_string(report.bytes) + ",\n";
     out += "  \"depth\": " + std::to_string(report.depth) + ",\n";
+    // "pages" lists the first of them (see the inspector's limit).
+    out += "  \"pageCount\": " + std::to_string(report.pageCount) + ",\n";
     out += "  \"pages\": [";
     for (std::size_t i = 0; i < report.pages.size(); ++i) {
         const PageReport& page = report.pages[i];

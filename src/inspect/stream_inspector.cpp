@@ -96,9 +96,7 @@ void StreamInspector::StoreFault(uint64_t offset, std::string message, int page)
     if (m_report.faults.size() >= kMaxFaults) return;
     if (page < 0) {
         // The page being read, or the one whose end is being read; 0 outside pages.
-        page = m_inRaster   ? static_cast<int>(m_report.pages.size())
-               : m_afterEnd ? m_endedPage + 1
-                            : 0;
+        page = m_inRaster || m_afterEnd ? m_page.number : 0;
     }
     m_report.faults.push_back({offset, page, std::move(message)});
 }
@@ -130,6 +128,7 @@ PageReport& StreamInspector::Header(uint64_t offset) {
         m_pending = PageReport{};
         m_pending.offset = offset;
         m_hasPending = true;
+        m_pendingFull = false;
     }
     return m_pending;
 }
@@ -137,14 +136,21 @@ PageReport& StreamInspector::Header(uint64_t offset) {
 void StreamInspector::CloseEndRegion() {
     if (!m_afterEnd) return;
     m_afterEnd = false;
-    if (m_endedPage < 0) return;
-    const PageReport& page = m_report.pages[static_cast<std::size_t>(m_endedPage)];
+    const PageReport& page = m_page;
     if (page.height >= 0 && page.rows != page.height && !page.end.aborted) {
         AddFault(page.offset,
                  "page " + std::to_string(page.number) + " has " + std::to_string(page.rows) +
                      " rows, its header declares " + std::to_string(page.height),
                  page.number);
     }
+    RetirePage();
+}
+
+void StreamInspector::RetirePage() {
+    if (!m_havePage) return;
+    m_havePage = false;
+    if (m_report.pages.size() < kMaxListedPages) m_report.pages.push_back(std::move(m_page));
+    m_page = PageReport{};
 }
 
 void StreamInspector::OnText(uint64_t offset, std::string_view text, bool lineEnd) {
@@ -192,9 +198,17 @@ void StreamInspector::ProcessPjlLine(uint64_t offset, std::string_view raw) {
     const std::string_view rest = Trim(line.substr(4));
     if (rest.empty()) return;
     const std::string upper = Upper(rest);
-    PageReport* ended = m_afterEnd && m_endedPage >= 0
-                            ? &m_report.pages[static_cast<std::size_t>(m_endedPage)]
-                            : nullptr;
+    PageReport* ended = m_afterEnd ? &m_page : nullptr;
+    // A header of absurdly many PJL lines would cost memory and time for every further line.
+    const auto full = [&](std::size_t entries) {
+        if (entries < kMaxPjlEntries) return false;
+        if (!m_pendingFull) {
+            AddFault(offset, "a page header with more than " + std::to_string(kMaxPjlEntries) +
+                                 " PJL settings or commands: the rest are not listed");
+            m_pendingFull = true;
+        }
+        return true;
+    };
 
     if (StartsWith(upper, "SET ")) {
         const std::string_view setting = Trim(rest.substr(4));
@@ -210,7 +224,7 @@ void StreamInspector::ProcessPjlLine(uint64_t offset, std::string_view raw) {
             std::find_if(pjl.begin(), pjl.end(), [&](const auto& kv) { return kv.first == key; });
         if (it != pjl.end()) {
             it->second = value;
-        } else {
+        } else if (!full(pjl.size())) {
             pjl.emplace_back(key, value);
         }
         return;
@@ -230,7 +244,8 @@ void StreamInspector::ProcessPjlLine(uint64_t offset, std::string_view raw) {
         if (upper == "DO SHEETCUT") ended->end.sheetCut = true;
         return;
     }
-    Header(offset).commands.push_back(upper);
+    std::vector<std::string>& commands = Header(offset).commands;
+    if (!full(commands.size())) commands.push_back(upper);
 }
 
 void StreamInspector::FlushPlot() {
@@ -244,8 +259,8 @@ void StreamInspector::FlushPlot() {
         header.plotSize = size;
         return;
     }
-    if (m_afterEnd && m_endedPage >= 0) {
-        PageEnd& end = m_report.pages[static_cast<std::size_t>(m_endedPage)].end;
+    if (m_afterEnd) {
+        PageEnd& end = m_page.end;
         if (end.plot.size() < kMaxEndPlot)
             end.plot += text.substr(0, kMaxEndPlot - end.plot.size());
         if (end.plot.find("!PG;") != std::string::npos) end.aborted = true;
@@ -336,18 +351,21 @@ void StreamInspector::SetGeometry(const EscapeCommand& command) {
 
 void StreamInspector::StartRaster(const EscapeCommand& command) {
     if (m_inRaster) {
-        AddFault(command.offset, "page " + std::to_string(m_report.pages.size()) +
+        AddFault(command.offset, "page " + std::to_string(m_page.number) +
                                      " has no raster end (ESC*rC) before the next raster start");
         SummariseRowFaults();
         m_inRaster = false;
-        if (m_sink) m_sink->OnPageEnd();
+        if (m_pageToSink) m_sink->OnPageEnd();
+        RetirePage();
     }
     CloseEndRegion();
-    PageReport page = m_hasPending ? m_pending : PageReport{};
-    if (!m_hasPending) page.offset = command.offset;
+    m_page = m_hasPending ? std::move(m_pending) : PageReport{};
+    if (!m_hasPending) m_page.offset = command.offset;
     m_hasPending = false;
-    page.number = static_cast<int>(m_report.pages.size()) + 1;
-    m_report.pages.push_back(page);
+    const PageReport& page = m_page;
+    ++m_report.pageCount;
+    m_page.number = static_cast<int>(std::min<int64_t>(m_report.pageCount, INT32_MAX));
+    m_havePage = true;
     m_inRaster = true;
     m_planeCount = 0;
 
@@ -378,12 +396,13 @@ void StreamInspector::StartRaster(const EscapeCommand& command) {
     const int64_t bits = static_cast<int64_t>(m_options.depth);
     m_rowLimit =
         static_cast<std::size_t>(((m_widthChecked ? page.width : kMaxRasterWidth) * bits + 7) / 8);
-    if (m_sink) m_sink->OnPageStart(m_report.pages.back());
+    m_pageToSink = m_sink != nullptr && m_report.pageCount <= static_cast<int64_t>(kMaxListedPages);
+    if (m_pageToSink) m_sink->OnPageStart(m_page);
 }
 
 void StreamInspector::EndRaster() {
     if (!m_inRaster) return;  // printers ignore it; the abort of an unstarted page sends it
-    PageReport& page = m_report.pages.back();
+    PageReport& page = m_page;
     if (m_planeCount > 0) {
         RowFault(kPlaneCount, m_rowOffset,
                  "row " + std::to_string(page.rows + 1) + " has planes but no final W transfer");
@@ -393,8 +412,8 @@ void StreamInspector::EndRaster() {
     SummariseRowFaults();
     m_inRaster = false;
     m_afterEnd = true;
-    m_endedPage = static_cast<int>(m_report.pages.size()) - 1;
-    if (m_sink) m_sink->OnPageEnd();
+    if (m_pageToSink) m_sink->OnPageEnd();
+    m_pageToSink = false;
 }
 
 uint64_t StreamInspector::StartTransfer(const EscapeCommand& command) {
@@ -439,7 +458,7 @@ void StreamInspector::OnDataEnd(uint64_t announced, uint64_t received) {
 }
 
 void StreamInspector::FinishPlane() {
-    PageReport& page = m_report.pages.back();
+    PageReport& page = m_page;
     const int index = m_planeCount++;
     if (index == 0) m_rowOffset = m_transferOffset;
     if (index >= kMaxPlanes) return;  // counted for the plane check, not kept
@@ -494,7 +513,7 @@ void StreamInspector::FinishPlane() {
 }
 
 void StreamInspector::FinishRow() {
-    PageReport& page = m_report.pages.back();
+    PageReport& page = m_page;
     const int count = m_planeCount;
     m_planeCount = 0;
     const bool blank = count == 1 && m_transferAnnounced == 0;
@@ -509,7 +528,7 @@ void StreamInspector::FinishRow() {
                          " planes, the page declares " + std::to_string(m_declaredPlanes));
         }
     }
-    if (m_sink == nullptr) return;
+    if (!m_pageToSink) return;
     std::vector<std::span<const uint8_t>> planes;
     if (!blank) {
         const int kept = std::min(count, kMaxPlanes);
@@ -529,14 +548,16 @@ StreamReport StreamInspector::Finish(uint64_t totalBytes) {
     FlushLine();
     FlushPlot();
     if (m_inRaster) {
-        AddFault(totalBytes, "page " + std::to_string(m_report.pages.size()) +
+        AddFault(totalBytes, "page " + std::to_string(m_page.number) +
                                  " has no raster end (ESC*rC): the stream ends inside it");
         SummariseRowFaults();
         m_inRaster = false;
-        if (m_sink) m_sink->OnPageEnd();
+        if (m_pageToSink) m_sink->OnPageEnd();
+        m_pageToSink = false;
+        RetirePage();
     }
     CloseEndRegion();
-    if (m_report.pages.empty()) AddFault(0, "no raster page in the stream");
+    if (m_report.pageCount == 0) AddFault(0, "no raster page in the stream");
     m_report.bytes = totalBytes;
     return m_report;
 }
@@ -552,7 +573,8 @@ StreamReport InspectBytes(std::span<const uint8_t> bytes, const InspectOptions& 
 
 bool InspectFile(const std::string& path, const InspectOptions& options, RowSink* sink,
                  StreamReport& report, std::string& error) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    // O_NONBLOCK: a FIFO must not hold the open until someone writes to it; it is refused below.
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) {
         error = "cannot open " + path + ": " + std::strerror(errno);
         return false;

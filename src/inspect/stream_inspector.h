@@ -1,6 +1,8 @@
 // The stream inspector: reads a PJL/RTL printer stream through the scanner, gathers every page's
 // settings and geometry, decodes every raster row and records whatever is malformed. It never
-// trusts the stream: buffers are bounded whatever the counts in it say.
+// trusts the stream: buffers are bounded whatever the counts in it say, and the report keeps
+// the details of the first kMaxListedPages pages only (the rest are read, checked and counted),
+// so the memory it takes does not grow with the number of pages. A sink sees the listed pages.
 #pragma once
 
 #include <cstdint>
@@ -61,6 +63,7 @@ class StreamInspector : public ScanHandler {
 
     PageReport& Header(uint64_t offset);
     void CloseEndRegion();
+    void RetirePage();  // the page is over: listed, or only counted
     void FlushLine();
     void ProcessPjlLine(uint64_t offset, std::string_view line);
     void FlushPlot();
@@ -79,9 +82,12 @@ class StreamInspector : public ScanHandler {
 
     PageReport m_pending;  // the header being gathered
     bool m_hasPending = false;
+    bool m_pendingFull = false;  // its PJL entries overflowed (reported once)
+    PageReport m_page;           // the page in raster graphics or in its end region
+    bool m_havePage = false;
+    bool m_pageToSink = false;  // the sink saw m_page start
     bool m_inRaster = false;
     bool m_afterEnd = false;  // after a page's raster end, before the next header
-    int m_endedPage = -1;     // index of the page whose end region this is
 
     std::string m_line;  // PJL text of the current line
     uint64_t m_lineOffset = 0;

@@ -54,12 +54,18 @@ struct Fault {
 
 struct StreamReport {
     uint64_t bytes = 0;
-    int depth = 1;  // bits per pixel assumed for the plane rows
-    std::vector<PageReport> pages;
-    std::vector<Fault> faults;  // at most kMaxFaults
-    uint64_t faultCount = 0;    // all faults, also those not kept
+    int depth = 1;                  // bits per pixel assumed for the plane rows
+    int64_t pageCount = 0;          // every page of the stream
+    std::vector<PageReport> pages;  // the first kMaxListedPages of them
+    std::vector<Fault> faults;      // at most kMaxFaults
+    uint64_t faultCount = 0;        // all faults, also those not kept
 };
 
 inline constexpr std::size_t kMaxFaults = 100;
+// The report keeps the details of this many pages and counts the rest, so that its memory does
+// not grow with the stream: every page is still read and checked.
+inline constexpr std::size_t kMaxListedPages = 1000;
+// A page header keeps this many PJL settings and as many other PJL commands; more are a fault.
+inline constexpr std::size_t kMaxPjlEntries = 64;
 
 }  // namespace tarnwick::inspect

@@ -54,7 +54,9 @@ int AFM_File::Open(const char* path, int mode) {
     }
     CopyCut(m_szPath, path, std::strlen(path), sizeof(m_szPath));
     if (mode >= 0 && mode <= 2) {
-        m_hFile = ::open(path, OpenFlags(mode) | O_CREAT | O_CLOEXEC, 0666);
+        // O_NONBLOCK: a FIFO must not hold the open until someone opens its other end; it is
+        // refused below. On a regular file the flag changes nothing.
+        m_hFile = ::open(path, OpenFlags(mode) | O_CREAT | O_CLOEXEC | O_NONBLOCK, 0666);
     } else {
         // No data access wanted, but the file must still come into being. O_PATH cannot create,
         // so create first (O_EXCL: an existing file is left alone).
@@ -63,6 +65,9 @@ int AFM_File::Open(const char* path, int mode) {
         m_hFile = ::open(path, O_PATH | O_CLOEXEC);
     }
     if (m_hFile < 0) m_hFile = -1;
+    // Job files are regular files; a FIFO, device or folder would block or mislead a reader.
+    struct stat st {};
+    if (IsOpen() && (::fstat(m_hFile, &st) != 0 || !S_ISREG(st.st_mode))) Close();
     return IsOpen() ? 1 : 0;
 }
 

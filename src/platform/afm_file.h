@@ -15,7 +15,8 @@ class AFM_File {
     virtual ~AFM_File();  // closes the file if open
     // "Open always" in every mode: a missing file is created (0666 less umask). Mode 0 reads,
     // 1 writes, 2 does both; any other mode opens without data access (reads and writes fail).
-    // The path is kept (cut to 511 bytes) even when the open fails. 1 when a descriptor was got.
+    // The path is kept (cut to 511 bytes) even when the open fails. 1 when a descriptor was got;
+    // anything but a regular file is refused (0) without waiting on it.
     virtual int Open(const char* path, int mode);
     // The path operations give 0 and leave out untouched when no file is open. Separators are
     // both '\\' and '/'.

@@ -5,32 +5,13 @@
 #include <string>
 
 #include "host/kv_log.h"
+#include "rtl/driver_option_table.h"
 #include "rtl/printer_models.h"
 #include "rtl/rtl.h"
 #include "rtl/rtl_log.h"
 
 namespace tarnwick {
 namespace {
-
-struct DriverOption {
-    const char* entry;                // "label:value,value,...;"
-    uint8_t PrinterSettings::*field;  // where the chosen index goes
-    bool namedOnly;                   // offered by named-option models only
-};
-
-// The position in this table is the option index the host sends back.
-constexpr DriverOption kDriverOptions[] = {
-    {"Cut sheet after printing:No,Yes;", &PrinterSettings::cutSheet, false},
-    {"Overprint:1,2,3;", &PrinterSettings::overprint, false},
-    {"Print Direction:Unidirectional,Bidirectional;", &PrinterSettings::printDirection, false},
-    {"Page Spacing:None,10 mm,20 mm,30 mm,40 mm,50 mm,60 mm,70 mm,80 mm,90 mm,100 mm;",
-     &PrinterSettings::pageSpacing, false},
-    {"Media Feed Calibration:Off,On;", &PrinterSettings::mediaFeedCalibration, false},
-    {"Color Bar:None,Pure Color,Mixed Color;", &PrinterSettings::colorBar, false},
-    {"Dry Time:None,1 min,3 min,5 min,7 min,10 min,15 min;", &PrinterSettings::dryTime, true},
-    {"Advance After Print:No,Yes;", &PrinterSettings::advanceAfterPrint, true},
-};
-constexpr int kOptionCount = static_cast<int>(std::size(kDriverOptions));
 
 constexpr uint8_t kNotGiven = 255;
 // The host's buffer for the option string, terminating zero included.
@@ -42,7 +23,7 @@ int RTL::GetDriverOptionString(char* out, const char* model) {
     if (out == nullptr) return 0;
     const bool named = HasNamedOptions(model);
     std::string entries;
-    std::array<uint8_t, kOptionCount> defaults{};
+    std::array<uint8_t, kDriverOptionCount> defaults{};
     std::size_t offered = 0;
     for (const DriverOption& option : kDriverOptions) {
         if (option.namedOnly && !named) continue;
@@ -65,13 +46,22 @@ int RTL::ApplyDriverOptions(const char* text, uint8_t* settings, const char* mod
             .Log("ApplyDriverOptions without a settings record");
         return 0;
     }
-    std::array<uint8_t, kOptionCount> values;
+    std::array<uint8_t, kDriverOptionCount> values;
     values.fill(kNotGiven);
-    if (text != nullptr) ParseDriverOptionPairs(text, values.data(), kOptionCount);
+    if (text != nullptr) ParseDriverOptionPairs(text, values.data(), kDriverOptionCount);
     const bool named = HasNamedOptions(model);
-    for (int i = 0; i < kOptionCount; ++i) {
+    for (int i = 0; i < kDriverOptionCount; ++i) {
         const DriverOption& option = kDriverOptions[i];
         if (values[i] == kNotGiven || (option.namedOnly && !named)) continue;
+        // A value past the option's menu would reach the printer as a setting it does not have.
+        if (values[i] > OptionMaxValue(option)) {
+            const std::string_view label = OptionLabel(option);
+            KVLogHelper(kRtlLogSource, __LINE__, 'E')
+                .Log("DriverOption%d (%.*s) value %d is refused: out of its range 0 to %d", i,
+                     static_cast<int>(label.size()), label.data(), values[i],
+                     OptionMaxValue(option));
+            continue;
+        }
         m_pSettings->*option.field = values[i];
     }
     return 1;

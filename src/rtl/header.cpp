@@ -1,5 +1,6 @@
 // The start of every page: UEL, PJL settings, language entry, raster
 // geometry, compression and the blank rows of the top offset.
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -12,12 +13,13 @@
 #include "rtl/printer_models.h"
 #include "rtl/rtl.h"
 #include "rtl/rtl_log.h"
+#include "rtl/settings_check.h"
 
 namespace tarnwick {
 namespace {
 
 constexpr int32_t kJoinContinue = 2;
-// Calibration values outside this open interval are not sent.
+// Calibration values outside this open interval, as printed, are not sent.
 constexpr double kCalibrationLimit = 2.0;
 constexpr int kPageSpacingStepMm = 10;
 
@@ -27,6 +29,13 @@ int RTL::SendHeader() {
     if (!HasJob("SendHeader")) return 0;
     const PrinterSettings& s = *m_pSettings;
     const HostJobRecord& job = *m_pCtx->m_pJob;
+    // A byte past its range would go out as a setting the printer does not have, e.g. a
+    // negative page spacing: the page is refused before its first byte.
+    if (std::string why; !CheckSettingsRecord(s, why)) {
+        KVLogHelper(kRtlLogSource, __LINE__, 'E')
+            .Log("SendHeader: settings record: %s", why.c_str());
+        return 0;
+    }
 
     const HeaderValues v = ComputeHeaderValues(
         {m_nDevResX, m_nDevResY, m_pCtx->m_nFullWidth, m_nDevWidth, m_nDevHeight, m_pCtx->m_nScaleX,
@@ -92,12 +101,14 @@ int RTL::SendJobSettings() {
         const std::string text(
             m_pCtx->m_szCalibrationText,
             strnlen(m_pCtx->m_szCalibrationText, sizeof(m_pCtx->m_szCalibrationText)));
-        const double c = GetCalibrationValue(text.c_str());
-        // A value that is not a number fails both comparisons.
-        if (c > -kCalibrationLimit && c < kCalibrationLimit) {
-            // The printer wants a decimal point whatever the process locale.
-            const std::string value = FormatC("%.2f", c);
+        std::string value;
+        std::string why;
+        // A value the printer does not take leaves the command out: the job prints with the
+        // printer's own calibration.
+        if (CalibrationCommandValue(text.c_str(), value, why)) {
             if (WriteCommand("@PJL SET CALIBRATION=%s\n", value.c_str()) <= 0) return 0;
+        } else {
+            KVLogHelper(kRtlLogSource, __LINE__, 'W').Log("calibration not sent: %s", why.c_str());
         }
     }
     if (WriteCommand("@PJL SET SPACE=%d\n",
@@ -126,6 +137,21 @@ int RTL::SendBlankRows(int count) {
     if (!text.AppendF("%s0W", m_szRowPrefix)) return 0;
     for (int i = 0; i < count; ++i) WriteNdata(text.Data(), text.Size(), 0);
     return 1;
+}
+
+bool CalibrationCommandValue(const char* text, std::string& value, std::string& error) {
+    const double c = RTL::GetCalibrationValue(text);
+    // The printer wants a decimal point whatever the process locale.
+    value = FormatC("%.2f", c);
+    bool ok = false;
+    const double printed = ParseDoubleC(value.c_str(), &ok);
+    // A value that is not a number fails both comparisons.
+    if (ok && printed > -kCalibrationLimit && printed < kCalibrationLimit) return true;
+    error = "the value " + FormatC("%g", c) +
+            (std::isfinite(c) ? " would be sent as " + value : std::string(" is no number")) +
+            ", outside the calibration range -1.99 to 1.99";
+    value.clear();
+    return false;
 }
 
 double RTL::GetCalibrationValue(const char* text) {

@@ -1,9 +1,13 @@
 // The printer settings record: defaults, validation, comparison and the
 // model class of the job's printer.
+#include <string_view>
+
 #include "host/kv_log.h"
+#include "rtl/driver_option_table.h"
 #include "rtl/printer_models.h"
 #include "rtl/rtl.h"
 #include "rtl/rtl_log.h"
+#include "rtl/settings_check.h"
 
 namespace tarnwick {
 namespace {
@@ -24,7 +28,44 @@ constexpr uint8_t PrinterSettings::*kComparedFields[] = {
     &PrinterSettings::colorBar,
 };
 
+struct FieldRange {
+    std::string_view name;
+    uint8_t PrinterSettings::*field;
+    int max;
+};
+
+// The fields outside the option menus that the driver reads.
+constexpr FieldRange kOtherFields[] = {
+    {"Crop Mark", &PrinterSettings::cropMark, 1},
+    {"Driver Options Off", &PrinterSettings::driverOptionsOff, 1},
+    {"Model Class", &PrinterSettings::modelClass, kModelCp52Lm},
+};
+
+bool InRange(const PrinterSettings& settings, const FieldRange& range, std::string& error) {
+    const uint8_t value = settings.*range.field;
+    if (value <= range.max) return true;
+    const auto byte = reinterpret_cast<const uint8_t*>(&(settings.*range.field)) -
+                      reinterpret_cast<const uint8_t*>(&settings);
+    error = std::string(range.name) + " (settings byte " + std::to_string(byte) + ") is " +
+            std::to_string(value) + ", out of its range 0 to " + std::to_string(range.max);
+    return false;
+}
+
 }  // namespace
+
+bool CheckSettingsRecord(const PrinterSettings& settings, std::string& error) {
+    if (settings.tag != kDefaultSettings.tag) return true;
+    for (const DriverOption& option : kDriverOptions) {
+        if (!InRange(settings, {OptionLabel(option), option.field, OptionMaxValue(option)},
+                     error)) {
+            return false;
+        }
+    }
+    for (const FieldRange& range : kOtherFields) {
+        if (!InRange(settings, range, error)) return false;
+    }
+    return true;
+}
 
 void RTL::ResetSettings(PrinterSettings* settings) {
     if (settings == nullptr) return;

@@ -5,6 +5,7 @@
 #include <csignal>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <span>
 #include <thread>
@@ -57,27 +58,37 @@ TEST_F(AbortFollowTest, InterruptSendsTheAbortPageEnd) {
     const std::string ticket = WriteTicket(DefaultTicket("CP52", 90, 0));
     WriteJobData(DataFile(ticket), {CmykPage(4000, 2000), CmykPage(4000, 2000),
                                     CmykPage(4000, 2000), CmykPage(4000, 2000)});
-    ToolEnv env = Env();
-    RunningTool tool({"print", ticket, "-o", File("out.prn")}, env);
-    ASSERT_TRUE(tool.started());
-    const std::optional<std::string> first = tool.ReadErrorLine();
-    ASSERT_TRUE(first.has_value()) << "the tool ended without a word";
-    EXPECT_EQ(*first, "INFO: Printing page 1, 0% complete.");
-    tool.Signal(SIGINT);
-    const ToolResult result = tool.Wait();
-    EXPECT_EQ(result.signal, 0) << result.err;
-    EXPECT_EQ(result.exitCode, 130) << result.err;
-    EXPECT_NE(result.err.find("Aborted"), std::string::npos) << result.err;
+    WriteText(File("out.prn"), "yesterday's stream");
+    // A printer (here the pipe of stdout) gets the abort page end; a file is left as it was.
+    for (const std::string& output : {File("out.prn"), std::string("-")}) {
+        SCOPED_TRACE(output);
+        RunningTool tool({"print", ticket, "-o", output}, Env());
+        ASSERT_TRUE(tool.started());
+        const std::optional<std::string> first = tool.ReadErrorLine();
+        ASSERT_TRUE(first.has_value()) << "the tool ended without a word";
+        EXPECT_EQ(*first, "INFO: Printing page 1, 0% complete.");
+        tool.Signal(SIGINT);
+        const ToolResult result = tool.Wait();
+        EXPECT_EQ(result.signal, 0) << result.err;
+        EXPECT_EQ(result.exitCode, 130) << result.err;
+        EXPECT_NE(result.err.find("Aborted"), std::string::npos) << result.err;
+        if (output != "-") {
+            const std::vector<uint8_t> bytes = ReadBytes(File("out.prn"));
+            EXPECT_EQ(std::string(bytes.begin(), bytes.end()), "yesterday's stream");
+            EXPECT_TRUE(Leftovers().empty());
+            continue;
+        }
+        const std::vector<uint8_t> stream(result.out.begin(), result.out.end());
+        EXPECT_TRUE(EndsWith(stream, kAbortPageEnd)) << "the printer must get the abort page end";
+        EXPECT_EQ(CountOf(stream, "\x1b*r1A"), 1) << "aborted on the first page";
+        EXPECT_LT(stream.size(), 4u * 2000 * 2 * 6 * 1000) << "the job did not run to its end";
 
-    const std::vector<uint8_t> stream = ReadBytes(File("out.prn"));
-    EXPECT_TRUE(EndsWith(stream, kAbortPageEnd)) << "the printer must get the abort page end";
-    EXPECT_EQ(CountOf(stream, "\x1b*r1A"), 1) << "aborted on the first page";
-    EXPECT_LT(stream.size(), 4u * 2000 * 2 * 6 * 1000) << "the job did not run to its end";
-
-    // The inspector takes the aborted page for what it is, not for a damaged one.
-    const ToolResult inspected = Run({"inspect", File("out.prn"), "--json"});
-    EXPECT_EQ(inspected.exitCode, 0) << inspected.out;
-    EXPECT_NE(inspected.out.find("\"aborted\": true"), std::string::npos) << inspected.out;
+        // The inspector takes the aborted page for what it is, not for a damaged one.
+        WriteBytes(File("aborted.prn"), stream);
+        const ToolResult inspected = Run({"inspect", File("aborted.prn"), "--json"});
+        EXPECT_EQ(inspected.exitCode, 0) << inspected.out;
+        EXPECT_NE(inspected.out.find("\"aborted\": true"), std::string::npos) << inspected.out;
+    }
 }
 
 TEST_F(AbortFollowTest, FollowPrintsEveryPageWhileTheHostWritesThem) {
@@ -221,14 +232,15 @@ TEST_F(AbortFollowTest, InterruptWhileWaitingForRowsSendsTheAbortPageEnd) {
     AppendPage(*writer, CmykPage(96, 30), 0, 10);
     ToolEnv env = Env();
     env["TARNWICK_VIRTUAL_CLOCK"] = "1";
-    RunningTool tool({"print", "--follow", ticketPath, "-o", File("out.prn")}, env);
+    // Standard output stands for a printer: it gets every byte as it goes.
+    RunningTool tool({"print", "--follow", ticketPath, "-o", "-"}, env);
     ASSERT_TRUE(tool.started());
     const std::optional<std::string> line = tool.ReadErrorLine();
     ASSERT_TRUE(line.has_value()) << "the tool ended without a word";
     tool.Signal(SIGINT);
     const ToolResult result = tool.Wait();
     EXPECT_EQ(result.exitCode, 130) << result.err;
-    const std::vector<uint8_t> stream = ReadBytes(File("out.prn"));
+    const std::vector<uint8_t> stream(result.out.begin(), result.out.end());
     EXPECT_TRUE(EndsWith(stream, kAbortPageEnd)) << "the printer must get the abort page end";
     const std::vector<StreamPage> pages = ReadStreamRows(stream);
     ASSERT_EQ(pages.size(), 1u);
@@ -246,7 +258,7 @@ TEST_F(AbortFollowTest, InterruptWhileWaitingForTheDataFile) {
     tool.Signal(SIGTERM);
     const ToolResult result = tool.Wait();
     EXPECT_EQ(result.exitCode, 130) << result.err;
-    EXPECT_TRUE(ReadBytes(File("out.prn")).empty()) << "nothing was printed";
+    EXPECT_FALSE(std::filesystem::exists(File("out.prn"))) << "nothing was printed";
 }
 
 }  // namespace

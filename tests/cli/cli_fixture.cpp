@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -21,6 +22,15 @@ ToolEnv ToolTest::Env() const {
             {"TARNWICK_LOCK_DIR", m_lockDir},
             {"TARNWICK_VIRTUAL_CLOCK", std::nullopt},
             {"TARNWICK_MESSAGE_ANSWER", std::nullopt}};
+}
+
+std::vector<std::string> ToolTest::Leftovers() const {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_dir.path())) {
+        const std::string name = entry.path().filename().string();
+        if (name.front() == '.') names.push_back(name);
+    }
+    return names;
 }
 
 ToolResult ToolTest::Run(const std::vector<std::string>& args, const ToolEnv& extra) const {

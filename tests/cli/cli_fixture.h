@@ -24,6 +24,8 @@ class ToolTest : public ::testing::Test {
     ToolEnv Env() const;
     ToolResult Run(const std::vector<std::string>& args, const ToolEnv& extra = {}) const;
     std::string File(const std::string& name) const { return m_dir.file(name); }
+    // Files a replacement left behind: every name in the test's folder that starts with ".".
+    std::vector<std::string> Leftovers() const;
     const std::string& lockDir() const { return m_lockDir; }
 
   private:

@@ -3,7 +3,7 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -15,9 +15,6 @@ extern char** environ;
 
 namespace tarnwick::test {
 namespace {
-
-// Longest a test waits for output before it gives up on the tool (ctest's own limit is 120 s).
-constexpr int kStallMillis = 60'000;
 
 std::vector<std::string> ChildEnvironment(const ToolEnv& overrides) {
     std::vector<std::string> env;
@@ -46,7 +43,9 @@ std::string ToolPath() {
     return path != nullptr ? path : "";
 }
 
-RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& env) {
+RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& env,
+                         const ToolLimits& limits)
+    : m_limits(limits) {
     int out[2];
     int err[2];
     if (::pipe2(out, O_CLOEXEC) != 0) return;
@@ -55,22 +54,29 @@ RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& en
         ::close(out[1]);
         return;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, out[1], 1);
-    posix_spawn_file_actions_adddup2(&actions, err[1], 2);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
     std::vector<std::string> argv = {ToolPath()};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> envp = ChildEnvironment(env);
     std::vector<char*> argvPointers = Pointers(argv);
     std::vector<char*> envPointers = Pointers(envp);
-    pid_t pid = -1;
-    if (posix_spawn(&pid, argv[0].c_str(), &actions, nullptr, argvPointers.data(),
-                    envPointers.data()) == 0) {
-        m_pid = pid;
+    // Only async-signal-safe calls between fork and exec.
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0) {
+            ::_exit(127);
+        }
+        const auto limit = [](int resource, uint64_t bytes) {
+            const rlimit value{bytes, bytes};
+            if (bytes != 0 && ::setrlimit(resource, &value) != 0) ::_exit(127);
+        };
+        limit(RLIMIT_AS, limits.addressSpace);
+        limit(RLIMIT_FSIZE, limits.fileSize);
+        if (limits.fileSize != 0) ::signal(SIGXFSZ, SIG_IGN);
+        ::execve(argv[0].c_str(), argvPointers.data(), envPointers.data());
+        ::_exit(127);
     }
-    posix_spawn_file_actions_destroy(&actions);
+    if (pid > 0) m_pid = pid;
     ::close(out[1]);
     ::close(err[1]);
     m_outFd = out[0];
@@ -120,7 +126,7 @@ std::optional<std::string> RunningTool::ReadErrorLine() {
             m_errRead = end + 1;
             return line;
         }
-        if (m_errFd < 0 || !Pump(kStallMillis)) return std::nullopt;
+        if (m_errFd < 0 || !Pump(m_limits.stallMillis)) return std::nullopt;
     }
 }
 
@@ -136,10 +142,11 @@ bool RunningTool::Exited() {
 
 ToolResult RunningTool::Wait() {
     ToolResult result;
-    while ((m_outFd >= 0 || m_errFd >= 0) && Pump(kStallMillis)) {
+    while ((m_outFd >= 0 || m_errFd >= 0) && Pump(m_limits.stallMillis)) {
     }
     if (m_pid > 0 && !m_reaped) {
-        if (m_outFd >= 0 || m_errFd >= 0) ::kill(m_pid, SIGKILL);  // stalled: stop it
+        // Stalled: stop it.
+        if (m_outFd >= 0 || m_errFd >= 0) result.hung = ::kill(m_pid, SIGKILL) == 0;
         ::waitpid(m_pid, &m_status, 0);
         m_reaped = true;
     }
@@ -152,8 +159,9 @@ ToolResult RunningTool::Wait() {
     return result;
 }
 
-ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env) {
-    RunningTool tool(args, env);
+ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env,
+                   const ToolLimits& limits) {
+    RunningTool tool(args, env, limits);
     return tool.Wait();
 }
 

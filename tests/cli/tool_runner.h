@@ -1,9 +1,11 @@
 // Runs the real tarnwick executable for the tests: found through TARNWICK_TOOL (set by ctest),
-// started with posix_spawn, its stdout, stderr and exit code captured.
+// its stdout, stderr and exit code captured, optionally under resource limits and with a
+// watchdog that kills a tool that stays silent too long.
 #pragma once
 
 #include <sys/types.h>
 
+#include <cstdint>
 #include <map>
 #include <optional>
 #include <string>
@@ -25,9 +27,17 @@ std::string ToolPath();
 // Variables to set for the child; a value of nullopt removes the variable.
 using ToolEnv = std::map<std::string, std::optional<std::string>>;
 
+// Limits for the child; 0 leaves a limit as it is.
+struct ToolLimits {
+    uint64_t addressSpace = 0;  // RLIMIT_AS, bytes
+    uint64_t fileSize = 0;      // RLIMIT_FSIZE, bytes; a write past it fails (SIGXFSZ ignored)
+    int stallMillis = 60'000;   // the watchdog: longest wait for output before the kill
+};
+
 struct ToolResult {
     int exitCode = -1;  // -1 when the tool died of a signal
-    int signal = 0;
+    int signal = 0;     // SIGKILL also when the watchdog stopped a tool that hung
+    bool hung = false;  // the watchdog stopped it
     std::string out;
     std::string err;
 };
@@ -35,7 +45,8 @@ struct ToolResult {
 // A running tool whose stderr can be read line by line while it runs.
 class RunningTool {
   public:
-    RunningTool(const std::vector<std::string>& args, const ToolEnv& env);
+    RunningTool(const std::vector<std::string>& args, const ToolEnv& env,
+                const ToolLimits& limits = {});
     ~RunningTool();  // kills a tool that is still running
     RunningTool(const RunningTool&) = delete;
     RunningTool& operator=(const RunningTool&) = delete;
@@ -51,6 +62,7 @@ class RunningTool {
   private:
     bool Pump(int timeoutMs);  // moves available output into the buffers; false at the end
 
+    ToolLimits m_limits;
     pid_t m_pid = -1;
     int m_outFd = -1;
     int m_errFd = -1;
@@ -62,6 +74,7 @@ class RunningTool {
 };
 
 // Runs the tool to its end.
-ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env = {});
+ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env = {},
+                   const ToolLimits& limits = {});
 
 }  // namespace tarnwick::test

@@ -165,24 +165,59 @@ TEST_F(RtlHeaderTest, SettingLinesFollowTheRecord) {
                                        "@PJL SET BIDIRECTION=OFF\n", "@PJL SET OVERPRINT=3\n",
                                        "@PJL SET SPACE=100\n", "@PJL SET DRYINGTIME=900\n",
                                        "@PJL SET CROPMARK=ON\n"}));
+}
 
-    // Bytes past the tables read as signed: no drying time, negative spacing.
-    rtl->calls.clear();
-    s.dryTime = 200;
-    s.pageSpacing = 250;
-    ASSERT_EQ(rtl->SendHeader(), 1);
-    const Strings lines = SettingLines();
-    EXPECT_EQ(lines[4], "@PJL SET SPACE=-60\n");
-    EXPECT_EQ(lines[5], "@PJL SET DRYINGTIME=0\n");
+// A byte past its range would go out as a setting the printer does not have (OVERPRINT=-55,
+// SPACE=-560): the page is refused before its first byte, the log naming the field.
+TEST_F(RtlHeaderTest, SettingsOutOfRangeRefuseThePage) {
+    struct Case {
+        uint8_t PrinterSettings::*field;
+        uint8_t value;
+        const char* line;
+    };
+    const Case cases[] = {
+        {&PrinterSettings::overprint, 200,
+         "Overprint (settings byte 4) is 200, out of its range 0 to 2"},
+        {&PrinterSettings::pageSpacing, 11,
+         "Page Spacing (settings byte 3) is 11, out of its range 0 to 10"},
+        {&PrinterSettings::dryTime, 7, "Dry Time (settings byte 6) is 7, out of its range 0 to 6"},
+        {&PrinterSettings::colorBar, 128,
+         "Color Bar (settings byte 13) is 128, out of its range 0 to 2"},
+        {&PrinterSettings::printDirection, 2, "Print Direction (settings byte 2) is 2"},
+        {&PrinterSettings::cropMark, 255,
+         "Crop Mark (settings byte 7) is 255, out of its range 0 to 1"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.line);
+        rtl->calls.clear();
+        PrinterSettings& s = StartJob("CP52");
+        s.*c.field = c.value;
+        Page();
+        ScopedLogCapture log;
+        EXPECT_EQ(rtl->SendHeader(), 0);
+        EXPECT_TRUE(rtl->calls.empty()) << "nothing of the page may be sent";
+        ASSERT_EQ(log.entries().size(), 1u);
+        EXPECT_NE(log.entries()[0].text.find(c.line), std::string::npos) << log.entries()[0].text;
+        // The largest value of the range is sent.
+        s.*c.field = 0;
+        rtl->calls.clear();
+        EXPECT_EQ(rtl->SendHeader(), 1);
+    }
 }
 
 TEST_F(RtlHeaderTest, CalibrationIsSentOnlyInsideTheOpenRange) {
     StartJob("CP52");
     Page();
     const std::pair<const char*, const char*> cases[] = {
-        {"Media~-1.5", "@PJL SET CALIBRATION=-1.50\n"}, {"Media~2", "@PJL SET SPACE=10\n"},
-        {"Media~-2.5", "@PJL SET SPACE=10\n"},          {"Media~nan", "@PJL SET SPACE=10\n"},
+        {"Media~-1.5", "@PJL SET CALIBRATION=-1.50\n"},
+        {"Media~2", "@PJL SET SPACE=10\n"},
+        {"Media~-2.5", "@PJL SET SPACE=10\n"},
+        {"Media~nan", "@PJL SET SPACE=10\n"},
         {"Media~abc", "@PJL SET CALIBRATION=0.00\n"},
+        // Sent as printed: what rounds to 2.00 is outside the range.
+        {"Media~1.996", "@PJL SET SPACE=10\n"},
+        {"Media~-1.9951", "@PJL SET SPACE=10\n"},
+        {"Media~1.9949", "@PJL SET CALIBRATION=1.99\n"},
     };
     for (const auto& [text, line] : cases) {
         SCOPED_TRACE(text);

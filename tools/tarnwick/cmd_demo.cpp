@@ -109,7 +109,7 @@ int RunDemo(CommandArgs argv) {
         return kExitFailure;
     }
     return WriteOut("Wrote " + request.outPath + " (" + std::to_string(report.bytes) + " bytes, " +
-                    std::to_string(report.pages.size()) + " pages) and preview " + preview + "\n")
+                    std::to_string(report.pageCount) + " pages) and preview " + preview + "\n")
                ? kExitOk
                : kExitFailure;
 }

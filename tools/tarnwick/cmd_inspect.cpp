@@ -19,13 +19,17 @@ constexpr const char* kUsage =
     "geometry, compression, pages, rows and planes per row. Every row is decoded; anything\n"
     "malformed is reported as a fault (a count that overruns the data, a row with the wrong\n"
     "number of planes, a decoded row longer than the declared width, a missing page end,\n"
-    "unknown escape sequences ...).\n"
+    "unknown escape sequences ...). The report lists the first 1000 pages and counts the\n"
+    "rest, which are read and checked all the same.\n"
     "\n"
     "Options:\n"
     "  --json             the report as JSON\n"
     "  --preview OUT.png  draw the pages as printed (inks mixed subtractively; planes taken as\n"
-    "                     K; K,C,M,Y; or K,C,M,Y,Lc,Lm for 1, 4 or 6 planes), stacked, at most\n"
-    "                     about 2000 pixels wide\n"
+    "                     K; K,C,M,Y; or K,C,M,Y,Lc,Lm for 1, 4 or 6 planes), stacked, scaled\n"
+    "                     down to at most 2000 pixels wide, 16 million pixels and 1 million\n"
+    "                     rows; only the listed pages are drawn. The PNG is written beside its\n"
+    "                     name and renamed over it when complete; a failed preview leaves no\n"
+    "                     file\n"
     "  --depth N          bits per pixel of the plane rows, 1, 2, 4 or 8 (default 1); the\n"
     "                     stream does not say\n"
     "\n"
@@ -61,13 +65,18 @@ int RunInspect(CommandArgs argv) {
                                               : inspect::FormatReportText(report, path);
     if (!WriteOut(text)) return kExitFailure;
     if (preview) {
-        if (report.pages.empty()) {
+        if (report.pageCount == 0) {
             Console::Get().Error("no preview: the stream holds no raster page");
             return kExitFailure;
         }
         if (!inspect::WritePreview(path, report, *preview, {}, error)) {
             Console::Get().Error(error);
             return kExitFailure;
+        }
+        if (report.pageCount > static_cast<int64_t>(report.pages.size())) {
+            Console::Get().Info("the preview " + *preview + " shows the first " +
+                                std::to_string(report.pages.size()) + " of " +
+                                std::to_string(report.pageCount) + " pages");
         }
     }
     return report.faultCount == 0 ? kExitOk : kExitFailure;

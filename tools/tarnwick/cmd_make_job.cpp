@@ -16,6 +16,7 @@
 #include "module_options.h"
 #include "options/settings_hex.h"
 #include "page_sources.h"
+#include "rtl/settings_check.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -39,10 +40,17 @@ constexpr const char* kUsage =
     "  --model NAME             printer model (default CP52)\n"
     "  --dpi X[xY]              resolution of the images (default 360)\n"
     "  --color-mode N|NAME      colour mode (default: the driver's default)\n"
-    "  --calibration TEXT       calibration text, e.g. feed~0.25\n"
+    "  --calibration TEXT       calibration text, e.g. feed~0.25; the value must print as\n"
+    "                           -1.99 to 1.99\n"
     "  --settings HEX           the printer settings area as hex digits (bytes not given are\n"
-    "                           0); default: the driver's defaults\n"
-    "  --option DriverOptionI=V apply a driver option (repeatable), e.g. DriverOption2=0\n";
+    "                           0); default: the driver's defaults. Each setting must lie in\n"
+    "                           its range (see tarnwick info)\n"
+    "  --option DriverOptionI=V apply a driver option (repeatable), e.g. DriverOption2=0; V\n"
+    "                           must be one of the option's values (see tarnwick info)\n"
+    "\n"
+    "JOB.tkt and its data file are written beside their names and replace them only once the\n"
+    "whole job is written, the data file first and the ticket last; a failed make-job leaves\n"
+    "both as they were. A name that holds a device, FIFO or folder is refused.\n";
 
 const std::array<OptionDef, 9> kOptions = {{{"output", 'o', true},
                                             {"model", 0, true},
@@ -73,6 +81,41 @@ void CheckOptionPair(const std::string& pair) {
     }
     if (std::stoi(match[1]) >= kDriverOptionCount || std::stoi(match[2]) > 255) {
         throw UsageError("--option '" + pair + "': I must be 0 to 7 and V 0 to 255");
+    }
+}
+
+// Every value of an option lies in its menu; the model's menus come from the driver's option
+// definition string ("Label:default,value,value,...;" per option, in index order).
+void CheckOptionValues(ABasePrinterDriver& driver, const std::string& model,
+                       const std::vector<std::string>& pairs) {
+    if (pairs.empty()) return;
+    std::vector<std::pair<std::string, int>> menus;  // label, largest value
+    const std::string definition = DriverOptionString(driver, model);
+    for (std::size_t start = 0; start < definition.size();) {
+        const std::size_t end = std::min(definition.find(';', start), definition.size());
+        const std::string entry = definition.substr(start, end - start);
+        const std::size_t colon = entry.find(':');
+        if (colon != std::string::npos) {
+            menus.emplace_back(entry.substr(0, colon),
+                               static_cast<int>(std::count(entry.begin(), entry.end(), ',')) - 1);
+        }
+        start = end + 1;
+    }
+    static const std::regex kPair("DriverOption([0-9]{1,3})=([0-9]{1,3})");
+    for (const std::string& pair : pairs) {
+        std::smatch match;
+        if (!std::regex_match(pair, match, kPair)) continue;  // CheckOptionPair refused it
+        const auto index = static_cast<std::size_t>(std::stoi(match[1]));
+        const int value = std::stoi(match[2]);
+        if (index >= menus.size()) {
+            Console::Get().Warning("--option " + pair + ": model " + model + " has no option " +
+                                   std::to_string(index) + "; the driver ignores it");
+            continue;
+        }
+        if (value > menus[index].second) {
+            throw UsageError("--option " + pair + ": " + menus[index].first + " takes 0 to " +
+                             std::to_string(menus[index].second));
+        }
     }
 }
 
@@ -122,6 +165,10 @@ MakeJobRequest ReadRequest(const ParsedArgs& args) {
     if (ticket.calibrationText.size() > kMaxTicketText) {
         throw UsageError("--calibration must have at most 63 characters");
     }
+    if (std::string value, why;
+        !CalibrationCommandValue(ticket.calibrationText.c_str(), value, why)) {
+        throw UsageError("--calibration '" + ticket.calibrationText + "': " + why);
+    }
     ParseDpi(args.Get("dpi").value_or("360"), ticket.resX, ticket.resY);
     request.optionPairs = args.All("option");
     for (const std::string& pair : request.optionPairs) CheckOptionPair(pair);
@@ -132,6 +179,9 @@ MakeJobRequest ReadRequest(const ParsedArgs& args) {
         std::string error;
         request.settings = ParseSettingsHex(*hex, error);
         if (!request.settings) throw UsageError("--" + error);
+        if (!CheckSettingsRecord(request.settings->settings, error)) {
+            throw UsageError("--settings: " + error);
+        }
     }
     request.colorMode = args.Get("color-mode");
     return request;
@@ -186,8 +236,13 @@ int RunMakeJob(CommandArgs argv) {
     WarnUnknownColorants(request.pages, mode->inks, mode->name);
 
     JobTicket& ticket = request.ticket;
+    CheckOptionValues(driver, ticket.printerModel, request.optionPairs);
     SettingsArea area = request.settings ? *request.settings : DefaultSettings(driver);
     ApplyDriverOptions(driver, ticket.printerModel, request.optionPairs, area);
+    if (std::string error; !CheckSettingsRecord(area.settings, error)) {
+        Console::Get().Error("the settings record the driver made is out of range: " + error);
+        return kExitFailure;
+    }
     std::memcpy(ticket.settings.data(), &area, sizeof area);
     ticket.colorModel = static_cast<int16_t>(mode->index);
 

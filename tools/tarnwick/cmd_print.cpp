@@ -2,15 +2,13 @@
 #include <unistd.h>
 
 #include <array>
-#include <cerrno>
 #include <cstdint>
-#include <cstring>
-#include <fstream>
-#include <sstream>
+#include <vector>
 
 #include "commands.h"
 #include "console.h"
 #include "exit_codes.h"
+#include "host/file_bytes.h"
 #include "interrupt.h"
 #include "module_options.h"
 #include "print_session.h"
@@ -26,12 +24,17 @@ constexpr const char* kUsage =
     "printer gets the abort page end); a second signal ends the tool at once.\n"
     "\n"
     "Options:\n"
-    "  -o, --output OUT.prn|-  where the stream goes (default: stdout, not a terminal)\n"
+    "  -o, --output OUT.prn|-  where the stream goes (default: stdout, not a terminal). A\n"
+    "                          file is written beside its name and replaces it only when the\n"
+    "                          print completed: a refused, failed or interrupted print leaves\n"
+    "                          it unchanged. Stdout, devices and FIFOs are written directly.\n"
+    "                          The job's own ticket or data file is refused.\n"
     "  --print-mode N          print mode index for the host record (default 0)\n"
     "  --join-mode N           join mode for the host record (default 0)\n"
     "  --job-options FILE      job options XML (job id, page pause, custom colour mode)\n"
     "  --follow                the job data file is still being written: wait until it holds a\n"
-    "                          page, then print while the host goes on writing\n"
+    "                          page, then print while the host goes on writing (a data file\n"
+    "                          that is not a regular file, e.g. a FIFO, is refused at once)\n"
     "  -q, --quiet             no progress\n"
     "\n"
     "Exit status: 0 printed, 1 failed, 2 bad usage, 130 aborted.\n";
@@ -45,21 +48,16 @@ const std::array<OptionDef, 8> kOptions = {{{"output", 'o', true},
                                             kModuleOption,
                                             kConfigRootOption}};
 
-constexpr std::streamsize kMaxJobOptionsBytes = 1 << 20;
+constexpr std::size_t kMaxJobOptionsBytes = 1 << 20;
 
 bool ReadJobOptions(const std::string& path, std::string& text) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) {
-        Console::Get().Error("cannot read the job options " + path + ": " + std::strerror(errno));
+    std::vector<uint8_t> bytes;
+    std::string error;
+    if (!ReadFileBytes(path.c_str(), kMaxJobOptionsBytes, bytes, error)) {
+        Console::Get().Error("cannot read the job options: " + error);
         return false;
     }
-    text.assign(static_cast<std::size_t>(kMaxJobOptionsBytes) + 1, '\0');
-    in.read(text.data(), kMaxJobOptionsBytes + 1);
-    text.resize(static_cast<std::size_t>(in.gcount()));
-    if (text.size() > static_cast<std::size_t>(kMaxJobOptionsBytes)) {
-        Console::Get().Error("the job options " + path + " are larger than 1 MiB");
-        return false;
-    }
+    text.assign(bytes.begin(), bytes.end());
     if (text.find('\0') != std::string::npos) {
         Console::Get().Error("the job options " + path + " are not text");
         return false;

@@ -1,8 +1,11 @@
 #include "image_loader.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
 #include <vector>
 
@@ -13,15 +16,24 @@
 namespace tarnwick::cli {
 namespace {
 
+// The first bytes of an image file. Anything but a regular file is refused without waiting on
+// it: a FIFO would hold the open until someone writes to it.
 bool ReadHead(const std::string& path, std::vector<uint8_t>& head, std::string& error) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (file == nullptr) {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         error = "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        error = path + ": not a regular file";
+        return false;
+    }
     head.resize(8);
-    head.resize(std::fread(head.data(), 1, head.size(), file));
-    std::fclose(file);
+    const ssize_t got = ::pread(fd, head.data(), head.size(), 0);
+    ::close(fd);
+    head.resize(got > 0 ? static_cast<std::size_t>(got) : 0);
     return true;
 }
 
@@ -95,6 +107,8 @@ bool LoadColorImage(const std::string& path, RgbImage& image, std::string& error
 }
 
 bool LoadPlane(const std::string& path, PlaneImage& plane, std::string& error) {
+    std::vector<uint8_t> head;
+    if (!ReadHead(path, head, error)) return false;
     PnmImage pnm;
     if (!ReadPnm(path, pnm, error)) return false;
     plane.width = pnm.width;

@@ -1,8 +1,8 @@
 #include "job_builder.h"
 
-#include <cstdio>
 #include <span>
 
+#include "host/replace_file.h"
 #include "job_data_probe.h"
 
 namespace tarnwick::cli {
@@ -27,27 +27,24 @@ bool WriteJob(const std::string& ticketPath, const JobTicket& ticket, std::size_
               const PageFactory& makePage, WrittenJob& written, std::string& error) {
     written = WrittenJob{};
     written.dataPath = JobDataFileName(ticketPath);
-    const auto fail = [&] {
-        std::remove(written.dataPath.c_str());
-        std::remove(ticketPath.c_str());
+    // Both files are written beside their names first; an existing ticket or data file is
+    // replaced only once the whole job is there, and a failure anywhere leaves both as they were.
+    std::unique_ptr<ReplacementFile> tkt = ReplacementFile::Create(ticketPath, error);
+    if (!tkt) return false;
+    std::unique_ptr<ReplacementFile> data = ReplacementFile::Create(written.dataPath, error);
+    if (!data || !tkt->Write(EncodeJobTicket(ticket), error) || !data->CloseFd(error)) {
         return false;
-    };
-    if (!WriteJobTicket(ticketPath, ticket, error)) return fail();
-    std::unique_ptr<JobWriter> writer = JobWriter::Create(written.dataPath, error);
-    if (!writer) return fail();
+    }
+    std::unique_ptr<JobWriter> writer = JobWriter::Create(data->tempPath(), error);
+    if (!writer) return false;
     for (std::size_t i = 0; i < pageCount; ++i) {
         std::unique_ptr<PageSource> page = makePage(i, error);
-        if (!page || !WritePage(*writer, *page, error)) {
-            writer.reset();
-            return fail();
-        }
+        if (!page || !WritePage(*writer, *page, error)) return false;
         ++written.pages;
     }
-    if (!writer->Finish(error)) {
-        writer.reset();
-        return fail();
-    }
-    return true;
+    if (!writer->Finish(error)) return false;
+    // The data file first: a print host that finds the new ticket finds its data beside it.
+    return data->Commit(error) && tkt->Commit(error);
 }
 
 }  // namespace tarnwick::cli

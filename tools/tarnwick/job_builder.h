@@ -1,5 +1,8 @@
-// Writes a job the way a print host does: the ticket, then the job data file beside it (the
-// prefix 0 name), page after page, row after row. A job that cannot be finished leaves no files.
+// Writes a job the way a print host does: the ticket and the job data file beside it (the prefix
+// 0 name), page after page, row after row. Both are written under temporary names beside their
+// own and renamed once the job is complete, the data file first and the ticket last, so that a
+// host that sees the ticket finds its data. A job that cannot be finished leaves every file as
+// it was; a ticket or data file name that holds anything but a regular file is refused.
 #pragma once
 
 #include <cstddef>

@@ -1,6 +1,7 @@
 #include "job_data_probe.h"
 
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -19,7 +20,7 @@ constexpr int kNotAJob = -2;
 // The writing flag of the file header; kHeaderShort while the header is not all there yet,
 // kNotAJob for a file that is no job data file at all.
 int WritingFlag(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
     if (fd < 0) return kHeaderShort;
     std::array<uint8_t, job_format::kCountsAt + job_format::kCountsSize> header{};
     const ssize_t n = ::pread(fd, header.data(), header.size(), 0);
@@ -37,6 +38,14 @@ std::string JobDataFileName(const std::string& ticketPath) {
     return OXJob::GetFileName(ePrefix0, AFilePath(ticketPath.c_str())).c_str();
 }
 
+std::vector<std::string> JobDataFileNames(const std::string& ticketPath) {
+    std::vector<std::string> names;
+    for (const eHardCodePrefix prefix : {ePrefix2, ePrefix0}) {
+        names.emplace_back(OXJob::GetFileName(prefix, AFilePath(ticketPath.c_str())).c_str());
+    }
+    return names;
+}
+
 std::string FindJobDataFile(const std::string& ticketPath) {
     for (const eHardCodePrefix prefix : {ePrefix2, ePrefix0}) {
         const AFilePath name = OXJob::GetFileName(prefix, AFilePath(ticketPath.c_str()));
@@ -47,6 +56,12 @@ std::string FindJobDataFile(const std::string& ticketPath) {
 
 DataState ProbeJobData(const std::string& dataPath, std::string& message) {
     if (dataPath.empty() || !AFilePath(dataPath.c_str()).exists()) return DataState::kMissing;
+    // A FIFO or device would hold every read until someone writes to it.
+    struct stat st {};
+    if (::stat(dataPath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        message = "the job data file " + dataPath + " is not a regular file";
+        return DataState::kDamaged;
+    }
     OXJob job(0);
     if (job.Load(dataPath.c_str())) {
         if (job.m_nJobPages > 0) return DataState::kReady;

@@ -3,12 +3,15 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 namespace tarnwick::cli {
 
 // The data file that the driver will read for the ticket: the prefix 2 name when that file
 // exists, else the prefix 0 name; "" when neither exists.
 std::string FindJobDataFile(const std::string& ticketPath);
+// Every name the data file may have (prefix 2, then prefix 0), whether it exists or not.
+std::vector<std::string> JobDataFileNames(const std::string& ticketPath);
 // The prefix 0 name, the one the tool itself writes.
 std::string JobDataFileName(const std::string& ticketPath);
 
@@ -17,7 +20,7 @@ enum class DataState {
     kNotYet,   // there, but no page to print yet (or caught between two writes)
     kReady,    // a page is there
     kNoPages,  // finished without a page
-    kDamaged,  // finished but unreadable
+    kDamaged,  // finished but unreadable, or not a regular file
 };
 
 // Looks at the file as the driver would; message says why for kDamaged and kNoPages.

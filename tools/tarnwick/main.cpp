@@ -9,6 +9,7 @@
 #include "commands.h"
 #include "console.h"
 #include "exit_codes.h"
+#include "interrupt.h"
 
 #ifndef TARNWICK_VERSION
 #define TARNWICK_VERSION "unknown"
@@ -98,6 +99,7 @@ bool WriteOut(const std::string& text) {
 int main(int argc, char** argv) {
     using namespace tarnwick::cli;
     const std::vector<std::string> args(argv + 1, argv + argc);
+    InstallCleanupHandlers();
     try {
         return Main(args);
     } catch (const UsageError& error) {

@@ -2,17 +2,22 @@
 
 #include <sys/stat.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <vector>
 
 #include "exit_codes.h"
 #include "file_channel.h"
+#include "host/job_ticket.h"
 #include "interrupt.h"
 #include "job_data_probe.h"
 #include "module_log_capture.h"
 #include "page_watch.h"
 #include "platform/clock.h"
 #include "progress.h"
+#include "rtl/printer_models.h"
+#include "rtl/settings_check.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -29,6 +34,62 @@ bool CheckTicket(const std::string& path, Console& console) {
         console.Error(path + " is not a job ticket (it must hold at least " +
                       std::to_string(kJobHeaderSize) + " bytes)");
         return false;
+    }
+    JobTicket ticket;
+    std::string error;
+    if (!ReadJobTicket(path, ticket, error)) {
+        console.Error(error);
+        return false;
+    }
+    PrinterSettings settings;
+    std::memcpy(&settings, ticket.settings.data(), sizeof settings);
+    if (!CheckSettingsRecord(settings, error)) {
+        console.Error("the job ticket " + path +
+                      " holds a settings record the printer cannot take: " + error);
+        return false;
+    }
+    std::string value;
+    if (settings.tag == kDefaultSettings.tag && settings.mediaFeedCalibration != 0 &&
+        !CalibrationCommandValue(ticket.calibrationText.c_str(), value, error)) {
+        console.Warning("the calibration of " + path + " is not sent: " + error);
+    }
+    return true;
+}
+
+// The resolved name of a path that may not exist yet: its folder resolved, its name kept.
+std::string ResolvedName(const std::string& path) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash + 1);
+    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    char* real = ::realpath(folder.c_str(), nullptr);
+    if (real == nullptr) return path;
+    std::string resolved = std::string(real) + "/" + name;
+    std::free(real);
+    return resolved;
+}
+
+// Whether a and b are one file: the same inode when both exist, else the same resolved name.
+bool SameFile(const std::string& a, const std::string& b) {
+    struct stat sa {};
+    struct stat sb {};
+    const bool hasA = ::stat(a.c_str(), &sa) == 0;
+    const bool hasB = ::stat(b.c_str(), &sb) == 0;
+    if (hasA && hasB) return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
+    if (hasA != hasB) return false;
+    return ResolvedName(a) == ResolvedName(b);
+}
+
+// The stream must not overwrite the job it is made from.
+bool CheckOutputIsNotTheJob(const PrintRequest& request, Console& console) {
+    if (request.outPath == "-") return true;
+    std::vector<std::string> jobFiles = JobDataFileNames(request.ticketPath);
+    jobFiles.insert(jobFiles.begin(), request.ticketPath);
+    for (const std::string& file : jobFiles) {
+        if (SameFile(request.outPath, file)) {
+            console.Error("the output " + request.outPath + " is the job's own file " + file +
+                          "; give another -o");
+            return false;
+        }
     }
     return true;
 }
@@ -117,8 +178,10 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
         if (ready == kExitAborted) console.Info("Interrupted before printing began.");
         return outcome;
     }
+    if (!CheckOutputIsNotTheJob(request, console)) return outcome;
     std::string error;
-    std::unique_ptr<FileChannel> channel = FileChannel::Open(request.outPath, error);
+    // Only checked here: nothing is created or emptied before the job is open.
+    std::unique_ptr<FileChannel> channel = FileChannel::Prepare(request.outPath, error);
     if (!channel) {
         console.Error(error);
         return outcome;
@@ -136,13 +199,15 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
 
     ProgressReporter progress(console, request.quiet);
     bool opened = false;
+    std::string openError;
     StepEnd end = StepEnd::kDone;
     {
         // The tool's own verdict is given after this scope, so that it follows the module's
         // log lines that explain it.
         ModuleLogCapture capture(console);
         opened = driver.OpenJob(&job, channel.get()) != 0;
-        if (opened) end = RunSteps(driver, job, watch, progress);
+        if (opened && !channel->Open(openError)) end = StepEnd::kFailed;
+        if (opened && openError.empty()) end = RunSteps(driver, job, watch, progress);
         progress.Finish();
         // The printer must not be left inside a page: the abort form of the page end closes it,
         // unless the output itself is what failed.
@@ -154,19 +219,27 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
         console.Error("the driver could not open the job " + request.ticketPath);
         return outcome;
     }
+    if (!openError.empty()) {
+        console.Error(openError);
+        return outcome;
+    }
     outcome.pages = watch.pagesEnded();
     outcome.bytes = channel->bytesWritten();
-    const bool closed = channel->Close(error);
+    const bool closed = channel->Finish(end == StepEnd::kDone, error);
     if (!closed) console.Error(error);
+    // A file gets only a whole stream; a printer (or pipe) has what was sent.
+    const std::string kept =
+        channel->replacesFile() ? "; " + request.outPath + " is unchanged" : "";
     if (end == StepEnd::kInterrupted) {
-        console.Info(channel->failed() ? "Aborted."
-                                       : "Aborted; the printer was sent the abort page end.");
+        console.Info(!kept.empty()       ? "Aborted" + kept + "."
+                     : channel->failed() ? std::string("Aborted.")
+                                         : "Aborted; the printer was sent the abort page end.");
         outcome.exitCode = kExitAborted;
         return outcome;
     }
     if (end == StepEnd::kFailed) {
         console.Error("printing " + request.ticketPath + " failed on page " +
-                      std::to_string(outcome.pages + 1));
+                      std::to_string(outcome.pages + 1) + kept);
         return outcome;
     }
     outcome.exitCode = closed ? kExitOk : kExitFailure;
