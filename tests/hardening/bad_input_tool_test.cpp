@@ -55,11 +55,6 @@ class BadToolInput : public ToolTest {
         WriteJobData(File("0_job.twj"), pages);
         WriteBytes(File("out.prn"), Bytes("yesterday's stream"));
     }
-    void SetTicketByte(std::size_t offset, uint8_t value) {
-        std::vector<uint8_t> ticket = ReadBytes(File("job.tkt"));
-        ticket.at(offset) = value;
-        WriteBytes(File("job.tkt"), ticket);
-    }
 
     // Runs the tool under a watchdog and checks that it ended by itself, as expected, and that
     // the watched files are as they were.
@@ -83,34 +78,31 @@ class BadToolInput : public ToolTest {
 
 TEST_F(BadToolInput, FailedMakeJobLeavesEveryFileAsItWas) {
     WritePbm(File("k.pbm"), 8, 2, [](int x, int) { return x < 4; });
+    const std::string good = "Black=" + File("k.pbm");
+    const std::string bad = "Black=" + File("none.pbm");
+    const auto readOnly = [&] {
+        fs::permissions(File("job.tkt"), fs::perms::owner_read);
+        fs::permissions(File("0_job.twj"), fs::perms::owner_read);
+    };
     struct Case {
-        const char* name;
-        std::function<void()> setup;
+        std::function<void()> setup;  // over an existing job
         std::string ticket;
         std::string page;
         std::string message;
     };
     const Case cases[] = {
-        {"a page that cannot be read, over an existing job", [&] { MakeJob(); }, File("job.tkt"),
-         "Black=" + File("none.pbm"), "none.pbm"},
-        {"the same over a read-only job",
-         [&] {
-             MakeJob();
-             fs::permissions(File("job.tkt"), fs::perms::owner_read);
-             fs::permissions(File("0_job.twj"), fs::perms::owner_read);
-         },
-         File("job.tkt"), "Black=" + File("none.pbm"),
-         ::geteuid() == 0 ? "none.pbm" : "job.tkt is read-only"},
-        {"a device node as the ticket", [] {}, "/dev/null", "Black=" + File("k.pbm"),
-         "/dev/null exists and is not a regular file"},
-        {"a FIFO as the ticket", [&] { ASSERT_EQ(::mkfifo(File("job.tkt").c_str(), 0600), 0); },
-         File("job.tkt"), "Black=" + File("k.pbm"), "job.tkt exists and is not a regular file"},
-        {"a folder as the data file", [&] { fs::create_directory(File("0_job.twj")); },
-         File("job.tkt"), "Black=" + File("k.pbm"), "0_job.twj exists and is not a regular file"},
+        {[] {}, File("job.tkt"), bad, "none.pbm"},
+        {readOnly, File("job.tkt"), bad, ::geteuid() == 0 ? "none.pbm" : "job.tkt is read-only"},
+        {[] {}, "/dev/null", good, "/dev/null exists and is not a regular file"},
+        {[&] { fs::remove(File("job.tkt")), ::mkfifo(File("job.tkt").c_str(), 0600); },
+         File("job.tkt"), good, "job.tkt exists and is not a regular file"},
+        {[&] { fs::remove(File("0_job.twj")), fs::create_directory(File("0_job.twj")); },
+         File("job.tkt"), good, "0_job.twj exists and is not a regular file"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (const char* name : {"job.tkt", "0_job.twj", "out.prn"}) fs::remove(File(name));
+        SCOPED_TRACE(c.message);
+        for (const char* name : {"job.tkt", "0_job.twj"}) fs::remove(File(name));
+        MakeJob();
         c.setup();
         ExpectRefused({"make-job", "-o", c.ticket, c.page}, 1, c.message,
                       {c.ticket, File("job.tkt"), File("0_job.twj"), "/dev/0_null.twj"});
@@ -124,35 +116,26 @@ TEST_F(BadToolInput, RefusedOrFailedPrintLeavesItsOutputAsItWas) {
     for (int i = 0; i < 17; ++i) seventeen.colorants.push_back({"Ink" + std::to_string(i)});
     const auto noData = [&] { fs::rename(File("0_job.twj"), File("data.away")); };
     struct Case {
-        const char* name;
-        std::function<void()> setup;
+        std::function<void()> setup;  // over a printable job
         std::string output;
         std::string message;
     };
     const Case cases[] = {
-        {"a job refused at open", [&] { MakeJob(), noData(); }, File("out.prn"),
-         "no job data file"},
-        {"a job that fails on its second page",
-         [&] {
-             MakeJob({kPage, seventeen});
+        {noData, File("out.prn"), "no job data file"},
+        {[&] {
+             WriteJobData(File("0_job.twj"), {kPage, seventeen});
          },
          File("out.prn"), "failed on page 2; " + File("out.prn") + " is unchanged"},
-        {"-o naming the ticket", [&] { MakeJob(); }, File("job.tkt"), "is the job's own file"},
-        {"-o naming the data file", [&] { MakeJob(); }, File("0_job.twj"), "is the job's own file"},
-        {"-o naming a link to the ticket",
-         [&] {
-             MakeJob();
-             fs::create_symlink(File("job.tkt"), File("link.prn"));
-         },
-         File("link.prn"), "is the job's own file " + File("job.tkt")},
-        {"-o naming the data file before it is written", [&] { MakeJob(), noData(); },
-         File("0_job.twj"), "is the job's own file"},
+        {[] {}, File("job.tkt"), "is the job's own file"},
+        {[] {}, File("0_job.twj"), "is the job's own file"},
+        {[&] { fs::create_symlink(File("job.tkt"), File("link.prn")); }, File("link.prn"),
+         "is the job's own file " + File("job.tkt")},
+        {noData, File("0_job.twj"), "is the job's own file"},  // not written yet
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
-        for (const char* name : {"job.tkt", "0_job.twj", "out.prn", "link.prn", "data.away"}) {
-            fs::remove(File(name));
-        }
+        SCOPED_TRACE(c.output + ": " + c.message);
+        for (const char* name : {"link.prn", "data.away"}) fs::remove(File(name));
+        MakeJob();
         c.setup();
         ExpectRefused({"print", File("job.tkt"), "-o", c.output}, 1, c.message,
                       {File("out.prn"), File("job.tkt"), File("0_job.twj")});
@@ -185,7 +168,9 @@ TEST_F(BadToolInput, ValuesOutOfRangeAreRefusedNamingTheField) {
     }
     // A ticket whose settings byte is out of range is refused before the output is touched.
     MakeJob();
-    SetTicketByte(job_header::kSettings + 13, 128);
+    std::vector<uint8_t> ticket = ReadBytes(File("job.tkt"));
+    ticket.at(job_header::kSettings + 13) = 128;
+    WriteBytes(File("job.tkt"), ticket);
     ExpectRefused({"print", File("job.tkt"), "-o", File("out.prn")}, 1,
                   "Color Bar (settings byte 13) is 128, out of its range 0 to 2",
                   {File("out.prn")});
