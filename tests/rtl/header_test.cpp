@@ -223,8 +223,15 @@ TEST_F(RtlHeaderTest, CalibrationIsSentOnlyInsideTheOpenRange) {
         SCOPED_TRACE(text);
         rtl->calls.clear();
         SetCalibrationText(text);
+        ScopedLogCapture log;
         ASSERT_EQ(rtl->SendHeader(), 1);
         EXPECT_EQ(SettingLines()[4], line);
+        // A value left out says why.
+        const bool omitted = std::string(line).find("CALIBRATION") == std::string::npos;
+        ASSERT_EQ(log.entries().size(), omitted ? 1u : 0u);
+        if (omitted) {
+            EXPECT_NE(log.entries()[0].text.find("range -1.99 to 1.99"), std::string::npos);
+        }
     }
     EXPECT_EQ(RTL::GetCalibrationValue("x~1.5y"), 1.5);
     EXPECT_EQ(RTL::GetCalibrationValue("a~b~1"), 0.0);

@@ -1,6 +1,9 @@
 // Model classes, the settings record and the option strings.
 #include <cstddef>
+#include <cstdio>
+#include <cstring>
 
+#include "host/kv_log.h"
 #include "rtl/printer_models.h"
 #include "rtl_test_support.h"
 
@@ -133,6 +136,51 @@ TEST_F(RtlSettingsTest, ApplyDriverOptions) {
     EXPECT_EQ(s.pageSpacing, 7);
     EXPECT_EQ(rtl->ApplyDriverOptions(nullptr, bytes, nullptr), 1);
     EXPECT_EQ(std::memcmp(&s, expected, sizeof(expected)), 0);
+}
+
+// Option texts that would put a setting out of its range are refused where they enter: the
+// record keeps its value and the log names the option or field and its range.
+TEST_F(RtlSettingsTest, OptionValuesOutOfRangeAreRefused) {
+    struct Case {
+        const char* text;
+        const char* log;
+    };
+    const Case cases[] = {
+        {"DriverOption3=200",
+         "DriverOption3 (Page Spacing) value 200 is refused: out of its range 0 to 10"},
+        {"DriverOption1=3",
+         "DriverOption1 (Overprint) value 3 is refused: out of its range 0 to 2"},
+        {"DriverOption6=7", "DriverOption6 (Dry Time) value 7 is refused: out of its range 0 to 6"},
+        {"DriverOption5=300", "DriverOption5 value 300 is refused: out of its range 0 to 255"},
+        {"DriverOption5=-2", "DriverOption5 value -2 is refused: out of its range 0 to 255"},
+        {"DriverOptionBinary=1801010B",
+         "DriverOptionBinary is refused: settings record: Page Spacing (settings byte 3) is 11, "
+         "out of its range 0 to 10"},
+        {"DriverOptionBinary=1801010180",
+         "DriverOptionBinary is refused: settings record: Overprint (settings byte 4) is 128, "
+         "out of its range 0 to 2"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.text);
+        SettingsArea area{};
+        RTL::ResetSettings(&area.settings);
+        const SettingsArea before = area;
+        PrintSetup setup{};
+        std::snprintf(setup.modelName, sizeof setup.modelName, "CP52");
+        ScopedLogCapture log;
+        EXPECT_EQ(rtl->ParseDriverOptions(c.text, reinterpret_cast<uint8_t*>(&area), &setup), 1);
+        EXPECT_EQ(std::memcmp(&area, &before, sizeof area), 0);
+        ASSERT_EQ(log.entries().size(), 1u);
+        EXPECT_NE(log.entries()[0].text.find(c.log), std::string::npos) << log.entries()[0].text;
+    }
+    // The other pairs of a text still apply, the largest values of the menus among them.
+    SettingsArea area{};
+    RTL::ResetSettings(&area.settings);
+    rtl->ApplyDriverOptions("DriverOption3=99 DriverOption1=2 DriverOption6=6",
+                            reinterpret_cast<uint8_t*>(&area), "CP52");
+    EXPECT_EQ(area.settings.pageSpacing, 1);
+    EXPECT_EQ(area.settings.overprint, 2);
+    EXPECT_EQ(area.settings.dryTime, 6);
 }
 
 }  // namespace

@@ -48,10 +48,18 @@ bool IsTiff(const std::vector<uint8_t>& head) {
             (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42));
 }
 
-void PnmToRgb(const PnmImage& pnm, RgbImage& image) {
+void PnmToRgb(PnmImage& pnm, RgbImage& image) {
     image.width = pnm.width;
     image.height = pnm.height;
     const std::size_t pixels = static_cast<std::size_t>(pnm.width) * pnm.height;
+    if (pnm.kind == '6') {
+        // Scaled where it lies: a colour image never sits in memory twice.
+        for (uint8_t& sample : pnm.data) {
+            sample = static_cast<uint8_t>(std::min(255, sample * 255 / pnm.maxval));
+        }
+        image.rgb = std::move(pnm.data);
+        return;
+    }
     image.rgb.resize(pixels * 3);
     const std::size_t pbmRow = (static_cast<std::size_t>(pnm.width) + 7) / 8;
     for (std::size_t i = 0; i < pixels; ++i) {
@@ -63,12 +71,8 @@ void PnmToRgb(const PnmImage& pnm, RgbImage& image) {
             const std::size_t x = i % pnm.width;
             const bool dot = (pnm.data[y * pbmRow + x / 8] >> (7 - x % 8)) & 1;
             r = g = b = dot ? 0 : 255;
-        } else if (pnm.kind == '5') {
-            r = g = b = static_cast<uint8_t>(pnm.data[i] * 255 / pnm.maxval);
         } else {
-            r = static_cast<uint8_t>(std::min(255, pnm.data[i * 3] * 255 / pnm.maxval));
-            g = static_cast<uint8_t>(std::min(255, pnm.data[i * 3 + 1] * 255 / pnm.maxval));
-            b = static_cast<uint8_t>(std::min(255, pnm.data[i * 3 + 2] * 255 / pnm.maxval));
+            r = g = b = static_cast<uint8_t>(std::min(255, pnm.data[i] * 255 / pnm.maxval));
         }
         image.rgb[i * 3] = r;
         image.rgb[i * 3 + 1] = g;

@@ -172,18 +172,18 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
         console.Error("the job ticket path is too long: " + request.ticketPath);
         return outcome;
     }
-    const int ready = CheckJobData(request, console);
-    if (ready != kExitOk) {
-        outcome.exitCode = ready;
-        if (ready == kExitAborted) console.Info("Interrupted before printing began.");
-        return outcome;
-    }
     if (!CheckOutputIsNotTheJob(request, console)) return outcome;
     std::string error;
     // Only checked here: nothing is created or emptied before the job is open.
     std::unique_ptr<FileChannel> channel = FileChannel::Prepare(request.outPath, error);
     if (!channel) {
         console.Error(error);
+        return outcome;
+    }
+    const int ready = CheckJobData(request, console);
+    if (ready != kExitOk) {
+        outcome.exitCode = ready;
+        if (ready == kExitAborted) console.Info("Interrupted before printing began.");
         return outcome;
     }
     PageWatch watch;
