@@ -55,7 +55,8 @@ int ARowBaseRTL::StartJob(JobContext* ctx, int, OutputChannel* out, PrinterSetti
     ForgetJob();
     m_pCtx = ctx;
     m_pOutput = out;
-    IdentifyPrinterModel(options);
+    // A settings record the printer class cannot use is refused before anything is taken.
+    if (!IdentifyPrinterModel(options)) return 0;
     GetColorPlanes(ctx->m_nColorModel, &ctx->m_nPlanes, &ctx->m_nPlaneLayout);
 
     const AString dataFile = FindDataFile(ctx->m_pJob->m_bDirectDataName != 0);

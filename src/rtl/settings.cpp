@@ -99,6 +99,11 @@ int RTL::IdentifyPrinterModel(PrinterSettings* settings) {
     ValidateSettings(settings);
     const char* model = m_pCtx != nullptr ? m_pCtx->m_szPrinterModel : nullptr;
     settings->modelClass = static_cast<uint8_t>(DetectModelClass(model));
+    // A value out of its range is refused where it enters, so the job does not start at all.
+    if (std::string why; !CheckSettingsRecord(*settings, why)) {
+        KVLogHelper(kRtlLogSource, __LINE__, 'E').Log("the job's settings record: %s", why.c_str());
+        return 0;
+    }
     return 1;
 }
 

@@ -161,6 +161,21 @@ TEST_F(TicketCatalogue, TicketThatCannotBeOpenedIsRefused) {
         std::vector<std::string>{"cannot open the job ticket " + dir.file("missing/job.tkt")});
 }
 
+TEST_F(TicketCatalogue, SettingsByteOutOfItsRangeRefusesTheJobAtOpen) {
+    JobTicket ticket = NamedTicket();
+    reinterpret_cast<PrinterSettings*>(ticket.settings.data())->pageSpacing = 200;
+    auto job = test::MakeJob(dir, ticket, {kGoodPage});
+    ScopedLogCapture log;
+    EXPECT_EQ(driver.OpenJob(job.get(), &out), 0);
+    EXPECT_EQ(job->m_nDone, -1);
+    const auto texts = hardening::LogTexts(log.entries());
+    ASSERT_FALSE(texts.empty());
+    EXPECT_NE(texts.front().find("Page Spacing (settings byte 3) is 200"), std::string::npos)
+        << texts.front();
+    EXPECT_TRUE(out.bytes.empty());
+    EXPECT_TRUE(fuzz::JobLocksFree(0));
+}
+
 TEST_F(TicketCatalogue, TicketFullOfFFBytesRefusesItsFirstPage) {
     auto job = JobWithTicketOf(kJobHeaderSize);
     WriteAll(job->path, std::vector<uint8_t>(kJobHeaderSize, 0xFF), kJobHeaderSize);
