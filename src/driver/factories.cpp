@@ -1,7 +1,7 @@
 // The module's two factories. They are compiled into the core library so
 // tests can call them directly; the module exports them unchanged.
 #include "driver/cdriver.h"
-#include "driver/driver_dll.h"
+#include "platform/mfc/driver_dll.h"
 #include "options/driver_option_dialog.h"
 
 extern "C" __attribute__((visibility("default"))) tarnwick::ABasePrinterDriver*

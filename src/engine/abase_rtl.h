@@ -6,7 +6,9 @@
 
 #include <cstdint>
 #include <memory>
+#include <span>
 
+#include "engine/job_context.h"
 #include "tarnwick/records.h"
 
 namespace tarnwick {
@@ -86,6 +88,10 @@ class ABaseRTL {
     virtual int SetPrintSettings(PrintSetup* setup);  // 48
 
     // Plain helpers of this layer.
+    static constexpr int kBinaryOptionBytes = 200;
+    // The bytes of a "DriverOptionBinary=<hex>" text, two hexadecimal digits each, up to the end
+    // of the text; how many it gives, or -1 when the text is not a binary option text.
+    static int ReadBinaryOptions(const char* text, std::span<uint8_t, kBinaryOptionBytes> bytes);
     static int ParseDriverOptionPairs(const char* text, uint8_t* out, int n);
     static int InsertOptionValues(char* text, const uint8_t* values);
 

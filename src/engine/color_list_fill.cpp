@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engine/string_table.h"
+#include "platform/mfc/string_table.h"
 #include "host/ox_colors.h"
 
 namespace tarnwick {

@@ -8,7 +8,7 @@
 
 #include "engine/arow_base_rtl.h"
 #include "engine/color_list_fill.h"
-#include "engine/string_table.h"
+#include "platform/mfc/string_table.h"
 
 namespace tarnwick {
 namespace {

@@ -3,19 +3,17 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <span>
 #include <string>
 
 #include "engine/abase_rtl.h"
 #include "host/c_locale.h"
 #include "host/kv_log.h"
-#include "rtl/printer_models.h"
-#include "rtl/settings_check.h"
 
 namespace tarnwick {
 namespace {
 
 constexpr char kSource[] = "PrinterDriver/Common/Xsrc/ABaseRTL";
-constexpr int kBinaryOptionBytes = 200;
 // An option value is one byte of the settings record.
 constexpr int kMaxOptionValue = 255;
 constexpr std::size_t kOptionStringMax = 1023;
@@ -31,31 +29,29 @@ uint8_t HexPair(char high, char low) {
 
 }  // namespace
 
+int ABaseRTL::ReadBinaryOptions(const char* text, std::span<uint8_t, kBinaryOptionBytes> bytes) {
+    const char* binary = std::strstr(text, "DriverOptionBinary");
+    if (binary == nullptr) return -1;
+    const char* eq = std::strchr(binary, '=');
+    if (eq == nullptr) return 0;
+    const std::size_t available = std::strlen(eq + 1);
+    int given = 0;
+    for (; given < kBinaryOptionBytes; ++given) {
+        const std::size_t at = 2 * static_cast<std::size_t>(given);
+        // The value is read up to the end of the text only.
+        if (at >= available) break;
+        const char high = eq[1 + at];
+        const char low = at + 1 < available ? eq[2 + at] : '\0';
+        bytes[static_cast<std::size_t>(given)] = HexPair(high, low);
+    }
+    return given;
+}
+
 int ABaseRTL::ParseDriverOptions(const char* text, uint8_t* out, PrintSetup* setup) {
     if (text == nullptr || out == nullptr) return 1;
-    if (const char* binary = std::strstr(text, "DriverOptionBinary")) {
-        const char* eq = std::strchr(binary, '=');
-        if (eq == nullptr) return 1;
-        const std::size_t available = std::strlen(eq + 1);
-        // The bytes are gathered first: a text that puts a setting out of range is refused whole.
-        uint8_t bytes[kBinaryOptionBytes] = {};
-        int given = 0;
-        for (; given < kBinaryOptionBytes; ++given) {
-            const std::size_t at = 2 * static_cast<std::size_t>(given);
-            // The value is read up to the end of the text only.
-            if (at >= available) break;
-            const char high = eq[1 + at];
-            const char low = at + 1 < available ? eq[2 + at] : '\0';
-            bytes[given] = HexPair(high, low);
-        }
-        // Only the bytes the text gives are checked: the rest of the record was there before.
-        PrinterSettings settings = kDefaultSettings;
-        std::memcpy(&settings, bytes, std::min(sizeof settings, static_cast<std::size_t>(given)));
-        if (std::string why; !CheckSettingsRecord(settings, why)) {
-            KVLogHelper(kSource, __LINE__, 'E')
-                .Log("DriverOptionBinary is refused: settings record: %s", why.c_str());
-            return 1;
-        }
+    uint8_t bytes[kBinaryOptionBytes] = {};
+    const int given = ReadBinaryOptions(text, bytes);
+    if (given >= 0) {
         std::memcpy(out, bytes, static_cast<std::size_t>(given));
         return 1;
     }

@@ -149,13 +149,11 @@ void ARowBaseRTL::ApplyCustomColorMode(ColorList& list) const {
     AXMLTreeNode mode;
     if (!tree.loadXML(text, 1) || !tree.getRootNode(root)) return;
     if (!tree.getChild("CustomColorMode", root, mode)) return;
-    // The elements are walked as siblings: looking each one up by its index would take time
-    // quadratic in their number, which the job's text sets.
+    // The tree remembers where its last lookup by index stopped, so this walk stays linear in
+    // the number of elements, which the job's text sets.
     int children = 0;
-    for (const pugi::xml_node child : mode.raw().children()) {
-        if (child.type() != pugi::node_element) continue;
-        ++children;
-        const AXMLTreeNode color(child);
+    AXMLTreeNode color;
+    for (; tree.getChild(children, mode, color); ++children) {
         auto read = [&](const char* element, AString& out) {
             AXMLTreeNode node;
             if (!tree.getChild(element, color, node)) return false;

@@ -1,6 +1,6 @@
 // The plug-in module. Its code lives in the core library, linked in whole;
 // this unit makes the application object exist when the module is loaded.
-#include "driver/driver_dll.h"
+#include "platform/mfc/driver_dll.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 // no option values of its own.
 #pragma once
 
-#include "options/controls/cbutton.h"
-#include "options/controls/ccombobox.h"
-#include "options/controls/cproperty_page.h"
+#include "platform/mfc/cbutton.h"
+#include "platform/mfc/ccombobox.h"
+#include "platform/mfc/cproperty_page.h"
 #include "tarnwick/records.h"
 
 namespace tarnwick {

@@ -1,6 +1,6 @@
 #include "options/driver_option_dialog_qz.h"
 
-#include "driver/driver_dll.h"
+#include "platform/mfc/driver_dll.h"
 #include "platform/message_box.h"
 
 namespace tarnwick {

@@ -1,8 +1,8 @@
 // The page's command handlers. Each writes the record at once and tells the
 // sheet that the page changed.
-#include "driver/driver_dll.h"
+#include "platform/mfc/driver_dll.h"
 #include "options/driver_option_dialog.h"
-#include "options/resource.h"
+#include "platform/mfc/resource.h"
 #include "rtl/rtl.h"
 
 namespace tarnwick {

@@ -6,7 +6,7 @@
 #include <string>
 #include <string_view>
 
-#include "engine/string_table.h"
+#include "platform/mfc/string_table.h"
 #include "host/kv_log.h"
 #include "host/ox_colors.h"
 #include "rtl/printer_models.h"

@@ -1,5 +1,6 @@
 // The option definition string shown by the host, and the user's choices
 // ("DriverOption<index>=<value>" pairs) applied back to the settings record.
+#include <algorithm>
 #include <array>
 #include <cstring>
 #include <string>
@@ -9,6 +10,7 @@
 #include "rtl/printer_models.h"
 #include "rtl/rtl.h"
 #include "rtl/rtl_log.h"
+#include "rtl/settings_check.h"
 
 namespace tarnwick {
 namespace {
@@ -36,6 +38,24 @@ int RTL::GetDriverOptionString(char* out, const char* model) {
     InsertOptionValues(text.data(), defaults.data());
     text.back() = '\0';
     std::memcpy(out, text.data(), std::strlen(text.data()) + 1);
+    return 1;
+}
+
+int RTL::ParseDriverOptions(const char* text, uint8_t* out, PrintSetup* setup) {
+    if (text == nullptr || out == nullptr) return 1;
+    uint8_t bytes[kBinaryOptionBytes] = {};
+    const int given = ReadBinaryOptions(text, bytes);
+    if (given < 0) return ABaseRTL::ParseDriverOptions(text, out, setup);
+    // A text that puts a setting out of its range is refused whole. Only the bytes the text
+    // gives are checked: the rest of the record was there before.
+    PrinterSettings settings = kDefaultSettings;
+    std::memcpy(&settings, bytes, std::min(sizeof settings, static_cast<std::size_t>(given)));
+    if (std::string why; !CheckSettingsRecord(settings, why)) {
+        KVLogHelper(kRtlLogSource, __LINE__, 'E')
+            .Log("DriverOptionBinary is refused: settings record: %s", why.c_str());
+        return 1;
+    }
+    std::memcpy(out, bytes, static_cast<std::size_t>(given));
     return 1;
 }
 

@@ -18,6 +18,7 @@ class RTL : public ARowBaseRTL {
 
     void GetBaseResolution(int* x, int* y) override;
     int ApplyDriverOptions(const char* text, uint8_t* settings, const char* model) override;
+    int ParseDriverOptions(const char* text, uint8_t* out, PrintSetup* setup) override;
     int GetDriverOptionString(char* out, const char* model) override;
     int GetTypeNumber() override;
     int GetColorList(int32_t colorMode, ColorList* list) override;

@@ -6,15 +6,15 @@
 #include <set>
 #include <string>
 
-#include "options/controls/afx_message_box.h"
-#include "options/controls/cbutton.h"
-#include "options/controls/ccombobox.h"
-#include "options/controls/cdialog.h"
-#include "options/controls/data_exchange.h"
-#include "options/controls/load_string.h"
-#include "options/controls/modal_runner.h"
-#include "options/controls/user_input.h"
-#include "options/resource.h"
+#include "platform/mfc/afx_message_box.h"
+#include "platform/mfc/cbutton.h"
+#include "platform/mfc/ccombobox.h"
+#include "platform/mfc/cdialog.h"
+#include "platform/mfc/data_exchange.h"
+#include "platform/mfc/load_string.h"
+#include "platform/mfc/modal_runner.h"
+#include "platform/mfc/user_input.h"
+#include "platform/mfc/resource.h"
 #include "options_test_support.h"
 
 namespace tarnwick {

@@ -7,12 +7,12 @@
 #include <string>
 #include <vector>
 
-#include "driver/driver_dll.h"
-#include "engine/string_table.h"
-#include "options/controls/load_string.h"
-#include "options/controls/user_input.h"
+#include "platform/mfc/driver_dll.h"
+#include "platform/mfc/string_table.h"
+#include "platform/mfc/load_string.h"
+#include "platform/mfc/user_input.h"
 #include "options/driver_option_dialog.h"
-#include "options/resource.h"
+#include "platform/mfc/resource.h"
 #include "options_test_support.h"
 #include "platform/message_box.h"
 #include "tarnwick/printer_driver.h"

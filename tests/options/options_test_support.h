@@ -7,7 +7,7 @@
 #include <cstring>
 #include <string>
 
-#include "options/controls/cdialog.h"
+#include "platform/mfc/cdialog.h"
 #include "tarnwick/records.h"
 
 namespace tarnwick::options_test {

@@ -6,11 +6,11 @@
 #include <stdexcept>
 
 #include "driver/cdriver.h"
-#include "driver/driver_dll.h"
-#include "options/controls/cdialog.h"
-#include "options/controls/modal_runner.h"
-#include "options/controls/user_input.h"
-#include "options/resource.h"
+#include "platform/mfc/driver_dll.h"
+#include "platform/mfc/cdialog.h"
+#include "platform/mfc/modal_runner.h"
+#include "platform/mfc/user_input.h"
+#include "platform/mfc/resource.h"
 #include "options_test_support.h"
 #include "platform/message_box.h"
 

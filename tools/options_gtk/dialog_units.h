@@ -5,7 +5,7 @@
 // is rounded to the nearest pixel.
 #pragma once
 
-#include "options/controls/window_state.h"
+#include "platform/mfc/window_state.h"
 
 namespace tarnwick::gtk {
 

@@ -2,7 +2,7 @@
 
 #include <gtkmm.h>
 
-#include "options/controls/modal_runner.h"
+#include "platform/mfc/modal_runner.h"
 #include "options_window.h"
 #include "platform/message_box.h"
 

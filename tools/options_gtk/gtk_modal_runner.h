@@ -3,7 +3,7 @@
 
 #include <functional>
 
-#include "options/controls/cdialog.h"
+#include "platform/mfc/cdialog.h"
 
 namespace tarnwick::gtk {
 

@@ -19,7 +19,7 @@
 #include "driver/cdriver.h"
 #include "gtk_modal_runner.h"
 #include "host/job_ticket.h"
-#include "options/controls/modal_runner.h"
+#include "platform/mfc/modal_runner.h"
 #include "options/settings_hex.h"
 #include "options_window.h"
 #include "platform/message_box.h"

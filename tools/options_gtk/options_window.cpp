@@ -3,7 +3,7 @@
 #include <string>
 
 #include "dialog_units.h"
-#include "options/controls/user_input.h"
+#include "platform/mfc/user_input.h"
 #include "platform/message_box.h"
 
 namespace tarnwick::gtk {

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "options/controls/cdialog.h"
+#include "platform/mfc/cdialog.h"
 
 namespace tarnwick::gtk {
 

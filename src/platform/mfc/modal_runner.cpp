@@ -1,9 +1,9 @@
-#include "options/controls/modal_runner.h"
+#include "platform/mfc/modal_runner.h"
 
 #include <mutex>
 #include <utility>
 
-#include "options/controls/cdialog.h"
+#include "platform/mfc/cdialog.h"
 #include "platform/message_box.h"
 
 namespace tarnwick {

@@ -1,9 +1,9 @@
-#include "options/controls/load_string.h"
+#include "platform/mfc/load_string.h"
 
 #include <mutex>
 #include <utility>
 
-#include "engine/string_table.h"
+#include "platform/mfc/string_table.h"
 
 namespace tarnwick {
 namespace {

@@ -1,4 +1,4 @@
-#include "options/controls/cproperty_page.h"
+#include "platform/mfc/cproperty_page.h"
 
 #include <utility>
 

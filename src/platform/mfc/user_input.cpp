@@ -1,9 +1,9 @@
-#include "options/controls/user_input.h"
+#include "platform/mfc/user_input.h"
 
 #include <cstddef>
 #include <span>
 
-#include "options/controls/cdialog.h"
+#include "platform/mfc/cdialog.h"
 
 namespace tarnwick {
 namespace {

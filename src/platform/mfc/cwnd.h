@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "options/controls/window_state.h"
+#include "platform/mfc/window_state.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "options/controls/data_exchange.h"
+#include "platform/mfc/data_exchange.h"
 
 namespace tarnwick {
 

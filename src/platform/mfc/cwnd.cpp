@@ -1,6 +1,6 @@
-#include "options/controls/cwnd.h"
+#include "platform/mfc/cwnd.h"
 
-#include "options/controls/dialog_template.h"
+#include "platform/mfc/dialog_template.h"
 
 namespace tarnwick {
 namespace {

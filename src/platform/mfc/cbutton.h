@@ -1,7 +1,7 @@
 // A push button, check box or radio button.
 #pragma once
 
-#include "options/controls/cwnd.h"
+#include "platform/mfc/cwnd.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "options/controls/cbutton.h"
+#include "platform/mfc/cbutton.h"
 
 namespace tarnwick {
 

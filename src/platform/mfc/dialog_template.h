@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "options/controls/window_state.h"
+#include "platform/mfc/window_state.h"
 
 namespace tarnwick {
 

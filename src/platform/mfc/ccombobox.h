@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-#include "options/controls/cwnd.h"
+#include "platform/mfc/cwnd.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "options/controls/afx_message_box.h"
+#include "platform/mfc/afx_message_box.h"
 
 namespace tarnwick {
 

@@ -1,4 +1,4 @@
-#include "options/controls/ccombobox.h"
+#include "platform/mfc/ccombobox.h"
 
 namespace tarnwick {
 namespace {

@@ -1,7 +1,7 @@
-#include "options/controls/cdialog.h"
+#include "platform/mfc/cdialog.h"
 
-#include "options/controls/data_exchange.h"
-#include "options/controls/modal_runner.h"
+#include "platform/mfc/data_exchange.h"
+#include "platform/mfc/modal_runner.h"
 #include "platform/message_box.h"
 
 namespace tarnwick {

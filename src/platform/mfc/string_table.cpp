@@ -1,4 +1,4 @@
-#include "engine/string_table.h"
+#include "platform/mfc/string_table.h"
 
 #include <algorithm>
 #include <cstring>

@@ -5,8 +5,8 @@
 
 #include <memory>
 
-#include "options/controls/cwnd.h"
-#include "options/controls/dialog_template.h"
+#include "platform/mfc/cwnd.h"
+#include "platform/mfc/dialog_template.h"
 
 namespace tarnwick {
 

@@ -1,6 +1,6 @@
 // The module's dialog resources: the driver options dialog.
-#include "options/controls/dialog_template.h"
-#include "options/resource.h"
+#include "platform/mfc/dialog_template.h"
+#include "platform/mfc/resource.h"
 #include "platform/message_box.h"
 
 namespace tarnwick {

@@ -3,7 +3,7 @@
 #include <cstring>
 
 #include "driver/cdriver.h"
-#include "driver/driver_dll.h"
+#include "platform/mfc/driver_dll.h"
 #include "options/driver_option_dialog_qz.h"
 #include "platform/message_box.h"
 #include "rtl/rtl.h"

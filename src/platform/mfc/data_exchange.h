@@ -1,7 +1,7 @@
 // Dialog data exchange: binds the dialog's members to its controls.
 #pragma once
 
-#include "options/controls/cwnd.h"
+#include "platform/mfc/cwnd.h"
 
 namespace tarnwick {
 

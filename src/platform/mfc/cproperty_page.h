@@ -4,7 +4,7 @@
 
 #include <functional>
 
-#include "options/controls/cdialog.h"
+#include "platform/mfc/cdialog.h"
 
 namespace tarnwick {
 

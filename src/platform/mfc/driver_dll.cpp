@@ -1,4 +1,4 @@
-#include "driver/driver_dll.h"
+#include "platform/mfc/driver_dll.h"
 
 namespace tarnwick {
 namespace {
