@@ -7,6 +7,7 @@
 #include <span>
 #include <string>
 
+#include "engine/job_context.h"
 #include "pages.h"
 #include "tarnwick/records.h"
 

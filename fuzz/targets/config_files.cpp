@@ -109,7 +109,7 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
         check.Check(false, "the run's files can be written");
         return check.failures();
     }
-    ResetGlossaryForTests();
+    ClearGlossaryCache();
     {
         CDriver driver;
         PrintSetup setups[] = {
@@ -127,7 +127,7 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
         }
     }
     // The glossary is kept for the life of the process; the next input brings its own.
-    ResetGlossaryForTests();
+    ClearGlossaryCache();
     return check.failures();
 }
 

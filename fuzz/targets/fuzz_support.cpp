@@ -18,6 +18,9 @@
 #include "host/job/ox_job.h"
 #include "platform/named_mutex.h"
 #include "rtl/rtl.h"
+#include "support/fake_clock.h"
+#include "support/log_capture.h"
+#include "support/message_script.h"
 
 namespace tarnwick::fuzz {
 

@@ -13,6 +13,9 @@
 #include "host/kv_log.h"
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "support/fake_clock.h"
+#include "support/log_capture.h"
+#include "support/message_script.h"
 #include "tarnwick/printer_driver.h"
 #include "tarnwick/records.h"
 

@@ -43,7 +43,7 @@ AString Translate(const AString& phrase) {
     return found != map.end() ? found->second : phrase;
 }
 
-void ResetGlossaryForTests() {
+void ClearGlossaryCache() {
     Glossary().clear();
 }
 

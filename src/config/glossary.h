@@ -16,7 +16,7 @@ inline constexpr const char* kGlossaryFileName = "OxGlossary.xml";
 // print thread translates.
 AString Translate(const AString& phrase);
 
-// Forgets the loaded glossary so a test can start from an empty one.
-void ResetGlossaryForTests();
+// Forgets the loaded glossary, so that the next translation reads the file again.
+void ClearGlossaryCache();
 
 }  // namespace tarnwick

@@ -69,7 +69,7 @@ class ABasePrinterDriverImp : public ABasePrinterDriver {
     // engine's list; 0 without an engine.
     int ResolveListIndex(Word source, int32_t value, int32_t* out);
 
-    JobContext* JobContextForTests() const { return m_pJobContext.get(); }
+    JobContext* CurrentJobContext() const { return m_pJobContext.get(); }
     ABaseRTL* Engine() const { return m_pEngine.get(); }
 
   protected:

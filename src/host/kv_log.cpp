@@ -68,11 +68,4 @@ LogSink SetLogSink(LogSink sink) {
     return std::exchange(CurrentSink(), std::move(sink));
 }
 
-ScopedLogCapture::ScopedLogCapture()
-    : m_previous(SetLogSink([this](const LogEntry& entry) { m_entries.push_back(entry); })) {}
-
-ScopedLogCapture::~ScopedLogCapture() {
-    SetLogSink(std::move(m_previous));
-}
-
 }  // namespace tarnwick

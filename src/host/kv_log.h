@@ -4,7 +4,6 @@
 
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace tarnwick {
 
@@ -29,20 +28,5 @@ using LogSink = std::function<void(const LogEntry&)>;
 // "<level> <source>:<line>: <text>" as one line to stderr; an empty result means the default was
 // installed. Sinks are called under a process-wide lock, one entry at a time.
 LogSink SetLogSink(LogSink sink);
-
-// For tests: collects every entry written during its lifetime instead of printing it.
-class ScopedLogCapture {
-  public:
-    ScopedLogCapture();
-    ~ScopedLogCapture();
-    ScopedLogCapture(const ScopedLogCapture&) = delete;
-    ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
-
-    const std::vector<LogEntry>& entries() const { return m_entries; }
-
-  private:
-    std::vector<LogEntry> m_entries;
-    LogSink m_previous;
-};
 
 }  // namespace tarnwick

@@ -39,9 +39,15 @@ Clock* DefaultClock() {
     static SystemClock systemClock;
     static VirtualClock virtualClock;
     static Clock* const chosen = [] {
+#ifdef NDEBUG
+        // A release build takes no test switch from its environment.
+        (void)virtualClock;
+        return static_cast<Clock*>(&systemClock);
+#else
         const char* value = std::getenv("TARNWICK_VIRTUAL_CLOCK");
         return value && std::strcmp(value, "1") == 0 ? static_cast<Clock*>(&virtualClock)
                                                      : static_cast<Clock*>(&systemClock);
+#endif
     }();
     return chosen;
 }
@@ -68,24 +74,6 @@ uint32_t GetTickCount() {
 
 void Sleep(uint32_t ms) {
     Current()->Sleep(ms);
-}
-
-uint32_t FakeClock::Ticks() {
-    return m_now.fetch_add(m_autoAdvance.load());
-}
-
-void FakeClock::Sleep(uint32_t ms) {
-    m_now += ms;
-    {
-        std::lock_guard<std::mutex> lock(m_sleepsMutex);
-        m_sleeps.push_back(ms);
-    }
-    if (onSleep) onSleep(ms);
-}
-
-std::vector<uint32_t> FakeClock::sleeps() const {
-    std::lock_guard<std::mutex> lock(m_sleepsMutex);
-    return m_sleeps;
 }
 
 }  // namespace tarnwick

@@ -1,11 +1,7 @@
 // Milliseconds and sleeping, through a replaceable clock so that tests never wait for real.
 #pragma once
 
-#include <atomic>
 #include <cstdint>
-#include <functional>
-#include <mutex>
-#include <vector>
 
 namespace tarnwick {
 
@@ -18,49 +14,12 @@ class Clock {
 
 // Installs clock (not owned) and returns the previous one. nullptr restores the default clock:
 // the monotonic system clock, or, when the environment variable TARNWICK_VIRTUAL_CLOCK is "1" at
-// first use, a virtual clock whose Sleep only yields and moves its time forward by the sleep.
-// The virtual clock lets out-of-process tests drive the module without real waits.
+// first use in a debug build, a virtual clock whose Sleep only yields and moves its time forward
+// by the sleep. The virtual clock lets out-of-process tests drive the module without real waits;
+// a release build never reads the variable.
 Clock* SetClock(Clock* clock);
 
 uint32_t GetTickCount();  // the current clock's Ticks()
 void Sleep(uint32_t ms);  // the current clock's Sleep()
-
-// For tests: time stands still unless moved by Sleep, Advance or the auto-advance step.
-class FakeClock : public Clock {
-  public:
-    explicit FakeClock(uint32_t start = 0) : m_now(start) {}
-
-    // Returns the current time, then moves it on by the auto-advance step, so a loop that
-    // polls the ticks makes progress.
-    uint32_t Ticks() override;
-    // Moves time on by ms without waiting, records the sleep and calls onSleep.
-    void Sleep(uint32_t ms) override;
-
-    void SetTicks(uint32_t now) { m_now = now; }
-    void Advance(uint32_t ms) { m_now += ms; }
-    void SetAutoAdvance(uint32_t msPerTick) { m_autoAdvance = msPerTick; }
-    std::vector<uint32_t> sleeps() const;
-
-    // Called on every Sleep with its duration (after time has moved on).
-    std::function<void(uint32_t)> onSleep;
-
-  private:
-    std::atomic<uint32_t> m_now;
-    std::atomic<uint32_t> m_autoAdvance{0};
-    mutable std::mutex m_sleepsMutex;
-    std::vector<uint32_t> m_sleeps;
-};
-
-// For tests: installs a clock for the lifetime of a scope.
-class ScopedClock {
-  public:
-    explicit ScopedClock(Clock* clock) : m_previous(SetClock(clock)) {}
-    ~ScopedClock() { SetClock(m_previous); }
-    ScopedClock(const ScopedClock&) = delete;
-    ScopedClock& operator=(const ScopedClock&) = delete;
-
-  private:
-    Clock* m_previous;
-};
 
 }  // namespace tarnwick

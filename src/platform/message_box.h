@@ -5,9 +5,7 @@
 #pragma once
 
 #include <functional>
-#include <initializer_list>
 #include <string>
-#include <vector>
 
 namespace tarnwick {
 
@@ -34,22 +32,5 @@ int ShowMessage(const char* text, unsigned flags, void* owner = nullptr,
 
 // Installs handler and returns the previous one; an empty handler stands for the default.
 MessageHandler SetMessageHandler(MessageHandler handler);
-
-// For tests: answers requests from a list in order (IDOK once it runs out) and records them.
-class ScopedMessageScript {
-  public:
-    explicit ScopedMessageScript(std::vector<int> answers = {});
-    ScopedMessageScript(std::initializer_list<int> answers);
-    ~ScopedMessageScript();
-    ScopedMessageScript(const ScopedMessageScript&) = delete;
-    ScopedMessageScript& operator=(const ScopedMessageScript&) = delete;
-
-    const std::vector<MessageRequest>& requests() const { return m_requests; }
-
-  private:
-    std::vector<int> m_answers;
-    std::vector<MessageRequest> m_requests;
-    MessageHandler m_previous;
-};
 
 }  // namespace tarnwick

@@ -11,8 +11,8 @@ using config_test::TempConfigRoot;
 
 class Glossary : public ::testing::Test {
   protected:
-    Glossary() { ResetGlossaryForTests(); }
-    ~Glossary() override { ResetGlossaryForTests(); }
+    Glossary() { ClearGlossaryCache(); }
+    ~Glossary() override { ClearGlossaryCache(); }
     TempConfigRoot root;
 };
 

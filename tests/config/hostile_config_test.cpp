@@ -11,6 +11,7 @@
 #include "config/screening_params.h"
 #include "config_test_root.h"
 #include "platform/message_box.h"
+#include "support/message_script.h"
 
 namespace tarnwick {
 namespace {

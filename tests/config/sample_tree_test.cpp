@@ -15,6 +15,7 @@
 #include "config/screening_params.h"
 #include "config_test_root.h"
 #include "platform/message_box.h"
+#include "support/message_script.h"
 
 #ifndef TARNWICK_SOURCE_DATADIR
 #error "the tests need TARNWICK_SOURCE_DATADIR"
@@ -137,12 +138,12 @@ TEST_F(SampleTree, LightInksWeighLess) {
 }
 
 TEST_F(SampleTree, GlossaryTranslatesThePauseQuestion) {
-    ResetGlossaryForTests();
+    ClearGlossaryCache();
     EXPECT_EQ(Translate("Do you want to continue printing the next page?"),
               AString("M\xC3\xB6"
                       "chten Sie mit dem Drucken der n\xC3\xA4"
                       "chsten Seite fortfahren?"));
-    ResetGlossaryForTests();
+    ClearGlossaryCache();
 }
 
 }  // namespace

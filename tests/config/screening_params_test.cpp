@@ -8,6 +8,7 @@
 
 #include "config_test_root.h"
 #include "platform/message_box.h"
+#include "support/message_script.h"
 
 namespace tarnwick {
 namespace {

@@ -9,6 +9,7 @@
 #include "host/job/ox_job.h"
 #include "host/kv_log.h"
 #include "support/job_fixture.h"
+#include "support/log_capture.h"
 
 namespace tarnwick {
 namespace {
@@ -37,7 +38,7 @@ TEST(JobSlots, HeaderFieldsReachTheContext) {
     CDriver driver;
     MemoryChannel out;
     ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    const JobContext* ctx = driver.JobContextForTests();
+    const JobContext* ctx = driver.CurrentJobContext();
     EXPECT_EQ(std::string(ctx->m_szPrinterModel), std::string(63, 'M'));
     EXPECT_EQ(ctx->m_nJobResX, 180);
     EXPECT_EQ(ctx->m_nJobResY, 90);
@@ -130,9 +131,9 @@ TEST(JobSlots, ReopeningReplacesTheContext) {
     CDriver driver;
     MemoryChannel out;
     ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    driver.JobContextForTests()->m_bAbort = 1;
+    driver.CurrentJobContext()->m_bAbort = 1;
     ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    EXPECT_EQ(driver.JobContextForTests()->m_bAbort, 0);
+    EXPECT_EQ(driver.CurrentJobContext()->m_bAbort, 0);
     driver.AbortJob(nullptr, nullptr, nullptr);
 }
 

@@ -7,6 +7,7 @@
 #include "host/kv_log.h"
 #include "rtl/rtl.h"
 #include "support/job_fixture.h"
+#include "support/log_capture.h"
 
 namespace tarnwick {
 namespace {

@@ -17,7 +17,9 @@
 #include "host/job/ox_job.h"
 #include "host/kv_log.h"
 #include "platform/clock.h"
+#include "support/fake_clock.h"
 #include "support/job_fixture.h"
+#include "support/log_capture.h"
 #include "support/scoped_env.h"
 #include "support/stream_rows.h"
 
@@ -156,11 +158,11 @@ TEST_F(HostLifecycle, StalledHostGetsControlBackEveryStepAndCanAbort) {
         const std::size_t sleepsBefore = clock.sleeps().size();
         ASSERT_EQ(Step(d), 1) << "step " << step;
         ASSERT_LE(clock.sleeps().size() - sleepsBefore, 1u) << "step " << step;
-        ASSERT_LE(d.JobContextForTests()->m_nCurRow, 3);
+        ASSERT_LE(d.CurrentJobContext()->m_nCurRow, 3);
     }
     test::AppendPage(*writer, page, 3, 2);
-    for (int step = 0; step < 10 && d.JobContextForTests()->m_nCurRow < 5; ++step) Step(d);
-    EXPECT_EQ(d.JobContextForTests()->m_nCurRow, 5);
+    for (int step = 0; step < 10 && d.CurrentJobContext()->m_nCurRow < 5; ++step) Step(d);
+    EXPECT_EQ(d.CurrentJobContext()->m_nCurRow, 5);
 
     EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(jobs[0]->m_nDone, -1);

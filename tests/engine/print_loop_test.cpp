@@ -9,7 +9,10 @@
 #include "platform/message_box.h"
 #include "platform/named_mutex.h"
 #include "rtl/rtl.h"
+#include "support/fake_clock.h"
 #include "support/job_fixture.h"
+#include "support/log_capture.h"
+#include "support/message_script.h"
 #include "support/stream_rows.h"
 #include "targets/fuzz_support.h"
 
@@ -47,7 +50,7 @@ TEST_F(PrintLoop, PagesGoThroughStartRowsAndEnd) {
     auto job = test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(16, 3), CmykPage(16, 2)});
     CDriver d;
     ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
-    const JobContext& ctx = *d.JobContextForTests();
+    const JobContext& ctx = *d.CurrentJobContext();
     EXPECT_EQ(ctx.m_nPageCount, 2);
     EXPECT_TRUE(EngineOf(d).HoldsStartLock());
     EXPECT_TRUE(EngineOf(d).HoldsLayoutLock());
@@ -82,7 +85,7 @@ TEST_F(PrintLoop, RowsStepReturnsAfter200MillisecondsWithProgress) {
     ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);
     clock.SetAutoAdvance(60);  // every look at the clock moves it 60 ms on
     ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);
-    const JobContext& ctx = *d.JobContextForTests();
+    const JobContext& ctx = *d.CurrentJobContext();
     EXPECT_EQ(ctx.m_nCurRow, 4);
     EXPECT_STREQ(job->m_szStatus, " 50%");
     EXPECT_EQ(job->m_nStatusCode, 3);
@@ -114,7 +117,7 @@ TEST_F(PrintLoop, VerticalRepetitionSendsEveryRowAgain) {
         test::MakeJob(dir, PlainTicket("Generic RTL", 60, 1), {TestPage{8, 2, 0, 0, {{"Black"}}}});
     CDriver d;
     ASSERT_GT(test::RunJob(d, *job, out), 0);
-    const JobContext& ctx = *d.JobContextForTests();
+    const JobContext& ctx = *d.CurrentJobContext();
     EXPECT_EQ(ctx.m_nScaleX, 3);
     EXPECT_EQ(ctx.m_nScaleY, 3);
     EXPECT_EQ(ctx.m_nRowCounter, 6);
@@ -225,7 +228,7 @@ TEST_F(PrintLoop, AnswerNoStopsBeforeTheNextPage) {
     ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
     for (int i = 0; i < 3; ++i) ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 0);
-    EXPECT_EQ(d.JobContextForTests()->m_bStartPage, 1);
+    EXPECT_EQ(d.CurrentJobContext()->m_bStartPage, 1);
     EXPECT_EQ(EngineOf(d).JobId().str(), "");  // no JobId element: id 0
     d.AbortJob(nullptr, nullptr, nullptr);
 }
@@ -246,7 +249,7 @@ TEST_F(PrintLoop, AbortDuringRowsReportsAbortedWithoutALogEntry) {
     AbortingDriver d;
     ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
     ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);
-    d.JobContextForTests()->m_bAbort = 1;
+    d.CurrentJobContext()->m_bAbort = 1;
     ScopedLogCapture log;
     EXPECT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(job->m_nStatusCode, 7);
@@ -285,7 +288,7 @@ TEST_F(PrintLoop, GroupOffsetBecomesBlankTopRows) {
     auto job = test::MakeJob(dir, PlainTicket("Generic", 180, 1), {page});
     CDriver d;
     ASSERT_GT(test::RunJob(d, *job, out), 0);
-    const JobContext& ctx = *d.JobContextForTests();
+    const JobContext& ctx = *d.CurrentJobContext();
     EXPECT_EQ(ctx.m_nOffsetY, 3);
     EXPECT_EQ(ctx.m_nFullHeight, 5);
     EXPECT_EQ(ctx.m_nImageHeight, 2);

@@ -8,6 +8,7 @@
 #include "host/job/ox_job.h"
 #include "platform/clock.h"
 #include "platform/named_mutex.h"
+#include "support/fake_clock.h"
 #include "support/job_fixture.h"
 #include "support/stream_rows.h"
 #include "targets/fuzz_support.h"

@@ -13,6 +13,7 @@
 
 #include "driver/cdriver.h"
 #include "platform/clock.h"
+#include "support/fake_clock.h"
 #include "support/job_fixture.h"
 
 #if defined(__has_feature)
@@ -215,7 +216,7 @@ TEST_P(RowPathAllocations, RowsAfterThePageStartAllocateNothing) {
     CDriver d;
     ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
     ASSERT_EQ(d.PrintStep(nullptr, nullptr, nullptr), 1);  // page start: buffers are made here
-    const JobContext& ctx = *d.JobContextForTests();
+    const JobContext& ctx = *d.CurrentJobContext();
     ASSERT_EQ(ctx.m_bStartPage, 0);
     // Every look at the clock moves it 70 ms on: three rows per step.
     clock.SetAutoAdvance(70);

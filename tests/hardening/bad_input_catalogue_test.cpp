@@ -14,6 +14,9 @@
 #include "host/job/job_format.h"
 #include "platform/clock.h"
 #include "rtl/rtl.h"
+#include "support/fake_clock.h"
+#include "support/log_capture.h"
+#include "support/message_script.h"
 #include "support/stream_rows.h"
 
 namespace tarnwick {

@@ -11,6 +11,9 @@
 #include "engine/arow_base_rtl.h"
 #include "hardening/hardening_support.h"
 #include "platform/clock.h"
+#include "support/fake_clock.h"
+#include "support/log_capture.h"
+#include "support/message_script.h"
 #include "support/stream_rows.h"
 
 namespace tarnwick {
@@ -190,8 +193,8 @@ struct Answers {
 
 class ConfigXml : public ::testing::Test {
   protected:
-    void SetUp() override { ResetGlossaryForTests(); }
-    void TearDown() override { ResetGlossaryForTests(); }
+    void SetUp() override { ClearGlossaryCache(); }
+    void TearDown() override { ClearGlossaryCache(); }
 
     // Writes a working tree with `inject` placed first in every file and `prefix` (a DOCTYPE)
     // before each document.
@@ -279,7 +282,7 @@ TEST_F(ConfigXml, FilesCutShortFallBackWithoutAMessage) {
     for (const char* file : {"Ditherparams.xml", "ScreeningParams.xml", "OxGlossary.xml"}) {
         root.Write(file, "<RootElement><ManufacturerList><Manufacturer Name=\"Tarn");
     }
-    ResetGlossaryForTests();
+    ClearGlossaryCache();
     a = Ask("CP52", "Tarnwick Imaging");
     EXPECT_EQ(a.dither, 0);
     EXPECT_EQ(a.screens, 8);

@@ -19,6 +19,7 @@
 #include "host/job/job_writer.h"
 #include "platform/clock.h"
 #include "platform/named_mutex.h"
+#include "support/log_capture.h"
 #include "support/stream_rows.h"
 
 namespace tarnwick {
@@ -320,7 +321,7 @@ TEST_P(AbortAtEveryPhase, EndsWithTheAbortPageEndAndFreesBothMutexes) {
     test::MemoryChannel out;
     CDriver driver;
     ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    const JobContext& ctx = *driver.JobContextForTests();
+    const JobContext& ctx = *driver.CurrentJobContext();
     const auto step = [&] { ASSERT_EQ(driver.PrintStep(nullptr, nullptr, nullptr), 1); };
     switch (GetParam().phase) {
         case Phase::AfterOpen:

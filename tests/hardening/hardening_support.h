@@ -11,7 +11,9 @@
 
 #include "platform/clock.h"
 #include "platform/message_box.h"
+#include "support/fake_clock.h"
 #include "support/job_fixture.h"
+#include "support/message_script.h"
 #include "targets/fuzz_support.h"
 
 namespace tarnwick::hardening {

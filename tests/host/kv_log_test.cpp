@@ -5,6 +5,8 @@
 #include <string>
 #include <thread>
 
+#include "support/log_capture.h"
+
 namespace tarnwick {
 namespace {
 

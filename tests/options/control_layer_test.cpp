@@ -6,6 +6,7 @@
 #include <set>
 #include <string>
 
+#include "options_test_support.h"
 #include "platform/mfc/afx_message_box.h"
 #include "platform/mfc/cbutton.h"
 #include "platform/mfc/ccombobox.h"
@@ -13,9 +14,9 @@
 #include "platform/mfc/data_exchange.h"
 #include "platform/mfc/load_string.h"
 #include "platform/mfc/modal_runner.h"
-#include "platform/mfc/user_input.h"
 #include "platform/mfc/resource.h"
-#include "options_test_support.h"
+#include "platform/mfc/user_input.h"
+#include "support/message_script.h"
 
 namespace tarnwick {
 namespace {

@@ -7,14 +7,15 @@
 #include <string>
 #include <vector>
 
-#include "platform/mfc/driver_dll.h"
-#include "platform/mfc/string_table.h"
-#include "platform/mfc/load_string.h"
-#include "platform/mfc/user_input.h"
 #include "options/driver_option_dialog.h"
-#include "platform/mfc/resource.h"
 #include "options_test_support.h"
 #include "platform/message_box.h"
+#include "platform/mfc/driver_dll.h"
+#include "platform/mfc/load_string.h"
+#include "platform/mfc/resource.h"
+#include "platform/mfc/string_table.h"
+#include "platform/mfc/user_input.h"
+#include "support/message_script.h"
 #include "tarnwick/printer_driver.h"
 
 namespace tarnwick {

@@ -4,6 +4,8 @@
 
 #include <vector>
 
+#include "support/fake_clock.h"
+
 namespace tarnwick {
 namespace {
 

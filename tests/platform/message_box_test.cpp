@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "support/message_script.h"
+
 namespace tarnwick {
 namespace {
 

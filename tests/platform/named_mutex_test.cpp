@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "platform/clock.h"
+#include "support/fake_clock.h"
 #include "support/scoped_env.h"
 
 namespace tarnwick {

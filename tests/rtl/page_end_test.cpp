@@ -2,6 +2,7 @@
 // reach the host.
 #include "host/kv_log.h"
 #include "rtl_test_support.h"
+#include "support/log_capture.h"
 
 namespace tarnwick::rtl_test {
 namespace {

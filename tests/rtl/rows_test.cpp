@@ -3,6 +3,7 @@
 
 #include "host/kv_log.h"
 #include "rtl_test_support.h"
+#include "support/log_capture.h"
 
 namespace tarnwick::rtl_test {
 namespace {

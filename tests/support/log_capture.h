@@ -1,0 +1,24 @@
+// Collects every entry of the host's log written during its lifetime instead of printing it.
+#pragma once
+
+#include <vector>
+
+#include "host/kv_log.h"
+
+namespace tarnwick {
+
+class ScopedLogCapture {
+  public:
+    ScopedLogCapture();
+    ~ScopedLogCapture();
+    ScopedLogCapture(const ScopedLogCapture&) = delete;
+    ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
+
+    const std::vector<LogEntry>& entries() const { return m_entries; }
+
+  private:
+    std::vector<LogEntry> m_entries;
+    LogSink m_previous;
+};
+
+}  // namespace tarnwick
