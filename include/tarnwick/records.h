@@ -8,10 +8,20 @@
 
 namespace tarnwick {
 
+// The tag of a printer settings record that has been set up; any other tag means the record
+// holds no settings yet.
+inline constexpr uint8_t kSettingsTag = 24;
+
+// Placeholders the host may give instead of an index into the media list: the last entry, the
+// second-to-last entry (the last one when there is only one), and the last entry again.
+inline constexpr int32_t kListLast = -100;
+inline constexpr int32_t kListSecondToLast = -101;
+inline constexpr int32_t kListLastToo = -102;
+
 // The printer settings record: the first 14 bytes of the job's 256-byte
 // driver option area.
 struct PrinterSettings {
-    uint8_t tag;                   // 24 marks an initialised record
+    uint8_t tag;                   // kSettingsTag marks an initialised record
     uint8_t mediaFeedCalibration;  // 0 off, 1 on
     uint8_t printDirection;        // 0 unidirectional, 1 bidirectional
     uint8_t pageSpacing;           // 0..10, steps of 10 mm

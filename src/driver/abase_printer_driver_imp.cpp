@@ -10,7 +10,7 @@ namespace tarnwick {
 namespace {
 
 bool IsListPlaceholder(int32_t value) {
-    return value == -100 || value == -101 || value == -102;
+    return value == kListLast || value == kListSecondToLast || value == kListLastToo;
 }
 
 }  // namespace
@@ -31,9 +31,8 @@ int ABasePrinterDriverImp::ResolveListIndex(Word source, int32_t value, int32_t*
         m_pEngine->Op21(source, &list, &scratch);
         const auto n = static_cast<int32_t>(list.size());
         if (n > 0) {
-            // With a single entry there is no second-to-last: -101 then takes
-            // the only one.
-            const int32_t pick = (value == -101 && n >= 2) ? n - 2 : n - 1;
+            // With a single entry there is no second-to-last: it takes the only one.
+            const int32_t pick = (value == kListSecondToLast && n >= 2) ? n - 2 : n - 1;
             value = list[static_cast<std::size_t>(pick)].index;
         }
     }

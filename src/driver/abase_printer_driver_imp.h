@@ -65,7 +65,7 @@ class ABasePrinterDriverImp : public ABasePrinterDriver {
     virtual int GetTypeNumberImp();  // 57
     virtual int LoadJobHeader();     // 58
 
-    // Resolves the media list placeholders -100, -101 and -102 against the
+    // Resolves the media list placeholders (kListLast and its kin) against the
     // engine's list; 0 without an engine.
     int ResolveListIndex(Word source, int32_t value, int32_t* out);
 

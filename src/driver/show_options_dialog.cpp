@@ -3,15 +3,13 @@
 #include <cstring>
 
 #include "driver/cdriver.h"
-#include "platform/mfc/driver_dll.h"
 #include "options/driver_option_dialog_qz.h"
 #include "platform/message_box.h"
+#include "platform/mfc/driver_dll.h"
 #include "rtl/rtl.h"
 
 namespace tarnwick {
 namespace {
-
-constexpr uint8_t kInitialisedTag = 24;
 
 enum OptionsAction : int32_t {
     kResetAndEdit = 1,
@@ -41,7 +39,7 @@ int CDriver::ShowOptionsDialog(PrinterSettings* settings, int32_t action, PrintS
             default:
                 return 0;
         }
-        if (settings->tag != kInitialisedTag) RTL::ResetSettings(settings);
+        if (settings->tag != kSettingsTag) RTL::ResetSettings(settings);
 
         uint8_t saved[kSettingsAreaSize];
         std::memcpy(saved, settings, sizeof saved);

@@ -487,12 +487,10 @@ void StreamInspector::FinishPlane() {
     if (m_compression == 2) {
         const PackBitsDecodeResult r = PackBitsDecode(m_payload, plane);
         length = r.produced;
-        if (!r.ok) {
-            if (std::strstr(r.error, "output") != nullptr) {
-                tooLong = true;
-            } else {
-                RowFault(kBadData, m_transferOffset, where() + r.error);
-            }
+        if (r.overrunsOutput()) {
+            tooLong = true;
+        } else if (!r.ok()) {
+            RowFault(kBadData, m_transferOffset, where() + PackBitsErrorText(r.error));
         }
     } else {
         length = std::min(m_payload.size(), plane.size());

@@ -85,8 +85,7 @@ int RTL::SendHeader() {
         return 0;
     }
     if (WriteLiteral("\033*b2M\033*r1A") <= 0) return 0;
-    SendBlankRows(m_nDevOffsetY);
-    return 1;
+    return SendBlankRows(m_nDevOffsetY);
 }
 
 int RTL::SendJobSettings() {
@@ -130,12 +129,13 @@ int RTL::SendJobSettings() {
 int RTL::SendBlankRows(int count) {
     if (count < 1) return 1;
     if (!HasJob("SendBlankRows")) return 0;
-    m_pCtx->m_nRowCounter =
-        static_cast<int32_t>(static_cast<int64_t>(m_pCtx->m_nRowCounter) + count);
-    // One zero-byte transfer that ends the row: a blank row of every plane.
+    // One zero-byte transfer that ends the row: a blank row of every plane. The print loop
+    // counts these rows; the language only writes them.
     CommandText text(CmdBuffer());
     if (!text.AppendF("%s0W", m_szRowPrefix)) return 0;
-    for (int i = 0; i < count; ++i) WriteNdata(text.Data(), text.Size(), 0);
+    for (int i = 0; i < count; ++i) {
+        if (WriteNdata(text.Data(), text.Size(), 0) < text.Size()) return 0;
+    }
     return 1;
 }
 

@@ -6,14 +6,32 @@
 
 namespace tarnwick {
 
+// What stopped a decode.
+enum class PackBitsError {
+    kNone,
+    kLiteralOverrunsInput,
+    kLiteralOverrunsOutput,
+    kRepeatOverrunsInput,
+    kRepeatOverrunsOutput,
+};
+
+// E.g. "literal packet overruns the input"; empty for kNone.
+const char* PackBitsErrorText(PackBitsError error);
+
 // Outcome of decoding a PackBits stream. consumed and produced count whole
 // packets only: on an error they stop at the start of the bad packet, and
-// nothing of that packet has been written. error is null when ok.
+// nothing of that packet has been written.
 struct PackBitsDecodeResult {
     std::size_t consumed;
     std::size_t produced;
-    bool ok;
-    const char* error;
+    PackBitsError error;
+
+    bool ok() const { return error == PackBitsError::kNone; }
+    // The data would decode to more than the output holds (as opposed to being cut short).
+    bool overrunsOutput() const {
+        return error == PackBitsError::kLiteralOverrunsOutput ||
+               error == PackBitsError::kRepeatOverrunsOutput;
+    }
 };
 
 // Decodes all of in into out, for tools that examine captured and possibly

@@ -17,7 +17,7 @@ namespace tarnwick {
 // The settings a record gets when it is new or damaged; reserved10 and
 // modelClass are not part of the defaults (ResetSettings keeps them).
 inline constexpr PrinterSettings kDefaultSettings{
-    .tag = 24,
+    .tag = kSettingsTag,
     .mediaFeedCalibration = 1,
     .printDirection = 1,
     .pageSpacing = 1,

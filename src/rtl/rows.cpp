@@ -149,9 +149,11 @@ int RTL::SendAllColorData(const int32_t* rowLen, uint8_t* const* planeBuf) {
                             static_cast<std::size_t>(marks.end - marks.begin));
             }
         }
-        // A failed plane does not stop the row: a broken output reports
-        // itself through WriteNdata.
-        SendPlaneRow(scratch ? send.position : send.buffer, send.length, row, send.last ? 1 : 0);
+        // A broken output throws from WriteNdata; a plane that still went short fails the row.
+        if (!SendPlaneRow(scratch ? send.position : send.buffer, send.length, row,
+                          send.last ? 1 : 0)) {
+            return 0;
+        }
     }
     return 1;
 }

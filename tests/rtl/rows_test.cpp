@@ -163,13 +163,13 @@ TEST_F(RtlRowsTest, EmptyRowSendsACountOfZero) {
     EXPECT_EQ(Stream(), "\x1b*b0W");
 }
 
-TEST_F(RtlRowsTest, ShortWritesFailThePlaneButNotTheRow) {
+TEST_F(RtlRowsTest, ShortWritesFailThePlaneAndTheRow) {
     StartPage("Plain", 4, 0);
     for (int i = 0; i < 4; ++i) SetRow(i, {0x01, 0x02});
     rtl->failCall = 0;  // the first command
     rtl->failResult = 3;
-    ASSERT_EQ(Send(), 1);
-    EXPECT_EQ(rtl->calls.size(), 7u);  // plane 0 stopped after its command
+    ASSERT_EQ(Send(), 0);
+    EXPECT_EQ(rtl->calls.size(), 1u);  // plane 0 stopped after its command, and the row with it
 
     rtl->calls.clear();
     rtl->failCall = 1;  // the first plane's data

@@ -43,7 +43,7 @@ std::vector<StreamPage> ReadStreamRows(const std::vector<uint8_t>& s) {
         }
         std::vector<uint8_t> plane(count * 64 + 16);
         const auto r = PackBitsDecode(std::span(s.data() + j, count), plane);
-        EXPECT_TRUE(r.ok) << (r.error ? r.error : "");
+        EXPECT_TRUE(r.ok()) << PackBitsErrorText(r.error);
         plane.resize(r.produced);
         row.planes.push_back(std::move(plane));
         if (kind == 'W') {
