@@ -6,9 +6,9 @@
 #include <string>
 #include <string_view>
 
-#include "platform/mfc/string_table.h"
 #include "host/kv_log.h"
 #include "host/ox_colors.h"
+#include "platform/mfc/string_table.h"
 #include "rtl/printer_models.h"
 #include "rtl/rtl.h"
 #include "rtl/rtl_log.h"

@@ -18,10 +18,8 @@
 namespace tarnwick {
 namespace {
 
-constexpr int32_t kJoinContinue = 2;
 // Calibration values outside this open interval, as printed, are not sent.
 constexpr double kCalibrationLimit = 2.0;
-constexpr int kPageSpacingStepMm = 10;
 
 }  // namespace
 
@@ -48,95 +46,25 @@ int RTL::SendHeader() {
 
     // Refuse the page before its first byte rather than in the middle of it.
     if (s.colorBar != kColorBarNone) {
-        if (!PlaneRowFits(m_nRowBytes)) return 0;
+        if (!Writer().PlaneRowFits(m_nRowBytes)) return 0;
         if (m_nRowBytes > m_nRowBufSize) {
             KVLogHelper(kRtlLogSource, __LINE__, 'E')
                 .Log("colour bar row of %d bytes does not fit the line buffer of %d bytes",
                      m_nRowBytes, m_nRowBufSize);
             return 0;
         }
-    } else if (!PlaneRowFits(v.imageRowBytes)) {
+    } else if (!Writer().PlaneRowFits(v.imageRowBytes)) {
         return 0;
     }
 
-    const char* start = job.m_nJoinMode == kJoinContinue ? "\033%-12345X" : "\033E\033%-12345X";
-    if (WriteLiteral(start) <= 0) return 0;
-    if (WriteCommand("@PJL SET RESOLUTION=%d\n", v.resolution) <= 0) return 0;
-    if (WriteCommand("@PJL SET PASSES=%d\n", v.passes) <= 0) return 0;
-    if (s.driverOptionsOff == 1) {
-        // Only a negative result counts as a failure of this line.
-        if (WriteLiteral("@PJL RESET\n") < 0) return 0;
-    } else if (!SendJobSettings()) {
-        return 0;
-    }
-
-    if (s.modelClass == kModelGeneric) {
-        if (WriteLiteral("@PJL ENTER LANGUAGE=RTL\n") <= 0) return 0;
-    } else {
-        // Plot size in plotter units, then back from the plot language to raster.
-        if (WriteCommand("@PJL ENTER LANGUAGE=RDGL3\nPS%ld,%ld;\033%%0A", v.plotLength,
-                         v.plotWidth) <= 0) {
-            return 0;
-        }
-    }
-    // The plane count goes out negative: -4 or -6.
-    if (WriteCommand("\033*r%ldS\033*r%ldT\033*t%dR\033*r-%dU", v.sourceWidth,
-                     static_cast<long>(m_nDevHeight), v.resolution, v.planeCount) <= 0) {
-        return 0;
-    }
-    if (WriteLiteral("\033*b2M\033*r1A") <= 0) return 0;
-    return SendBlankRows(m_nDevOffsetY);
-}
-
-int RTL::SendJobSettings() {
-    const PrinterSettings& s = *m_pSettings;
-    const char* bidirection =
-        s.printDirection == 1 ? "@PJL SET BIDIRECTION=ON\n" : "@PJL SET BIDIRECTION=OFF\n";
-    if (WriteLiteral(bidirection) <= 0) return 0;
-    if (WriteCommand("@PJL SET OVERPRINT=%d\n", static_cast<int8_t>(s.overprint) + 1) <= 0) {
-        return 0;
-    }
-    if (s.mediaFeedCalibration != 0) {
-        const std::string text(
-            m_pCtx->m_szCalibrationText,
-            strnlen(m_pCtx->m_szCalibrationText, sizeof(m_pCtx->m_szCalibrationText)));
-        std::string value;
-        std::string why;
-        // A value the printer does not take leaves the command out: the job prints with the
-        // printer's own calibration.
-        if (CalibrationCommandValue(text.c_str(), value, why)) {
-            if (WriteCommand("@PJL SET CALIBRATION=%s\n", value.c_str()) <= 0) return 0;
-        } else {
-            KVLogHelper(kRtlLogSource, __LINE__, 'W').Log("calibration not sent: %s", why.c_str());
-        }
-    }
-    if (WriteCommand("@PJL SET SPACE=%d\n",
-                     static_cast<int8_t>(s.pageSpacing) * kPageSpacingStepMm) <= 0) {
-        return 0;
-    }
-    if (s.modelClass != kModelGeneric) {
-        if (WriteCommand("@PJL SET DRYINGTIME=%d\n",
-                         DryTimeSeconds(static_cast<int8_t>(s.dryTime))) <= 0) {
-            return 0;
-        }
-        const char* cropMark =
-            s.cropMark != 0 ? "@PJL SET CROPMARK=ON\n" : "@PJL SET CROPMARK=OFF\n";
-        if (WriteLiteral(cropMark) <= 0) return 0;
-    }
-    return 1;
+    return Writer().Header(Job(), v, m_nDevHeight, m_nDevOffsetY) ? 1 : 0;
 }
 
 int RTL::SendBlankRows(int count) {
     if (count < 1) return 1;
     if (!HasJob("SendBlankRows")) return 0;
-    // One zero-byte transfer that ends the row: a blank row of every plane. The print loop
-    // counts these rows; the language only writes them.
-    CommandText text(CmdBuffer());
-    if (!text.AppendF("%s0W", m_szRowPrefix)) return 0;
-    for (int i = 0; i < count; ++i) {
-        if (WriteNdata(text.Data(), text.Size(), 0) < text.Size()) return 0;
-    }
-    return 1;
+    // The print loop counts these rows; the language only writes them.
+    return Writer().BlankRows(count) ? 1 : 0;
 }
 
 bool CalibrationCommandValue(const char* text, std::string& value, std::string& error) {

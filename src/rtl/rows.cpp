@@ -42,23 +42,12 @@ struct RTL::RowPlan {
 };
 
 int RTL::SendPlaneRow(int16_t /*plane*/, int32_t length, const uint8_t* data, int last) {
-    if (CmdBuffer().empty() || !PlaneRowFits(length)) return 0;
+    if (CmdBuffer().empty() || !Writer().PlaneRowFits(length)) return 0;
     if (length > 0 && data == nullptr) {
         KVLogHelper(kRtlLogSource, __LINE__, 'E').Log("plane row without data");
         return 0;
     }
-    const int n = PackBitsEncode(m_pCmdBuf.get(), data, length);
-    // The command text cannot go into the command buffer: the row is there.
-    // It is put together by hand: this runs for every plane of every row.
-    char command[sizeof(m_szRowPrefix) + 16];
-    const std::size_t prefix = strnlen(m_szRowPrefix, sizeof(m_szRowPrefix) - 1);
-    std::memcpy(command, m_szRowPrefix, prefix);
-    const auto [end, ec] = std::to_chars(command + prefix, command + sizeof(command) - 1, n);
-    if (ec != std::errc()) return 0;
-    *end = m_szPlaneEnd[last != 0 ? 1 : 0];
-    const int textLength = static_cast<int>(end + 1 - command);
-    if (WriteNdata(reinterpret_cast<const uint8_t*>(command), textLength, 0) < textLength) return 0;
-    return WriteNdata(m_pCmdBuf.get(), n, 0) >= n ? 1 : 0;
+    return Writer().PlaneRow({data, static_cast<std::size_t>(length)}, last != 0) ? 1 : 0;
 }
 
 bool RTL::PlanRow(const int32_t* rowLen, uint8_t* const* planeBuf, RowPlan& plan) {
@@ -104,7 +93,7 @@ bool RTL::PlanRow(const int32_t* rowLen, uint8_t* const* planeBuf, RowPlan& plan
     const int64_t stripEnd = plan.patches ? std::max<int64_t>(m_nRowBytes, plan.patches->End()) : 0;
     for (int i = 0; i < plan.count; ++i) {
         const RowPlan::PlaneSend& send = plan.sends[static_cast<std::size_t>(i)];
-        if (!PlaneRowFits(send.length)) return false;
+        if (!Writer().PlaneRowFits(send.length)) return false;
         const bool scratch = send.buffer == kScratch;
         if (scratch ? !m_pScratchBuf : planeBuf[send.buffer] == nullptr) {
             KVLogHelper(kRtlLogSource, __LINE__, 'E').Log("plane %d has no buffer", send.buffer);

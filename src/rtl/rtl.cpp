@@ -2,11 +2,7 @@
 // formatting, the job checks and the row size guard.
 #include "rtl/rtl.h"
 
-#include <cstdarg>
-#include <cstdio>
-
 #include "host/kv_log.h"
-#include "rtl/packbits.h"
 #include "rtl/rtl_log.h"
 
 namespace tarnwick {
@@ -17,7 +13,7 @@ constexpr int kTypeNumber = 85;
 
 }  // namespace
 
-RTL::RTL() : m_szRowPrefix{"\033*b"}, m_szPlaneEnd{'V', 'W'} {}
+RTL::RTL() : m_sink(*this) {}
 
 RTL::~RTL() = default;
 
@@ -35,29 +31,22 @@ std::span<uint8_t> RTL::CmdBuffer() const {
     return {m_pCmdBuf.get(), static_cast<std::size_t>(m_nCmdBufSize)};
 }
 
-int32_t RTL::WriteCommand(const char* fmt, ...) {
-    const std::span<uint8_t> buffer = CmdBuffer();
-    if (buffer.empty()) {
-        KVLogHelper(kRtlLogSource, __LINE__, 'E').Log("no command buffer");
-        return -1;
-    }
-    va_list args;
-    va_start(args, fmt);
-    const int n = std::vsnprintf(reinterpret_cast<char*>(buffer.data()), buffer.size(), fmt, args);
-    va_end(args);
-    if (n < 0 || static_cast<std::size_t>(n) >= buffer.size()) {
-        KVLogHelper(kRtlLogSource, __LINE__, 'E').Log("printer command does not fit the buffer");
-        return -1;
-    }
-    return WriteNdata(buffer.data(), n, 0);
+bool RTL::EngineSink::Put(std::span<const uint8_t> bytes, bool flush) {
+    const auto n = static_cast<int32_t>(bytes.size());
+    return m_engine.WriteNdata(bytes.data(), n, flush ? 1 : 0) >= n;
 }
 
-int32_t RTL::WriteText(const CommandText& text, int flush) {
-    if (text.Overflowed()) {
-        KVLogHelper(kRtlLogSource, __LINE__, 'E').Log("printer command does not fit the buffer");
-        return -1;
-    }
-    return WriteNdata(text.Data(), text.Size(), flush);
+RtlWriter RTL::Writer() {
+    return RtlWriter(m_sink, CmdBuffer());
+}
+
+JobValues RTL::Job() const {
+    JobValues job;
+    job.settings = *m_pSettings;
+    job.calibrationText = m_pCtx->m_szCalibrationText;
+    job.joinMode = m_pCtx->m_pJob->m_nJoinMode;
+    job.aborted = m_pCtx->m_bAbort != 0;
+    return job;
 }
 
 bool RTL::HasJob(const char* operation) const {
@@ -74,22 +63,6 @@ bool RTL::HasJob(const char* operation) const {
     if (missing == nullptr) return true;
     KVLogHelper(kRtlLogSource, __LINE__, 'E').Log("%s called without a %s", operation, missing);
     return false;
-}
-
-bool RTL::PlaneRowFits(int64_t length) const {
-    if (length < 0) {
-        KVLogHelper(kRtlLogSource, __LINE__, 'E')
-            .Log("plane row of negative length %lld", static_cast<long long>(length));
-        return false;
-    }
-    if (m_nCmdBufSize < 0 || PackBitsWorstCase(static_cast<std::size_t>(length)) >
-                                 static_cast<std::size_t>(m_nCmdBufSize)) {
-        KVLogHelper(kRtlLogSource, __LINE__, 'E')
-            .Log("plane row of %lld bytes exceeds the command buffer",
-                 static_cast<long long>(length));
-        return false;
-    }
-    return true;
 }
 
 }  // namespace tarnwick

@@ -8,6 +8,7 @@
 
 #include "engine/arow_base_rtl.h"
 #include "rtl/command_text.h"
+#include "rtl/rtl_writer.h"
 
 namespace tarnwick {
 
@@ -48,28 +49,29 @@ class RTL : public ARowBaseRTL {
   private:
     struct RowPlan;
 
+    // The engine's buffered output as the writer's sink.
+    class EngineSink : public ByteSink {
+      public:
+        explicit EngineSink(ABaseRTL& engine) : m_engine(engine) {}
+        bool Put(std::span<const uint8_t> bytes, bool flush) override;
+
+      private:
+        ABaseRTL& m_engine;
+    };
+
     std::span<uint8_t> CmdBuffer() const;
-    // Format into the command buffer and write the text with flush 0.
-    // Return what WriteNdata returned, or -1 (logged) when the text does
-    // not fit the buffer.
-    int32_t WriteCommand(const char* fmt, ...) __attribute__((format(printf, 2, 3)));
-    int32_t WriteLiteral(const char* text) { return WriteCommand("%s", text); }
-    int32_t WriteText(const CommandText& text, int flush);
+    // A writer over the engine's output and command buffer.
+    RtlWriter Writer();
+    // The values of the job the header and the page end are made from; HasJob first.
+    JobValues Job() const;
     // Logs and answers false when a job operation runs without its job
     // context, host record, settings record or command buffer.
     bool HasJob(const char* operation) const;
-    // Logs and answers false when a plane row of that many bytes could
-    // overrun the command buffer once compressed.
-    bool PlaneRowFits(int64_t length) const;
-    int SendJobSettings();
-    int SendGenericPageEnd();
-    int SendNamedPageEnd();
     // Lists the plane transfers of one row and checks them all before any
     // byte of the row is touched; false (logged) when the row is refused.
     bool PlanRow(const int32_t* rowLen, uint8_t* const* planeBuf, RowPlan& plan);
 
-    char m_szRowPrefix[256];
-    char m_szPlaneEnd[2];
+    EngineSink m_sink;
     PrinterSettings* m_pSettings = nullptr;
     int32_t m_nRowBytes = 0;
 };

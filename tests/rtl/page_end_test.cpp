@@ -99,9 +99,8 @@ TEST_F(RtlPageEndTest, WriteResultsDecideTheOutcome) {
         int expected;
         std::size_t calls;
     };
-    // Only a negative result fails the first item; 0 fails the sheet cut; the
-    // last item fails only when negative.
-    const Case cases[] = {{0, 0, 1, 3}, {0, -1, 0, 1}, {1, 0, 0, 2}, {2, 0, 1, 3}, {2, -1, 0, 3}};
+    // Any item that is not taken whole fails the page end, and nothing follows it.
+    const Case cases[] = {{0, 0, 0, 1}, {0, -1, 0, 1}, {1, 0, 0, 2}, {2, 0, 0, 3}, {2, -1, 0, 3}};
     for (const Case& c : cases) {
         SCOPED_TRACE(c.call);
         rtl->calls.clear();
