@@ -259,7 +259,7 @@ Bytes PrintedStream(const TicketFields& fields, int abortAfter = -1) {
         return {};
     }
     auto job = MakeRecord(ticket);
-    RecordingChannel out;
+    test::MemoryChannel out;
     CDriver driver;
     PrintBounded(driver, *job, out, abortAfter >= 0 ? abortAfter : 64);
     return out.bytes;

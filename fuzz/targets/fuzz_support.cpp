@@ -180,11 +180,6 @@ std::unique_ptr<HostJobRecord> MakeRecord(const std::string& ticketPath) {
     return job;
 }
 
-int32_t RecordingChannel::Write(const uint8_t* data, int32_t length, int64_t) {
-    if (length > 0) bytes.insert(bytes.end(), data, data + length);
-    return length;
-}
-
 JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputChannel& out,
                         int maxSteps) {
     JobOutcome outcome;

@@ -15,6 +15,7 @@
 #include "platform/message_box.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
+#include "support/memory_channel.h"
 #include "support/message_script.h"
 #include "tarnwick/printer_driver.h"
 #include "tarnwick/records.h"
@@ -93,13 +94,6 @@ bool WriteSmallJobData(const std::string& path);
 
 // A host record for the ticket, its data file found under prefix 0.
 std::unique_ptr<HostJobRecord> MakeRecord(const std::string& ticketPath);
-
-// Keeps every byte the driver sends.
-class RecordingChannel : public OutputChannel {
-  public:
-    int32_t Write(const uint8_t* data, int32_t length, int64_t tag) override;
-    std::vector<uint8_t> bytes;
-};
 
 struct JobOutcome {
     int opened = 0;

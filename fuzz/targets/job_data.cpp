@@ -115,7 +115,7 @@ void Print(Invariants& check, FuzzRun& run, const std::string& ticket, const std
     };
     run.Clock().SetAutoAdvance(40);
     auto job = MakeRecord(ticket);
-    RecordingChannel out;
+    test::MemoryChannel out;
     CDriver driver;
     const JobOutcome outcome = PrintBounded(driver, *job, out, kMaxSteps);
     if (outcome.opened == 0 || outcome.stepFailed) {

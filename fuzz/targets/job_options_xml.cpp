@@ -32,7 +32,7 @@ int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
     }
     auto job = MakeRecord(ticket);
     job->m_pszCustomColorXml = xml.c_str();
-    RecordingChannel out;
+    test::MemoryChannel out;
     CDriver driver;
     const JobOutcome outcome = PrintBounded(driver, *job, out, kMaxSteps);
     check.Check(outcome.opened == 1, "job options never keep a job from opening");

@@ -21,7 +21,7 @@ int FuzzJobTicket(const uint8_t* data, size_t size) {
         return check.failures();
     }
     auto job = MakeRecord(ticket);
-    RecordingChannel out;
+    test::MemoryChannel out;
     {
         CDriver driver;
         const JobOutcome outcome = PrintBounded(driver, *job, out, kMaxSteps);

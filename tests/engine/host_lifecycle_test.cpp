@@ -231,7 +231,7 @@ TEST_F(HostLifecycle, AbortsAndFailuresNeverReachAnotherJob) {
     // The channel is gone by the time of the abort: the abort page end cannot be sent, but the
     // job is over all the same.
     CDriver d;
-    hardening::BreakingChannel broken(0, 0);
+    test::MemoryChannel broken(0, 0);
     ASSERT_EQ(d.OpenJob(first.get(), &broken), 1);
     ASSERT_EQ(Step(d), 1);
     clock.SetAutoAdvance(1);

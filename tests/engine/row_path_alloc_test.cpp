@@ -147,16 +147,11 @@ class AllocationWindow {
 };
 
 // Keeps nothing, so that the host side allocates nothing either.
-class TallyChannel : public OutputChannel {
-  public:
-    int32_t Write(const uint8_t*, int32_t length, int64_t) override {
-        ++writes;
-        bytes += length;
-        return length;
-    }
-    int writes = 0;
-    int64_t bytes = 0;
-};
+test::MemoryChannel Counting() {
+    test::MemoryChannel channel;
+    channel.keep = false;
+    return channel;
+}
 
 // The flush threshold of the driver's output buffer.
 constexpr int64_t kFlushBytes = 1048544;
@@ -208,7 +203,7 @@ class RowPathAllocations : public ::testing::TestWithParam<bool> {
     FakeClock clock;
     ScopedClock useClock{&clock};
     test::TempDir dir;
-    TallyChannel out;
+    test::MemoryChannel out = Counting();
 };
 
 TEST_P(RowPathAllocations, RowsAfterThePageStartAllocateNothing) {
@@ -222,7 +217,7 @@ TEST_P(RowPathAllocations, RowsAfterThePageStartAllocateNothing) {
     clock.SetAutoAdvance(70);
 
     const int writesBefore = out.writes;
-    const int64_t bytesBefore = out.bytes;
+    const int64_t bytesBefore = out.taken;
     int steps = 0;
     long allocations = 0;
     {
@@ -239,7 +234,7 @@ TEST_P(RowPathAllocations, RowsAfterThePageStartAllocateNothing) {
 
     // Only full buffers went out while rows were sent.
     const int writes = out.writes - writesBefore;
-    const int64_t bytes = out.bytes - bytesBefore;
+    const int64_t bytes = out.taken - bytesBefore;
     EXPECT_GE(writes, 3);
     EXPECT_LE(writes, bytes / kFlushBytes + 1);
 

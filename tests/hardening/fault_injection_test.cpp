@@ -25,8 +25,8 @@
 namespace tarnwick {
 namespace {
 
-using hardening::BreakingChannel;
 using hardening::StartsWith;
+using test::MemoryChannel;
 using test::TestPage;
 
 class FaultInjection : public hardening::JobTest {};
@@ -50,7 +50,7 @@ const ChannelFault kChannelFaults[] = {
 bool RunWithBrokenChannel(HostJobRecord& job, const std::vector<uint8_t>& good, int failAt,
                           const ChannelFault& fault, int32_t requested) {
     SCOPED_TRACE(std::string(fault.name) + " at write " + std::to_string(failAt));
-    BreakingChannel channel(failAt, fault.accept(requested));
+    test::MemoryChannel channel(failAt, fault.accept(requested));
     CDriver driver;
     ScopedLogCapture log;
     job.m_nDone = 0;
@@ -59,7 +59,7 @@ bool RunWithBrokenChannel(HostJobRecord& job, const std::vector<uint8_t>& good, 
     for (int step = 0; step < 1000 && result == 1 && job.m_nDone != -1; ++step) {
         result = driver.PrintStep(nullptr, nullptr, nullptr);
     }
-    if (!channel.broke) {
+    if (!channel.failed) {
         EXPECT_EQ(result, 1);
         EXPECT_EQ(channel.bytes, good);
         return false;

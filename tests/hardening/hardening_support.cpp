@@ -29,19 +29,6 @@ void PrivateConfigRoot::Write(const std::string& relative, const std::string& te
         << path;
 }
 
-int32_t BreakingChannel::Write(const uint8_t* data, int32_t length, int64_t) {
-    const int index = writes++;
-    if (broke || index > m_failAt) return 0;
-    if (index < m_failAt) {
-        bytes.insert(bytes.end(), data, data + length);
-        return length;
-    }
-    broke = true;
-    const int32_t accepted = std::min(m_accept, length);
-    if (accepted > 0) bytes.insert(bytes.end(), data, data + accepted);
-    return accepted;
-}
-
 bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix) {
     return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
 }

@@ -46,23 +46,6 @@ class PrivateConfigRoot {
     fuzz::ScopedEnv m_env;
 };
 
-// Accepts every write until write number `failAt` (0-based); that one accepts `acceptOnFail`
-// bytes (returned as is, so -1 and 0 are failures too) and every later write accepts nothing,
-// like a connection that has gone away.
-class BreakingChannel : public OutputChannel {
-  public:
-    BreakingChannel(int failAt, int32_t acceptOnFail) : m_failAt(failAt), m_accept(acceptOnFail) {}
-    int32_t Write(const uint8_t* data, int32_t length, int64_t tag) override;
-
-    std::vector<uint8_t> bytes;
-    int writes = 0;
-    bool broke = false;
-
-  private:
-    int m_failAt;
-    int32_t m_accept;
-};
-
 bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix);
 bool StartsWith(const std::vector<uint8_t>& bytes, const std::string& prefix);
 bool EndsWith(const std::vector<uint8_t>& bytes, const std::string& suffix);

@@ -60,10 +60,10 @@ TEST_F(ResourceBounds, NoDescriptorOrMutexOutlivesAJob) {
          }},
         {"failed on its channel, then aborted",
          [](CDriver& d, HostJobRecord& job, OutputChannel&) {
-             hardening::BreakingChannel broken(0, -1);
+             test::MemoryChannel broken(0, -1);
              ASSERT_EQ(d.OpenJob(&job, &broken), 1);
              StepToTheEnd(d, job);
-             ASSERT_TRUE(broken.broke);
+             ASSERT_TRUE(broken.failed);
              d.AbortJob(nullptr, nullptr, nullptr);
          }},
     };
@@ -90,16 +90,6 @@ TEST_F(ResourceBounds, NoDescriptorOrMutexOutlivesAJob) {
 
 // ---- Peak memory against page length ----
 
-// Keeps nothing: the output must not count as memory of the driver.
-class CountingChannel : public OutputChannel {
-  public:
-    int32_t Write(const uint8_t*, int32_t length, int64_t) override {
-        bytes += length;
-        return length;
-    }
-    int64_t bytes = 0;
-};
-
 long StatusKiB(const char* field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
@@ -119,14 +109,15 @@ long PeakGrowthKiB(HostJobRecord& job) {
         ::close(result[0]);
         long growth = -1;
         {
-            CountingChannel out;
+            test::MemoryChannel out;  // keeps nothing: not memory of the driver
+            out.keep = false;
             CDriver driver;
             std::ofstream reset("/proc/self/clear_refs");
             reset << "5" << std::flush;  // the peak starts again from the current size
             const long start = StatusKiB("VmRSS:");
             if (reset && start > 0 && driver.OpenJob(&job, &out) == 1) {
                 StepToTheEnd(driver, job);
-                if (job.m_nDone == -1 && out.bytes > 0) growth = StatusKiB("VmHWM:") - start;
+                if (job.m_nDone == -1 && out.taken > 0) growth = StatusKiB("VmHWM:") - start;
             }
         }
         const bool sent = ::write(result[1], &growth, sizeof growth) == sizeof growth;

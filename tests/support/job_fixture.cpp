@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -25,16 +26,6 @@ TempDir::TempDir() {
 TempDir::~TempDir() {
     std::error_code ec;
     std::filesystem::remove_all(m_path, ec);
-}
-
-int32_t MemoryChannel::Write(const uint8_t* data, int32_t length, int64_t tag) {
-    const int index = static_cast<int>(writeSizes.size());
-    writeSizes.push_back(length);
-    tags.push_back(tag);
-    int32_t accepted = length;
-    if (index == failAtWrite) accepted = std::min(acceptOnFail, length);
-    if (accepted > 0) bytes.insert(bytes.end(), data, data + accepted);
-    return accepted;
 }
 
 int RowBytes(const TestPage& page, int colorant) {

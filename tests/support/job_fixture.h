@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "host/job_ticket.h"
+#include "support/memory_channel.h"
 #include "tarnwick/printer_driver.h"
 #include "tarnwick/records.h"
 
@@ -29,20 +30,6 @@ class TempDir {
 
   private:
     std::string m_path;
-};
-
-// Keeps every byte it accepts; can accept fewer bytes than asked or fail
-// outright at a chosen write.
-class MemoryChannel : public OutputChannel {
-  public:
-    int32_t Write(const uint8_t* data, int32_t length, int64_t tag) override;
-    std::string str() const { return {bytes.begin(), bytes.end()}; }
-
-    std::vector<uint8_t> bytes;
-    std::vector<int32_t> writeSizes;
-    std::vector<int64_t> tags;
-    int failAtWrite = -1;      // 0-based index of the write that goes short
-    int32_t acceptOnFail = 0;  // bytes that write still accepts
 };
 
 struct TestColorant {
