@@ -269,8 +269,14 @@ int RunMakeJob(CommandArgs argv) {
             ticket.printerModel, request.manufacturer, mode->index,   0, 0, ticket.resX,
             ticket.resY,         mode->inks,           request.method};
         MatchPrintMode(driver, halftone);
-        halftoning = JobHalftoning::Prepare(driver, halftone);
-        if (!halftoning) return kExitFailure;
+        std::vector<std::string> warnings;
+        std::string error;
+        halftoning = JobHalftoning::Prepare(driver, halftone, warnings, error);
+        for (const std::string& warning : warnings) Console::Get().Warning(warning);
+        if (!halftoning) {
+            Console::Get().Error(error);
+            return kExitFailure;
+        }
         Console::Get().Info(halftoning->Describe());
     }
     const PageFactory makePage = [&](std::size_t index,

@@ -4,8 +4,9 @@
 
 #include "args.h"
 #include "config/output_driver_folder.h"
-#include "console.h"
 #include "driver_queries.h"
+#include "inspect/report_format.h"
+#include "number_format.h"
 
 namespace tarnwick::cli {
 
@@ -35,7 +36,10 @@ void MatchPrintMode(ABasePrinterDriver& driver, HalftoneRequest& request) {
 }
 
 std::unique_ptr<JobHalftoning> JobHalftoning::Prepare(ABasePrinterDriver& driver,
-                                                      const HalftoneRequest& request) {
+                                                      const HalftoneRequest& request,
+                                                      std::vector<std::string>& warnings,
+                                                      std::string& error, bool withScreens) {
+    const bool screens = withScreens || request.method == halftone::Method::kScreen;
     PrintSetup setup = MakeSetup(request.model, request.manufacturer);
     setup.colorMode = request.colorMode;
     setup.printMode = request.printMode;
@@ -47,38 +51,32 @@ std::unique_ptr<JobHalftoning> JobHalftoning::Prepare(ABasePrinterDriver& driver
     std::memset(screening.get(), 0, sizeof(ScreeningRecord));
     if (driver.LoadDitherParams(request.model.c_str(), request.manufacturer.c_str(), &setup,
                                 dither.get(), nullptr) == 0) {
-        Console::Get().Error("the driver has no dither parameters for " + request.model + " of " +
-                             request.manufacturer);
+        error = "the driver has no dither parameters for " + request.model + " of " +
+                request.manufacturer;
         return nullptr;
     }
-    if (request.method == halftone::Method::kScreen &&
-        driver.LoadScreeningParams(screening.get(), &setup) == 0) {
-        Console::Get().Error("the driver has no halftone screens for " + request.model);
+    if (screens && driver.LoadScreeningParams(screening.get(), &setup) == 0) {
+        error = "the driver has no halftone screens for " + request.model;
         return nullptr;
     }
     std::unique_ptr<JobHalftoning> job(new JobHalftoning());
     job->m_inks = request.inks;
-    std::string error;
     std::optional<halftone::DitherSettings> settings =
         halftone::DitherFromRecord(*dither, request.inks.size(), error);
     if (!settings) {
-        Console::Get().Error("the driver's " + error);
+        error = "the driver's " + error;
         return nullptr;
     }
     job->m_setup.method = request.method;
     job->m_setup.dither = std::move(*settings);
-    std::vector<std::string> warnings;
-    if (request.method == halftone::Method::kScreen) {
+    if (screens) {
         job->m_setup.tiles =
             halftone::TilesForInks(*screening, request.inks, request.dpiX, request.dpiY, warnings);
     }
     const std::filesystem::path outputDrivers = OutputDriverFolder().c_str();
     std::optional<halftone::InkData> data =
         halftone::LoadInkData((outputDrivers / "Halftone.xml").string(), error);
-    if (!data) {
-        Console::Get().Error(error);
-        return nullptr;
-    }
+    if (!data) return nullptr;
     job->m_data = std::move(*data);
     job->m_profile =
         halftone::FindPrinterProfile(outputDrivers, request.manufacturer, request.model);
@@ -86,11 +84,7 @@ std::unique_ptr<JobHalftoning> JobHalftoning::Prepare(ABasePrinterDriver& driver
     const auto separator =
         halftone::Separator::Create({halftone::PixelFormat::kRgb8, {}, job->m_profile, job->m_inks},
                                     job->m_data, warnings, error);
-    for (const std::string& warning : warnings) Console::Get().Warning(warning);
-    if (!separator) {
-        Console::Get().Error(error);
-        return nullptr;
-    }
+    if (!separator) return nullptr;
     return job;
 }
 
@@ -109,6 +103,34 @@ std::string JobHalftoning::profileName() const {
 
 std::string JobHalftoning::Describe() const {
     return halftone::Describe(m_setup, m_inks, profileName());
+}
+
+std::string JobHalftoning::Json() const {
+    const halftone::DitherSettings& dither = m_setup.dither;
+    std::string out =
+        "{\"profile\": " + inspect::JsonString(profileName()) +
+        ", \"levelCount\": " + std::to_string(dither.levelCount) +
+        ", \"planeBits\": " + std::to_string(halftone::PlaneBits(dither.levelCount)) +
+        ", \"noiseLevel\": " + JsonFloat(dither.noiseLevel) +
+        ", \"antiClogLevel\": " + std::to_string(dither.antiClogLevel) + ", \"antiClogStretch\": " +
+        std::to_string(halftone::AntiClogStretch(dither.antiClogLevel)) + ",\n    \"inks\": [";
+    for (std::size_t i = 0; i < m_inks.size(); ++i) {
+        out += i == 0 ? "\n      " : ",\n      ";
+        out += "{\"name\": " + inspect::JsonString(m_inks[i]) + ", \"amounts\": [";
+        for (std::size_t k = 0; k < dither.amounts[i].size(); ++k) {
+            out += (k == 0 ? "" : ", ") + JsonFloat(dither.amounts[i][k]);
+        }
+        out += "]";
+        if (i < m_setup.tiles.size()) {
+            const halftone::ScreenTile& tile = m_setup.tiles[i];
+            out += ", \"screen\": {\"shape\": " + inspect::JsonString(tile.shape) +
+                   ", \"frequency\": " + JsonFloat(static_cast<float>(tile.frequency)) +
+                   ", \"angle\": " + JsonFloat(static_cast<float>(tile.angle)) +
+                   ", \"tile\": " + std::to_string(tile.size) + "}";
+        }
+        out += "}";
+    }
+    return out + "\n    ]}";
 }
 
 }  // namespace tarnwick::cli

@@ -38,10 +38,14 @@ void MatchPrintMode(ABasePrinterDriver& driver, HalftoneRequest& request);
 
 class JobHalftoning {
   public:
-    // Nothing after an ERROR line when the records cannot be read or used. Warnings (unknown
-    // dot shapes, inks without a screen) are printed once here.
+    // Nothing, with error set, when the records, the data file or the profile cannot be used.
+    // Screens are built for Method::kScreen, and always when withScreens is set. warnings:
+    // unknown dot shapes, inks without a screen or a separation rule. The driver sets the
+    // level count from the colour mode's plane depth.
     static std::unique_ptr<JobHalftoning> Prepare(ABasePrinterDriver& driver,
-                                                  const HalftoneRequest& request);
+                                                  const HalftoneRequest& request,
+                                                  std::vector<std::string>& warnings,
+                                                  std::string& error, bool withScreens = false);
 
     // A pipeline for one page of RGB pixels; nothing with error set when it cannot be made.
     std::unique_ptr<halftone::Pipeline> MakePipeline(int width, int bandRows,
@@ -51,6 +55,8 @@ class JobHalftoning {
     const std::vector<std::string>& inks() const { return m_inks; }
     std::string profileName() const;
     std::string Describe() const;
+    // The same as JSON, for tarnwick params: every ink's level amounts and applied screen.
+    std::string Json() const;
 
   private:
     JobHalftoning() = default;
