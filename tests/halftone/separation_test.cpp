@@ -2,6 +2,7 @@
 // model gives, the printer folder's profile is found and used, splits follow their curves, and
 // no ink limit is ever exceeded. The pipeline gives the same planes whatever its band size.
 #include <gtest/gtest.h>
+#include <lcms2.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -78,6 +79,28 @@ TEST(SeparatorTest, KnownColoursLandOnTheProfilesInks) {
             EXPECT_NEAR(amounts[i], c.expected[i], c.tolerance) << c.inks[i];
         }
     }
+}
+
+TEST(SeparatorTest, AnEmbeddedProfileDescribesThePixels) {
+    // Linear RGB: value 128 is half the light, L* 76, which sRGB writes as 187; CMY 0.265 is
+    // barely above the grey-component start, so almost no black.
+    cmsToneCurve* linear = cmsBuildGamma(nullptr, 1.0);
+    cmsToneCurve* curves[3] = {linear, linear, linear};
+    cmsCIExyYTRIPLE primaries = {{0.64, 0.33, 1.0}, {0.30, 0.60, 1.0}, {0.15, 0.06, 1.0}};
+    cmsCIExyY white;
+    cmsWhitePointFromTemp(&white, 6504);
+    cmsHPROFILE profile = cmsCreateRGBProfile(&white, &primaries, curves);
+    cmsUInt32Number size = 0;
+    ASSERT_TRUE(cmsSaveProfileToMem(profile, nullptr, &size));
+    std::vector<uint8_t> bytes(size);
+    ASSERT_TRUE(cmsSaveProfileToMem(profile, bytes.data(), &size));
+    cmsCloseProfile(profile);
+    cmsFreeToneCurve(linear);
+    const auto amounts =
+        Separate({PixelFormat::kRgb8, bytes, {}, kCmyk}, SampleData(), {128, 128, 128});
+    ASSERT_EQ(amounts.size(), 4u);
+    for (std::size_t i = 0; i < 3; ++i) EXPECT_NEAR(amounts[i], 0.25f, 0.03) << kCmyk[i];
+    EXPECT_NEAR(amounts[3], 0.02f, 0.03);
 }
 
 TEST(SeparatorTest, ThePrinterFoldersProfileIsFoundAndUsed) {

@@ -88,11 +88,11 @@ std::unique_ptr<JobHalftoning> JobHalftoning::Prepare(ABasePrinterDriver& driver
     return job;
 }
 
-std::unique_ptr<halftone::Pipeline> JobHalftoning::MakePipeline(int width, int bandRows,
-                                                                std::string& error) const {
+std::unique_ptr<halftone::Pipeline> JobHalftoning::MakePipeline(
+    int width, int bandRows, const std::vector<uint8_t>& iccProfile, std::string& error) const {
     std::vector<std::string> ignored;  // Prepare printed them
     auto separator = halftone::Separator::Create(
-        {halftone::PixelFormat::kRgb8, {}, m_profile, m_inks}, m_data, ignored, error);
+        {halftone::PixelFormat::kRgb8, iccProfile, m_profile, m_inks}, m_data, ignored, error);
     if (!separator) return nullptr;
     return std::make_unique<halftone::Pipeline>(std::move(separator), m_setup, width, bandRows);
 }

@@ -47,8 +47,10 @@ class JobHalftoning {
                                                   std::vector<std::string>& warnings,
                                                   std::string& error, bool withScreens = false);
 
-    // A pipeline for one page of RGB pixels; nothing with error set when it cannot be made.
+    // A pipeline for one page of RGB pixels, described by iccProfile (the image's own) or else
+    // taken as sRGB; nothing with error set when it cannot be made.
     std::unique_ptr<halftone::Pipeline> MakePipeline(int width, int bandRows,
+                                                     const std::vector<uint8_t>& iccProfile,
                                                      std::string& error) const;
 
     const halftone::HalftoneSetup& setup() const { return m_setup; }

@@ -129,8 +129,11 @@ std::unique_ptr<PageSource> LoadColorPage(const std::string& path, const JobHalf
         return nullptr;
     }
     std::unique_ptr<halftone::Pipeline> pipeline =
-        halftoning.MakePipeline(image.width, BandRows(image.width), error);
-    if (!pipeline) return nullptr;
+        halftoning.MakePipeline(image.width, BandRows(image.width), image.iccProfile, error);
+    if (!pipeline) {
+        error = path + ": " + error;
+        return nullptr;
+    }
     return std::make_unique<ColorPage>(std::move(image), halftoning.inks(), std::move(pipeline));
 }
 
