@@ -97,9 +97,7 @@ void LevelDiffuser::Row(std::span<const float> target, std::span<uint8_t> levels
     for (int n = 0; n < m_width; ++n) {
         const int x = m_reverse ? m_width - 1 - n : n;
         const auto i = static_cast<std::size_t>(x + 1);
-        const float wanted = target[static_cast<std::size_t>(x)];
-        if (wanted > 0.0f) m_used = true;
-        const float v = wanted + m_current[i];
+        const float v = target[static_cast<std::size_t>(x)] + m_current[i];
         std::size_t level = LowerLevel(m_amounts, v);
         if (level < last) {
             const float low = m_amounts[level];
@@ -112,6 +110,7 @@ void LevelDiffuser::Row(std::span<const float> target, std::span<uint8_t> levels
             if (v >= threshold) ++level;
         }
         float error = v - m_amounts[level];
+        if (level > 0) m_used = true;
         run = level == 0 ? run + 1 : 0;
         if (m_used && m_stretch > 0 && run >= m_stretch) {
             // A maintenance dot keeps the nozzle wet; it is not part of the tone, so its ink is

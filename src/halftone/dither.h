@@ -31,7 +31,7 @@ std::optional<DitherSettings> DitherFromRecord(const DitherParamRecord& record, 
 int PlaneBits(int levelCount);
 
 // A maintenance dot lands at least once every this many pixels of a nozzle row (an image row)
-// for an ink the page has used; 0 turns the rule off.
+// of an ink that has printed a dot on the page; 0 turns the rule off.
 int AntiClogStretch(int antiClogLevel);
 inline constexpr int kAntiClogBase = 1024;
 

@@ -50,6 +50,10 @@ class ColorPage : public PageSource {
     // Rows are asked for in order, which error diffusion relies on; a band of them is
     // halftoned at a time.
     void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
+        if (y < m_bandStart) {  // diffusion cannot go back; the builder never asks
+            rows.assign(m_colorants.size(), std::vector<uint8_t>(m_pipeline->rowBytes(), 0));
+            return;
+        }
         if (y >= m_bandStart + m_bandRows) {
             m_bandStart = y;
             m_bandRows = std::min(m_pipeline->bandRows(), m_image.height - y);
