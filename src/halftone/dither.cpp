@@ -143,6 +143,8 @@ ScreenTile BuildScreenTile(const std::string& shape, double frequency, double an
         warnings.push_back("dot shape '" + shape + "' is unknown; Round is used");
         tile.shape = "Round";
     }
+    dpiX = std::max(dpiX, 1);
+    dpiY = std::max(dpiY, 1);
     // A screen of 1 pixel per cell or less has no dot to shape: frequency is capped at half
     // the resolution, and a cell holds at most 128 pixels across.
     const double cap = std::min(dpiX, dpiY) / 2.0;

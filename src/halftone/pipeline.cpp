@@ -20,19 +20,38 @@ std::vector<ScreenTile> TilesForInks(const ScreeningRecord& record,
                                      std::vector<std::string>& warnings) {
     const int count = std::clamp(record.count, 0, kMaxScreenEntries);
     std::vector<ScreenTile> tiles;
+    // Inks that share a screen (a light ink and its full ink, usually) share its tile, built
+    // and warned about once.
+    struct Asked {
+        std::string shape;
+        double frequency;
+        double angle;
+    };
+    std::vector<Asked> asked;
     for (const std::string& ink : inks) {
         const ScreenEntry* found = nullptr;
         for (int i = 0; i < count && !found; ++i) {
             if (SameInk(Field(record.entries[i].colorName), ink)) found = &record.entries[i];
         }
+        Asked wanted{"Round", count > 0 ? record.entries[0].frequency : 60.0, 45.0};
         if (found) {
-            tiles.push_back(BuildScreenTile(Field(found->shapeName), found->frequency, found->angle,
-                                            dpiX, dpiY, warnings));
-            continue;
+            wanted = {Field(found->shapeName), found->frequency, found->angle};
+        } else {
+            warnings.push_back("no screen for ink " + ink + "; Round at 45 degrees is used");
         }
-        const double frequency = count > 0 ? record.entries[0].frequency : 60.0;
-        warnings.push_back("no screen for ink " + ink + "; Round at 45 degrees is used");
-        tiles.push_back(BuildScreenTile("Round", frequency, 45.0, dpiX, dpiY, warnings));
+        std::size_t same = 0;
+        while (same < asked.size() &&
+               (asked[same].shape != wanted.shape || asked[same].frequency != wanted.frequency ||
+                asked[same].angle != wanted.angle)) {
+            ++same;
+        }
+        if (same < asked.size()) {
+            tiles.push_back(tiles[same]);
+        } else {
+            tiles.push_back(BuildScreenTile(wanted.shape, wanted.frequency, wanted.angle, dpiX,
+                                            dpiY, warnings));
+        }
+        asked.push_back(std::move(wanted));
     }
     return tiles;
 }
