@@ -6,6 +6,8 @@
 #include <numbers>
 #include <numeric>
 
+#include "ink_data.h"
+
 namespace tarnwick::halftone {
 namespace {
 
@@ -133,11 +135,7 @@ ScreenTile BuildScreenTile(const std::string& shape, double frequency, double an
                            int dpiY, std::vector<std::string>& warnings) {
     ScreenTile tile;
     for (const char* known : {"Round", "Diamond", "Ellipse", "Line"}) {
-        if (shape.size() == std::char_traits<char>::length(known) &&
-            std::equal(shape.begin(), shape.end(), known,
-                       [](char a, char b) { return std::tolower(a) == std::tolower(b); })) {
-            tile.shape = known;
-        }
+        if (SameInk(shape, known)) tile.shape = known;
     }
     if (tile.shape.empty()) {
         warnings.push_back("dot shape '" + shape + "' is unknown; Round is used");

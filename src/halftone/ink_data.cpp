@@ -1,8 +1,7 @@
 #include "ink_data.h"
 
-#include <strings.h>
-
 #include <algorithm>
+#include <cctype>
 #include <pugixml.hpp>
 
 namespace tarnwick::halftone {
@@ -64,7 +63,10 @@ float Curve::operator()(float v) const {
 }
 
 bool SameInk(const std::string& a, const std::string& b) {
-    return strcasecmp(a.c_str(), b.c_str()) == 0;
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+        return std::tolower(static_cast<unsigned char>(x)) ==
+               std::tolower(static_cast<unsigned char>(y));
+    });
 }
 
 float InkData::MaxFor(const std::string& ink) const {
