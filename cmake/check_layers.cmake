@@ -14,7 +14,8 @@ set(rows
   "tarnwick_options|rtl/rtl.h|sees"
   "tarnwick_options|driver/cdriver.h|hidden"
   "tarnwick_driver_core|options/driver_option_dialog.h|sees"
-  "tarnwick_inspect|driver/cdriver.h|hidden")
+  "tarnwick_inspect|driver/cdriver.h|hidden"
+  "tarnwick_halftone|engine/abase_rtl.h|hidden")
 set(failures 0)
 foreach(row IN LISTS rows)
   string(REPLACE "|" ";" fields "${row}")

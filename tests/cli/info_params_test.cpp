@@ -60,7 +60,7 @@ TEST_F(QueryTest, ParamsHaveTheDocumentedShape) {
     for (const std::string mode : {"0", "2"}) {
         SCOPED_TRACE("colour mode " + mode);
         const JsonValue json = Params({"--color-mode", mode});
-        EXPECT_EQ(json.Keys(), (std::vector<std::string>{"dither", "screening"}));
+        EXPECT_EQ(json.Keys(), (std::vector<std::string>{"dither", "screening", "applied"}));
         const JsonValue* dither = json.Find("dither");
         ASSERT_NE(dither, nullptr);
         EXPECT_EQ(Keys(dither),
@@ -93,6 +93,23 @@ TEST_F(QueryTest, ParamsHaveTheDocumentedShape) {
             EXPECT_FALSE(entry.Find("colorName")->text.empty());
             ExpectFloat(*entry.Find("frequency"));
             ExpectFloat(*entry.Find("angle"));
+        }
+
+        // As applied: each ink's levels carry the record's weights, its screen the entry's
+        // frequency and angle as near as the tile allows.
+        const JsonValue* applied = json.Find("applied");
+        ASSERT_NE(applied, nullptr);
+        const JsonValue& appliedInks = *applied->Find("inks");
+        ASSERT_EQ(appliedInks.items.size(), static_cast<std::size_t>(inks));
+        for (int i = 0; i < inks; ++i) {
+            const JsonValue& ink = appliedInks.items[static_cast<std::size_t>(i)];
+            EXPECT_EQ(ink.Find("amounts")->items[1].text, weights.items[i].items[0].text);
+            const JsonValue& entry = entries.items[static_cast<std::size_t>(i)];
+            EXPECT_EQ(ink.Find("name")->text, entry.Find("colorName")->text);
+            const JsonValue& screen = *ink.Find("screen");
+            EXPECT_NEAR(screen.Find("frequency")->number, entry.Find("frequency")->number,
+                        0.02 * entry.Find("frequency")->number);
+            EXPECT_NEAR(screen.Find("angle")->number, entry.Find("angle")->number, 0.5);
         }
     }
 }

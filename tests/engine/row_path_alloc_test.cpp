@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "driver/cdriver.h"
+#include "halftone/pipeline.h"
 #include "platform/clock.h"
 #include "support/fake_clock.h"
 #include "support/job_fixture.h"
@@ -246,6 +247,43 @@ TEST_P(RowPathAllocations, RowsAfterThePageStartAllocateNothing) {
 
 INSTANTIATE_TEST_SUITE_P(ColorBar, RowPathAllocations, ::testing::Values(false, true),
                          [](const auto& info) { return info.param ? "On" : "Off"; });
+
+// The host's halftoning stage is counted here too, where the counter lives: once a page's
+// pipeline is made, its bands (both threads) allocate nothing, by either method.
+TEST(HalftoneAllocations, BandsAfterThePipelineIsMadeAllocateNothing) {
+    std::string error;
+    const auto data =
+        halftone::LoadInkData(TARNWICK_SOURCE_DATADIR "/OutputDrivers/Halftone.xml", error);
+    ASSERT_TRUE(data) << error;
+    const std::vector<std::string> inks = {"Cyan",  "Magenta", "Yellow",
+                                           "Black", "LCyan",   "LMagenta"};
+    constexpr int kWidth = 300, kBand = 8;
+    const std::vector<uint8_t> pixels(kWidth * kBand * 3, 140);
+    for (const auto method : {halftone::Method::kDiffusion, halftone::Method::kScreen}) {
+        std::vector<std::string> warnings;
+        auto separator = halftone::Separator::Create({halftone::PixelFormat::kRgb8, {}, {}, inks},
+                                                     *data, warnings, error);
+        ASSERT_TRUE(separator) << error;
+        halftone::HalftoneSetup setup;
+        setup.method = method;
+        setup.dither.amounts.assign(inks.size(), {0.0f, 0.5f, 0.9f});
+        setup.dither.levelCount = 3;
+        setup.dither.noiseLevel = 0.5f;
+        setup.dither.antiClogLevel = 1;
+        setup.tiles = halftone::TilesForInks(ScreeningRecord{}, inks, 360, 360, warnings);
+        halftone::Pipeline pipeline(std::move(separator), setup, kWidth, kBand);
+        ASSERT_TRUE(pipeline.Band(pixels, kBand));  // the first band may warm anything up
+        long allocations = 0;
+        {
+            AllocationWindow window;
+            for (int band = 0; band < 10; ++band) {
+                if (!pipeline.Band(pixels, kBand)) allocations = -1;
+            }
+            allocations = allocations < 0 ? -1 : window.Count();
+        }
+        EXPECT_EQ(allocations, 0);
+    }
+}
 
 }  // namespace
 }  // namespace tarnwick

@@ -12,6 +12,7 @@
 #include "console.h"
 #include "driver_queries.h"
 #include "exit_codes.h"
+#include "halftone_job.h"
 #include "host/job_ticket.h"
 #include "module_options.h"
 #include "options/settings_hex.h"
@@ -33,11 +34,16 @@ constexpr const char* kUsage =
     "                            Magenta, Yellow, Black, LCyan, LMagenta, Green, Orange; case\n"
     "                            does not matter) or a layer such as Cyan_l_2.\n"
     "  IMAGE                     a colour PNG, TIFF or PNM (P6/P5) image, separated into the\n"
-    "                            inks of the colour mode and halftoned by error diffusion.\n"
+    "                            inks of the colour mode through littleCMS and halftoned with\n"
+    "                            the driver's dither and screening parameters.\n"
     "\n"
     "Options:\n"
     "  -o, --output JOB.tkt     the ticket to write (required)\n"
     "  --model NAME             printer model (default CP52)\n"
+    "  --manufacturer NAME      manufacturer whose parameters and profile apply to IMAGE pages\n"
+    "                           (default Tarnwick Imaging)\n"
+    "  --halftone METHOD        diffusion (default) or screen, for IMAGE pages; the parameters\n"
+    "                           used are logged once on an INFO line\n"
     "  --dpi X[xY]              resolution of the images (default 360)\n"
     "  --color-mode N|NAME      colour mode (default: the driver's default)\n"
     "  --calibration TEXT       calibration text, e.g. feed~0.25; the value must print as\n"
@@ -52,15 +58,17 @@ constexpr const char* kUsage =
     "whole job is written, the data file first and the ticket last; a failed make-job leaves\n"
     "both as they were. A name that holds a device, FIFO or folder is refused.\n";
 
-const std::array<OptionDef, 9> kOptions = {{{"output", 'o', true},
-                                            {"model", 0, true},
-                                            {"dpi", 0, true},
-                                            {"color-mode", 0, true},
-                                            {"calibration", 0, true},
-                                            {"settings", 0, true},
-                                            {"option", 0, true, true},
-                                            kModuleOption,
-                                            kConfigRootOption}};
+const std::array<OptionDef, 11> kOptions = {{{"output", 'o', true},
+                                             {"model", 0, true},
+                                             {"manufacturer", 0, true},
+                                             {"halftone", 0, true},
+                                             {"dpi", 0, true},
+                                             {"color-mode", 0, true},
+                                             {"calibration", 0, true},
+                                             {"settings", 0, true},
+                                             {"option", 0, true, true},
+                                             kModuleOption,
+                                             kConfigRootOption}};
 
 constexpr std::size_t kMaxTicketText = 63;
 constexpr int kDriverOptionCount = 8;
@@ -146,6 +154,8 @@ struct MakeJobRequest {
     JobTicket ticket;
     std::optional<std::string> colorMode;
     std::optional<SettingsArea> settings;  // from --settings
+    std::string manufacturer;
+    halftone::Method method = halftone::Method::kDiffusion;
     std::vector<std::string> optionPairs;
     std::vector<PageArgument> pages;
 };
@@ -184,6 +194,11 @@ MakeJobRequest ReadRequest(const ParsedArgs& args) {
         }
     }
     request.colorMode = args.Get("color-mode");
+    request.manufacturer = args.Get("manufacturer").value_or(kDefaultManufacturer);
+    if (request.manufacturer.empty() || request.manufacturer.size() > kMaxTicketText) {
+        throw UsageError("--manufacturer must have 1 to 63 characters");
+    }
+    request.method = ParseHalftoneMethod(args.Get("halftone").value_or("diffusion"));
     return request;
 }
 
@@ -246,11 +261,29 @@ int RunMakeJob(CommandArgs argv) {
     std::memcpy(ticket.settings.data(), &area, sizeof area);
     ticket.colorModel = static_cast<int16_t>(mode->index);
 
+    // Image pages go through the halftoning stage, set up once for the job.
+    std::unique_ptr<JobHalftoning> halftoning;
+    if (std::any_of(request.pages.begin(), request.pages.end(),
+                    [](const PageArgument& page) { return page.planes.empty(); })) {
+        HalftoneRequest halftone{
+            ticket.printerModel, request.manufacturer, mode->index,   0, 0, ticket.resX,
+            ticket.resY,         mode->inks,           request.method};
+        MatchPrintMode(driver, halftone);
+        std::vector<std::string> warnings;
+        std::string error;
+        halftoning = JobHalftoning::Prepare(driver, halftone, warnings, error);
+        for (const std::string& warning : warnings) Console::Get().Warning(warning);
+        if (!halftoning) {
+            Console::Get().Error(error);
+            return kExitFailure;
+        }
+        Console::Get().Info(halftoning->Describe());
+    }
     const PageFactory makePage = [&](std::size_t index,
                                      std::string& error) -> std::unique_ptr<PageSource> {
         const PageArgument& page = request.pages[index];
         if (!page.planes.empty()) return LoadPlanePage(page.planes, error);
-        return LoadColorPage(page.imagePath, mode->inks, error);
+        return LoadColorPage(page.imagePath, *halftoning, error);
     };
     WrittenJob written;
     std::string error;

@@ -5,8 +5,10 @@
 #include <memory>
 
 #include "commands.h"
+#include "console.h"
 #include "driver_queries.h"
 #include "exit_codes.h"
+#include "halftone_job.h"
 #include "inspect/report_format.h"
 #include "module_options.h"
 #include "number_format.h"
@@ -17,8 +19,10 @@ namespace {
 constexpr const char* kUsage =
     "Usage: tarnwick params --model NAME --manufacturer NAME [options]\n"
     "Prints, as JSON, the dither parameters (slot 49) and the halftone screens (slot 18) that\n"
-    "the driver reads from the configuration files for a printer setup. Messages the driver\n"
-    "shows while reading go to stderr.\n"
+    "the driver reads from the configuration files for a printer setup, and under \"applied\"\n"
+    "how make-job's halftoning uses them: the profile, each ink's level amounts and the screen\n"
+    "it gets (null, with a WARNING, when they cannot be used). Messages the driver shows while\n"
+    "reading go to stderr.\n"
     "\n"
     "Options:\n"
     "  --model NAME          printer model\n"
@@ -129,8 +133,35 @@ int RunParams(CommandArgs argv) {
     std::memset(screening.get(), 0, sizeof(ScreeningRecord));
     const int screeningResult = driver.LoadScreeningParams(screening.get(), &setup);
 
+    // The same setup through the halftoning stage, as make-job applies it.
+    HalftoneRequest request{model,     manufacturer, colorMode,
+                            printMode, resolution,   0,
+                            0,         {},           halftone::Method::kDiffusion};
+    for (const ResolutionEntry& entry : Resolutions(driver, model, printMode)) {
+        if (entry.id == resolution) {
+            request.dpiX = static_cast<int>(entry.xDpi);
+            request.dpiY = static_cast<int>(entry.yDpi);
+        }
+    }
+    if (const auto inks = ColorModeInks(driver, colorMode)) {
+        for (const ColorEntry& entry : *inks) request.inks.emplace_back(entry.name);
+    }
+    std::string applied = "null";
+    std::vector<std::string> warnings;
+    std::string error = "the resolution or colour mode is unknown to the driver";
+    std::unique_ptr<JobHalftoning> halftoning;
+    if (request.dpiX > 0 && request.dpiY > 0 && !request.inks.empty()) {
+        halftoning = JobHalftoning::Prepare(driver, request, warnings, error, true);
+    }
+    for (const std::string& warning : warnings) Console::Get().Warning(warning);
+    if (halftoning) {
+        applied = halftoning->Json();
+    } else {
+        Console::Get().Warning("no halftoning as applied: " + error);
+    }
     const std::string out = "{\n" + DitherJson(ditherResult, *dither) + ",\n" +
-                            ScreeningJson(screeningResult, *screening) + "\n}\n";
+                            ScreeningJson(screeningResult, *screening) +
+                            ",\n  \"applied\": " + applied + "\n}\n";
     return WriteOut(out) ? kExitOk : kExitFailure;
 }
 

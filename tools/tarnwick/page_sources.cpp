@@ -37,44 +37,49 @@ class PlanePage : public PageSource {
 
 class ColorPage : public PageSource {
   public:
-    ColorPage(RgbImage image, const std::vector<std::string>& inkNames)
-        : m_image(std::move(image)), m_separator(Inks(inkNames)) {
-        for (const std::string& name : inkNames) {
-            m_colorants.push_back({name, 1});
-            m_diffusers.emplace_back(m_image.width);
-        }
+    ColorPage(RgbImage image, const std::vector<std::string>& inkNames,
+              std::unique_ptr<halftone::Pipeline> pipeline)
+        : m_image(std::move(image)), m_pipeline(std::move(pipeline)) {
+        for (const std::string& name : inkNames) m_colorants.push_back({name, m_pipeline->bits()});
     }
 
     int width() const override { return m_image.width; }
     int height() const override { return m_image.height; }
     const std::vector<ColorantFormat>& colorants() const override { return m_colorants; }
 
-    // Rows are asked for in order, which error diffusion relies on.
+    // Rows are asked for in order, which error diffusion relies on; a band of them is
+    // halftoned at a time.
     void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
-        const std::size_t stride = static_cast<std::size_t>(m_image.width) * 3;
-        m_separator.SeparateRow(
-            std::span(m_image.rgb.data() + static_cast<std::size_t>(y) * stride, stride),
-            m_coverage);
+        if (y < m_bandStart) {  // diffusion cannot go back; the builder never asks
+            rows.assign(m_colorants.size(), std::vector<uint8_t>(m_pipeline->rowBytes(), 0));
+            return;
+        }
+        if (y >= m_bandStart + m_bandRows) {
+            m_bandStart = y;
+            m_bandRows = std::min(m_pipeline->bandRows(), m_image.height - y);
+            const std::size_t stride = static_cast<std::size_t>(m_image.width) * 3;
+            m_pipeline->Band(std::span(m_image.rgb).subspan(static_cast<std::size_t>(y) * stride),
+                             m_bandRows);
+        }
         rows.resize(m_colorants.size());
         for (std::size_t i = 0; i < m_colorants.size(); ++i) {
-            rows[i].assign((static_cast<std::size_t>(m_image.width) + 7) / 8, 0);
-            m_diffusers[i].Row(m_coverage[i], rows[i]);
+            const std::span<const uint8_t> packed = m_pipeline->Packed(i, y - m_bandStart);
+            rows[i].assign(packed.begin(), packed.end());
         }
     }
 
   private:
-    static std::vector<Ink> Inks(const std::vector<std::string>& names) {
-        std::vector<Ink> inks;
-        for (const std::string& name : names) inks.push_back(InkFromName(name));
-        return inks;
-    }
-
     RgbImage m_image;
-    Separator m_separator;
+    std::unique_ptr<halftone::Pipeline> m_pipeline;
     std::vector<ColorantFormat> m_colorants;
-    std::vector<ErrorDiffuser> m_diffusers;
-    std::vector<std::vector<float>> m_coverage;
+    int m_bandStart = 0;
+    int m_bandRows = 0;
 };
+
+// A band holds at most about a million pixels, so a wide page keeps its memory bounded.
+int BandRows(int width) {
+    return std::clamp((1 << 20) / std::max(width, 1), 1, 32);
+}
 
 bool IsNameStart(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) != 0;
@@ -119,12 +124,21 @@ std::unique_ptr<PageSource> LoadPlanePage(const std::vector<NamedPlaneFile>& fil
     return std::make_unique<PlanePage>(std::move(colorants), std::move(planes));
 }
 
-std::unique_ptr<PageSource> LoadColorPage(const std::string& path,
-                                          const std::vector<std::string>& inkNames,
+std::unique_ptr<PageSource> LoadColorPage(const std::string& path, const JobHalftoning& halftoning,
                                           std::string& error) {
     RgbImage image;
     if (!LoadColorImage(path, image, error)) return nullptr;
-    return std::make_unique<ColorPage>(std::move(image), inkNames);
+    if (image.width < 1 || image.height < 1) {
+        error = path + ": the image has no pixels";
+        return nullptr;
+    }
+    std::unique_ptr<halftone::Pipeline> pipeline =
+        halftoning.MakePipeline(image.width, BandRows(image.width), image.iccProfile, error);
+    if (!pipeline) {
+        error = path + ": " + error;
+        return nullptr;
+    }
+    return std::make_unique<ColorPage>(std::move(image), halftoning.inks(), std::move(pipeline));
 }
 
 PageArgument ParsePageArgument(const std::string& text) {

@@ -1,14 +1,14 @@
 // The pages make-job can write: colorant planes read from PBM/PGM files, and colour images
-// separated into the inks of the colour mode and halftoned by error diffusion.
+// separated into the inks of the colour mode and halftoned by the job's halftoning stage.
 #pragma once
 
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "halftone_job.h"
 #include "job_builder.h"
 #include "raster_image.h"
-#include "separation.h"
 
 namespace tarnwick::cli {
 
@@ -21,9 +21,8 @@ struct NamedPlaneFile {
 std::unique_ptr<PageSource> LoadPlanePage(const std::vector<NamedPlaneFile>& files,
                                           std::string& error);
 
-// inkNames: the colour mode's colorants, in the driver's order; each becomes a 1-bit colorant.
-std::unique_ptr<PageSource> LoadColorPage(const std::string& path,
-                                          const std::vector<std::string>& inkNames,
+// Each of the job's inks becomes a colorant of the plane depth its dither levels need.
+std::unique_ptr<PageSource> LoadColorPage(const std::string& path, const JobHalftoning& halftoning,
                                           std::string& error);
 
 // What a PAGE argument asks for: planes ("NAME=FILE[,NAME=FILE]...") or a colour image path.

@@ -109,6 +109,16 @@ bool ReadPng(const std::string& path, RgbImage& image, std::string& error) {
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
     image.rgb = std::move(pixels);
+    // A grey image's profile does not describe the RGB it became; it is left out.
+    png_charp name = nullptr;
+    int compression = 0;
+    png_bytep profile = nullptr;
+    png_uint_32 length = 0;
+    if (png_get_iCCP(reader.png, reader.info, &name, &compression, &profile, &length) != 0 &&
+        profile != nullptr) {
+        std::vector<uint8_t> bytes(profile, profile + length);
+        if (IsRgbIccProfile(bytes)) image.iccProfile = std::move(bytes);
+    }
     return true;
 }
 

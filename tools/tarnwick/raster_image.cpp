@@ -14,4 +14,9 @@ std::string CheckImageSize(const std::string& path, int64_t width, int64_t heigh
     return {};
 }
 
+bool IsRgbIccProfile(const std::vector<uint8_t>& bytes) {
+    return bytes.size() >= 128 && bytes[16] == 'R' && bytes[17] == 'G' && bytes[18] == 'B' &&
+           bytes[19] == ' ';
+}
+
 }  // namespace tarnwick::cli

@@ -29,7 +29,11 @@ struct RgbImage {
     int width = 0;
     int height = 0;
     std::vector<uint8_t> rgb;
+    std::vector<uint8_t> iccProfile;  // embedded in the file when it describes RGB pixels
 };
+
+// True when bytes look like an ICC profile of RGB data (the header's colour space "RGB ").
+bool IsRgbIccProfile(const std::vector<uint8_t>& bytes);
 
 // Empty when width x height is acceptable, else the reason (naming the file).
 std::string CheckImageSize(const std::string& path, int64_t width, int64_t height);

@@ -146,6 +146,16 @@ bool ReadTiff(const std::string& path, RgbImage& image, std::string& error) {
     }
     image.width = static_cast<int>(width);
     image.height = static_cast<int>(height);
+    // Only an RGB file's profile still describes the pixels libtiff handed over.
+    uint32_t length = 0;
+    const uint8_t* profile = nullptr;
+    uint16_t photometric = 0;
+    if (TIFFGetField(tiff.get(), TIFFTAG_PHOTOMETRIC, &photometric) == 1 &&
+        photometric == PHOTOMETRIC_RGB &&
+        TIFFGetField(tiff.get(), TIFFTAG_ICCPROFILE, &length, &profile) == 1 && profile) {
+        std::vector<uint8_t> bytes(profile, profile + length);
+        if (IsRgbIccProfile(bytes)) image.iccProfile = std::move(bytes);
+    }
     return true;
 }
 
