@@ -8,6 +8,7 @@
 #include "engine/owned_color_list.h"
 #include "host/job/ox_job.h"
 #include "host/locale_switcher.h"
+#include "host/progress_text.h"
 
 namespace tarnwick {
 namespace {
@@ -30,11 +31,7 @@ ABaseRTL::~ABaseRTL() {
 }
 
 void ABaseRTL::ReportProgress(int percent) {
-    if (percent < 0) percent = 0;
-    if (percent > 100) percent = 100;
-    char text[256];
-    std::snprintf(text, sizeof text, "%3d%%", percent);
-    SetHostStatus(kStatusProgress, text);
+    SetHostStatus(kStatusProgress, FormatProgressText(percent).c_str());
 }
 
 void ABaseRTL::SetHostStatus(int code, const char* text) {

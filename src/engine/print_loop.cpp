@@ -28,14 +28,7 @@ bool IsJobOptionsXml(const char* text) {
 }  // namespace
 
 AString ARowBaseRTL::FindDataFile(bool prefix0Only) const {
-    const AFilePath jobPath(m_pCtx->m_pJob->path);
-    if (!prefix0Only) {
-        AFilePath name = OXJob::GetFileName(ePrefix2, jobPath);
-        if (name.exists()) return name.GetFullPath();
-    }
-    AFilePath name = OXJob::GetFileName(ePrefix0, jobPath);
-    if (name.exists()) return name.GetFullPath();
-    return AString();
+    return OXJob::FindDataFile(AFilePath(m_pCtx->m_pJob->path), prefix0Only).GetFullPath();
 }
 
 int ARowBaseRTL::ReadJobOptions() {

@@ -19,7 +19,6 @@ namespace tarnwick {
 namespace {
 
 constexpr const char* kSource = "PrinterDriver/Common/Xsrc/ARowBaseRTL";
-constexpr const char* kLayerMark = "_l_";
 // Page buffers beyond this size mean a corrupt or absurd page.
 constexpr int64_t kMaxRowBufSize = int64_t{256} << 20;
 // As many rows as one page of a job data file may hold. A page that would send the printer more,
@@ -116,11 +115,9 @@ void ARowBaseRTL::MapColorants(const ColorList& list, AObList& colorants) {
     for (int c = 0; c < colorants.GetCount(); ++c) {
         const AColorant* colorant = colorants.GetAt(c);
         const char* name = colorant->GetName().c_str();
-        if (const char* mark = std::strstr(name, kLayerMark)) {
-            int layer = 0;
-            if (std::sscanf(mark + std::strlen(kLayerMark), "%d", &layer) != 1) continue;
-            if (layer != m_nPagesDone + 1) continue;
-            const std::string base(name, static_cast<std::size_t>(mark - name));
+        if (const std::optional<LayerName> layer = SplitLayerName(name)) {
+            if (layer->page != m_nPagesDone + 1) continue;
+            const std::string base(layer->base);
             for (int m = 0; m < k; ++m) {
                 if (m_pChannel[m]->GetName().str() != base) continue;
                 m_pChannel[m] = colorants.Release(c);

@@ -13,6 +13,7 @@
 #include "driver_queries.h"
 #include "exit_codes.h"
 #include "halftone_job.h"
+#include "host/job/colorant.h"
 #include "host/job_ticket.h"
 #include "module_options.h"
 #include "options/settings_hex.h"
@@ -129,8 +130,8 @@ void CheckOptionValues(ABasePrinterDriver& driver, const std::string& model,
 
 // The base name of a colorant: "Cyan" for the layer "Cyan_l_2".
 std::string BaseName(const std::string& colorant) {
-    const std::size_t layer = colorant.find("_l_");
-    return layer == std::string::npos ? colorant : colorant.substr(0, layer);
+    const std::optional<LayerName> layer = SplitLayerName(colorant);
+    return layer ? std::string(layer->base) : colorant;
 }
 
 void WarnUnknownColorants(const std::vector<PageArgument>& pages,

@@ -1,38 +1,11 @@
 #include "job_data_probe.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
-
-#include <algorithm>
-#include <array>
 
 #include "host/afile_path.h"
-#include "host/job/job_format.h"
 #include "host/job/ox_job.h"
 
 namespace tarnwick::cli {
-namespace {
-
-constexpr int kHeaderShort = -1;
-constexpr int kNotAJob = -2;
-
-// The writing flag of the file header; kHeaderShort while the header is not all there yet,
-// kNotAJob for a file that is no job data file at all.
-int WritingFlag(const std::string& path) {
-    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (fd < 0) return kHeaderShort;
-    std::array<uint8_t, job_format::kCountsAt + job_format::kCountsSize> header{};
-    const ssize_t n = ::pread(fd, header.data(), header.size(), 0);
-    ::close(fd);
-    if (n != static_cast<ssize_t>(header.size())) return kHeaderShort;
-    if (!std::equal(job_format::kFileMagic.begin(), job_format::kFileMagic.end(), header.begin())) {
-        return kNotAJob;
-    }
-    return job_format::LoadCounts(header.data() + job_format::kCountsAt).writing;
-}
-
-}  // namespace
 
 std::string JobDataFileName(const std::string& ticketPath) {
     return OXJob::GetFileName(ePrefix0, AFilePath(ticketPath.c_str())).c_str();
@@ -47,11 +20,7 @@ std::vector<std::string> JobDataFileNames(const std::string& ticketPath) {
 }
 
 std::string FindJobDataFile(const std::string& ticketPath) {
-    for (const eHardCodePrefix prefix : {ePrefix2, ePrefix0}) {
-        const AFilePath name = OXJob::GetFileName(prefix, AFilePath(ticketPath.c_str()));
-        if (name.exists()) return name.c_str();
-    }
-    return {};
+    return OXJob::FindDataFile(AFilePath(ticketPath.c_str())).c_str();
 }
 
 DataState ProbeJobData(const std::string& dataPath, std::string& message) {
@@ -70,8 +39,8 @@ DataState ProbeJobData(const std::string& dataPath, std::string& message) {
         return DataState::kNoPages;
     }
     // A file that is still being written may be caught half-way; only a finished one is broken.
-    const int writing = WritingFlag(dataPath);
-    if (writing != 0 && writing != kNotAJob) return DataState::kNotYet;
+    const OXJob::Head head = OXJob::PeekHead(dataPath.c_str());
+    if (head == OXJob::Head::kShort || head == OXJob::Head::kWriting) return DataState::kNotYet;
     message = job.lastError();
     return DataState::kDamaged;
 }

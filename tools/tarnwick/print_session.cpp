@@ -10,6 +10,7 @@
 #include "exit_codes.h"
 #include "file_channel.h"
 #include "host/job_ticket.h"
+#include "host/progress_text.h"
 #include "interrupt.h"
 #include "job_data_probe.h"
 #include "module_log_capture.h"
@@ -155,7 +156,7 @@ StepEnd RunSteps(ABasePrinterDriver& driver, HostJobRecord& job, const PageWatch
             pageShown = true;
         }
         if (job.m_szStatus[0] != '\0' && job.m_nStatusCode == 3) {
-            const int percent = ParseStatusPercent(job.m_szStatus);
+            const int percent = ParseProgressText(job.m_szStatus);
             if (percent >= 0) progress.Percent(pagesShown + 1, percent);
         }
     }

@@ -34,14 +34,4 @@ void ProgressReporter::Finish() {
     if (!m_quiet) m_console.ClearStatus();
 }
 
-int ParseStatusPercent(const char* status) {
-    if (status == nullptr) return -1;
-    const char* p = status;
-    while (*p == ' ') ++p;
-    char* end = nullptr;
-    const long value = std::strtol(p, &end, 10);
-    if (end == p || *end != '%') return -1;
-    return static_cast<int>(std::clamp(value, 0L, 100L));
-}
-
 }  // namespace tarnwick::cli

@@ -26,7 +26,4 @@ class ProgressReporter {
     int m_percent = -1;
 };
 
-// The percentage in the driver's status text ("%3d%%"), or -1 when there is none.
-int ParseStatusPercent(const char* status);
-
 }  // namespace tarnwick::cli

@@ -2,9 +2,22 @@
 // across reloads of the job file.
 #pragma once
 
+#include <optional>
+#include <string_view>
+
 #include "host/astring.h"
 
 namespace tarnwick {
+
+// A layer colorant is named BASE + "_l_" + the number of the page, counted in pages ended, that
+// prints it instead of BASE (e.g. "Cyan_l_2").
+struct LayerName {
+    std::string_view base;
+    std::optional<int> page;  // none when the text after the mark holds no number
+};
+
+// The parts of a layer colorant's name; none for an ordinary colorant.
+std::optional<LayerName> SplitLayerName(std::string_view name);
 
 class AColorant {
   public:

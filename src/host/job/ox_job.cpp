@@ -1,5 +1,6 @@
 #include "host/job/ox_job.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -25,6 +26,32 @@ AFilePath OXJob::GetFileName(eHardCodePrefix prefix, const AFilePath& jobPath) {
     const std::string name =
         path.substr(0, nameStart) + std::to_string(static_cast<int>(prefix)) + "_" + stem + ".twj";
     return AFilePath(name.c_str());
+}
+
+AFilePath OXJob::FindDataFile(const AFilePath& jobPath, bool prefix0Only) {
+    if (!prefix0Only) {
+        AFilePath name = GetFileName(ePrefix2, jobPath);
+        if (name.exists()) return name;
+    }
+    AFilePath name = GetFileName(ePrefix0, jobPath);
+    return name.exists() ? name : AFilePath("");
+}
+
+OXJob::Head OXJob::PeekHead(const char* dataFileName) {
+    JobFileReader file;
+    std::array<uint8_t, job_format::kCountsAt + job_format::kCountsSize> head{};
+    size_t got = 0;
+    std::string error;
+    if (!dataFileName || !file.Open(dataFileName, error) || !file.ReadHead(head, got, error) ||
+        got < head.size()) {
+        return Head::kShort;
+    }
+    if (!std::equal(job_format::kFileMagic.begin(), job_format::kFileMagic.end(), head.begin())) {
+        return Head::kNotAJob;
+    }
+    return job_format::LoadCounts(head.data() + job_format::kCountsAt).writing != 0
+               ? Head::kWriting
+               : Head::kFinished;
 }
 
 int OXJob::Load(const char* dataFileName) {

@@ -29,6 +29,15 @@ class OXJob {
     // '\\' separate folders in the ticket path; the folder part is kept as written. Only the
     // last extension is dropped, and a name that starts with a dot has no extension.
     static AFilePath GetFileName(eHardCodePrefix prefix, const AFilePath& jobPath);
+    // The data file of a job as the driver looks for it: the prefix 2 name when that file
+    // exists, else the prefix 0 name (only the latter with prefix0Only); empty when neither
+    // exists.
+    static AFilePath FindDataFile(const AFilePath& jobPath, bool prefix0Only = false);
+
+    // What the first bytes of a file say, without checking the rest: whether the host is still
+    // writing it. For a host that must tell a file caught half-way from a broken one.
+    enum class Head { kShort, kNotAJob, kWriting, kFinished };
+    static Head PeekHead(const char* dataFileName);
 
     // Maps and checks the file. 0 on failure, with lastError() saying why; the counts then stay
     // 0 and no page is available. A job object reads one snapshot: to see what the host wrote
