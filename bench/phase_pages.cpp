@@ -7,9 +7,9 @@
 
 #include "channels.h"
 #include "phases.h"
-#include "reference_packbits.h"
 #include "row_path.h"
 #include "rtl/packbits.h"
+#include "support/reference_packbits.h"
 #include "tiff_peer.h"
 
 namespace tarnwick::bench {
@@ -48,7 +48,7 @@ bool CheckPeer(const Page& page, std::string& error) {
     std::vector<uint8_t> decoded;
     for (std::size_t k = 0; k < peer.StripCount(); ++k) {
         const auto row = page.PlaneRowAt(static_cast<int64_t>(k));
-        if (!UnpackBits(peer.Strip(k), decoded) || decoded.size() != row.size() ||
+        if (!test::UnpackBits(peer.Strip(k), decoded) || decoded.size() != row.size() ||
             std::memcmp(decoded.data(), row.data(), row.size()) != 0) {
             error = "libtiff strip " + std::to_string(k) + " does not decode to its row";
             return false;

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "reference_packbits.h"
+#include "support/reference_packbits.h"
 
 namespace tarnwick::bench {
 namespace {
@@ -53,10 +53,10 @@ bool ReferenceRows::Build(const Page& page, std::string& error) {
     for (int64_t k = 0; k < page.planeRows(); ++k) {
         const std::size_t at = m_bytes.size();
         m_start.push_back(at);
-        ReferencePackBits(page.PlaneRowAt(k), m_bytes);
+        test::ReferencePackBits(page.PlaneRowAt(k), m_bytes);
         const std::span<const uint8_t> packed(m_bytes.data() + at, m_bytes.size() - at);
         const auto row = page.PlaneRowAt(k);
-        if (!UnpackBits(packed, decoded) || decoded.size() != row.size() ||
+        if (!test::UnpackBits(packed, decoded) || decoded.size() != row.size() ||
             !std::equal(decoded.begin(), decoded.end(), row.begin())) {
             error = "the reference encoding of plane row " + std::to_string(k) +
                     " does not decode back to the row";

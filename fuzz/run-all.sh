@@ -9,7 +9,7 @@ cd "$(dirname "$0")/.."
 
 seconds=${1:-${FUZZ_SECONDS:-20}}
 build=build/fuzz
-targets=(job_ticket job_data option_text job_options_xml config_files enciphered_xml inspect_stream)
+targets=(job_ticket job_data option_text job_options_xml config_files enciphered_xml inspect_stream packbits)
 
 cmake -S fuzz -B "$build" -G Ninja -DCMAKE_CXX_COMPILER=clang++ >/dev/null
 cmake --build "$build" --target "${targets[@]/#/fuzz_}" >/dev/null

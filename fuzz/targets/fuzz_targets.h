@@ -28,5 +28,7 @@ int FuzzEncipheredXml(const uint8_t* data, size_t size);
 // The bytes as a printer stream for the stream inspector (src/inspect), whole and in pieces,
 // and drawn as a preview.
 int FuzzInspectStream(const uint8_t* data, size_t size);
+// The bytes as one plane row for PackBitsEncode, held to the reference encoder.
+int FuzzPackBits(const uint8_t* data, size_t size);
 
 }  // namespace tarnwick::fuzz

@@ -64,17 +64,18 @@ INSTANTIATE_TEST_SUITE_P(Fuzz, CorpusReplay,
                                            Target{"job_options_xml", fuzz::FuzzJobOptionsXml},
                                            Target{"config_files", fuzz::FuzzConfigFiles},
                                            Target{"enciphered_xml", fuzz::FuzzEncipheredXml},
-                                           Target{"inspect_stream", fuzz::FuzzInspectStream}),
+                                           Target{"inspect_stream", fuzz::FuzzInspectStream},
+                                           Target{"packbits", fuzz::FuzzPackBits}),
                          [](const ::testing::TestParamInfo<Target>& info) {
                              return std::string(info.param.name);
                          });
 
 // The entry functions must also hold up on inputs the seeds do not reach: none, and one byte.
 TEST(CorpusReplayEdges, EmptyAndOneByteInputsKeepTheInvariants) {
-    const Entry entries[] = {fuzz::FuzzJobTicket,    fuzz::FuzzJobData,
-                             fuzz::FuzzOptionText,   fuzz::FuzzJobOptionsXml,
-                             fuzz::FuzzConfigFiles,  fuzz::FuzzEncipheredXml,
-                             fuzz::FuzzInspectStream};
+    const Entry entries[] = {fuzz::FuzzJobTicket,     fuzz::FuzzJobData,
+                             fuzz::FuzzOptionText,    fuzz::FuzzJobOptionsXml,
+                             fuzz::FuzzConfigFiles,   fuzz::FuzzEncipheredXml,
+                             fuzz::FuzzInspectStream, fuzz::FuzzPackBits};
     const uint8_t one = '<';
     for (Entry entry : entries) {
         EXPECT_EQ(entry(nullptr, 0), 0);

@@ -1,6 +1,10 @@
-#include "reference_packbits.h"
+#include "support/reference_packbits.h"
 
-namespace tarnwick::bench {
+#include <algorithm>
+
+#include "rtl/packbits.h"
+
+namespace tarnwick::test {
 namespace {
 
 constexpr std::size_t kMaxPacket = 128;
@@ -71,4 +75,33 @@ bool UnpackBits(std::span<const uint8_t> packed, std::vector<uint8_t>& out) {
     return true;
 }
 
-}  // namespace tarnwick::bench
+std::string CheckPackBitsEncode(std::span<const uint8_t> row) {
+    // An exact-size copy, so that the sanitizer sees any read past the row's end, and a guard
+    // after the worst case, so that any write past it shows.
+    constexpr std::size_t kGuard = 48;
+    constexpr uint8_t kGuardByte = 0xA5;
+    const std::vector<uint8_t> in(row.begin(), row.end());
+    const std::size_t worst = PackBitsWorstCase(in.size());
+    std::vector<uint8_t> got(worst + kGuard, kGuardByte);
+    const int n = PackBitsEncode(got.data(), in.data(), static_cast<int>(in.size()));
+    if (n < 0 || static_cast<std::size_t>(n) > worst) {
+        return "produced " + std::to_string(n) + " bytes, worst case " + std::to_string(worst);
+    }
+    if (std::any_of(got.begin() + static_cast<std::ptrdiff_t>(worst), got.end(),
+                    [](uint8_t b) { return b != kGuardByte; })) {
+        return "wrote past the worst-case size " + std::to_string(worst);
+    }
+    got.resize(static_cast<std::size_t>(n));
+    std::vector<uint8_t> want;
+    ReferencePackBits(in, want);
+    if (got != want) {
+        const auto at = std::mismatch(got.begin(), got.end(), want.begin(), want.end()).first;
+        return "differs from the reference at byte " + std::to_string(at - got.begin()) + " of " +
+               std::to_string(got.size()) + " (reference " + std::to_string(want.size()) + ")";
+    }
+    std::vector<uint8_t> back;
+    if (!UnpackBits(got, back) || back != in) return "does not decode back to the row";
+    return {};
+}
+
+}  // namespace tarnwick::test

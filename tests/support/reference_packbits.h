@@ -1,12 +1,14 @@
 // PackBits as the printer expects it, written the plain way: one byte at a time, straight from
-// the packet rules. It only checks the project's fast encoder and is never timed.
+// the packet rules. The oracle the fast encoder is held to by the tests, the packbits fuzz target
+// and the bench's checks; it is never timed.
 #pragma once
 
 #include <cstdint>
 #include <span>
+#include <string>
 #include <vector>
 
-namespace tarnwick::bench {
+namespace tarnwick::test {
 
 // Appends the packets for one row to out.
 void ReferencePackBits(std::span<const uint8_t> row, std::vector<uint8_t>& out);
@@ -15,4 +17,8 @@ void ReferencePackBits(std::span<const uint8_t> row, std::vector<uint8_t>& out);
 // the header 0x80, which the encoder must never produce.
 bool UnpackBits(std::span<const uint8_t> packed, std::vector<uint8_t>& out);
 
-}  // namespace tarnwick::bench
+// The fast encoder against the reference on one row: the same bytes, within the worst case (no
+// byte written past it), decoding back to the row. Empty when all holds, else what broke.
+std::string CheckPackBitsEncode(std::span<const uint8_t> row);
+
+}  // namespace tarnwick::test

@@ -1,0 +1,19 @@
+// PackBitsEncode against the reference encoder on the bytes as one row: the same packets,
+// within the worst case, decoding back to the row.
+#include <cstdio>
+#include <span>
+#include <string>
+
+#include "support/reference_packbits.h"
+#include "targets/fuzz_targets.h"
+
+namespace tarnwick::fuzz {
+
+int FuzzPackBits(const uint8_t* data, size_t size) {
+    const std::string broken = test::CheckPackBitsEncode(std::span(data, size));
+    if (broken.empty()) return 0;
+    std::fprintf(stderr, "PackBitsEncode on %zu bytes: %s\n", size, broken.c_str());
+    return 1;
+}
+
+}  // namespace tarnwick::fuzz
