@@ -21,6 +21,7 @@
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
 #include "support/message_script.h"
+#include "support/temp_dir.h"
 
 namespace tarnwick::fuzz {
 
@@ -53,21 +54,15 @@ class Workspace {
         static Workspace workspace;
         return workspace.m_folder;
     }
-    ~Workspace() {
-        std::error_code ec;
-        std::filesystem::remove_all(m_folder, ec);
-    }
 
   private:
     Workspace() {
-        std::string pattern =
-            (std::filesystem::temp_directory_path() / "tarnwick-fuzz-XXXXXX").string();
-        if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-        m_folder = pattern;
+        m_folder = m_dir.path();
         // The lock folder must be private (0700) or the named mutexes refuse it.
         ::mkdir((m_folder + "/locks").c_str(), 0700);
         std::filesystem::create_directories(m_folder + "/root/OutputDrivers");
     }
+    test::TempDir m_dir;
     std::string m_folder;
 };
 

@@ -24,9 +24,7 @@ void WriteBytes(const fs::path& path, std::span<const uint8_t> bytes) {
 }  // namespace
 
 TempConfigRoot::TempConfigRoot() {
-    std::string pattern = (fs::temp_directory_path() / "tarnwick-config-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_root = pattern;
+    m_root = m_dir.path();
     fs::create_directories(m_root / "OutputDrivers");
     if (const char* previous = std::getenv("TARNWICK_ROOT")) m_previousRoot = previous;
     setenv("TARNWICK_ROOT", m_root.c_str(), 1);
@@ -38,8 +36,6 @@ TempConfigRoot::~TempConfigRoot() {
     } else {
         unsetenv("TARNWICK_ROOT");
     }
-    std::error_code ignored;
-    fs::remove_all(m_root, ignored);
 }
 
 std::string TempConfigRoot::Path(std::string_view relative) const {

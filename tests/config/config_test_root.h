@@ -8,6 +8,7 @@
 #include <string>
 #include <string_view>
 
+#include "support/temp_dir.h"
 #include "tarnwick/records.h"
 
 namespace tarnwick::config_test {
@@ -26,6 +27,7 @@ class TempConfigRoot {
     std::string Path(std::string_view relative) const;
 
   private:
+    test::TempDir m_dir;
     std::filesystem::path m_root;
     std::optional<std::string> m_previousRoot;
 };

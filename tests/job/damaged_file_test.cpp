@@ -71,8 +71,8 @@ class JobDamagedFileTest : public ::testing::Test {
     }
 
     jobtest::TempDir m_dir;
-    std::string m_good = m_dir.File("0_good.twj");
-    std::string m_bad = m_dir.File("0_bad.twj");
+    std::string m_good = m_dir.file("0_good.twj");
+    std::string m_bad = m_dir.file("0_bad.twj");
     std::vector<uint8_t> m_bytes;
 };
 
@@ -103,7 +103,7 @@ TEST_F(JobDamagedFileTest, EveryTruncationOfAFinishedFileIsRefused) {
 // A copy of a file taken while the host writes holds a consistent prefix: cut anywhere after
 // the rows its counts announce, it loads; cut before, it is refused.
 TEST_F(JobDamagedFileTest, TruncatedSnapshotsOfALiveFileLoadOrRefuseConsistently) {
-    const std::string live = m_dir.File("0_live.twj");
+    const std::string live = m_dir.file("0_live.twj");
     std::string error;
     auto writer = JobWriter::Create(live, error);
     ASSERT_TRUE(writer) << error;
@@ -189,12 +189,12 @@ TEST_F(JobDamagedFileTest, FilesThatAreNotJobDataAreRefused) {
 
     const std::vector<uint8_t> text = {'h', 'e', 'l', 'l', 'o', ' ', 'w', 'o', 'r', 'l', 'd'};
     jobtest::WriteBytes(m_bad, text, text.size());
-    const std::string fifo = m_dir.File("fifo");
+    const std::string fifo = m_dir.file("fifo");
     ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
     const std::pair<std::string, const char*> cases[] = {
         {m_bad, "not a job data file (bad magic)"},
-        {m_dir.File("absent.twj"), "cannot open job data file"},
-        {m_dir.File(""), "is not a regular file"},
+        {m_dir.file("absent.twj"), "cannot open job data file"},
+        {m_dir.file(""), "is not a regular file"},
         {fifo, "is not a regular file"},  // and no hang waiting for a writer
         {"", "no job data file name given"},
     };

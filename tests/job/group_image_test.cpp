@@ -49,7 +49,7 @@ class JobGroupImageTest : public ::testing::Test {
     }
 
     jobtest::TempDir m_dir;
-    std::string m_path = m_dir.File("0_offset.twj");
+    std::string m_path = m_dir.file("0_offset.twj");
     OXJob m_job{0};
     AGroupImage* m_image = nullptr;
     AColorant m_k{"K", 4, 0};

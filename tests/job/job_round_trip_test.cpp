@@ -27,7 +27,7 @@ std::vector<std::unique_ptr<AColorant>> Colorants(const AImage& image) {
 
 TEST(JobRoundTrip, EveryRowOfEveryColorantComesBack) {
     jobtest::TempDir dir;
-    const std::string path = dir.File("0_job.twj");
+    const std::string path = dir.file("0_job.twj");
     jobtest::WritePictureJob(path, kPages);
 
     OXJob job(0);
@@ -85,7 +85,7 @@ TEST(JobRoundTrip, EveryRowOfEveryColorantComesBack) {
 // The engine keeps colorants across reloads of the job file.
 TEST(JobRoundTrip, ColorantsOutliveTheJobThatGaveThem) {
     jobtest::TempDir dir;
-    const std::string path = dir.File("0_job.twj");
+    const std::string path = dir.file("0_job.twj");
     jobtest::WritePictureJob(path, kPages);
 
     std::vector<std::unique_ptr<AColorant>> kept;
@@ -105,7 +105,7 @@ TEST(JobRoundTrip, ColorantsOutliveTheJobThatGaveThem) {
 // gone, with a reason; reading straight from a mapping would have raised SIGBUS instead.
 TEST(JobRoundTrip, FileCutShortAfterLoadFailsTheReadsOfWhatIsGone) {
     jobtest::TempDir dir;
-    const std::string path = dir.File("0_cut.twj");
+    const std::string path = dir.file("0_cut.twj");
     const PageFormat page{1024, 64, 0, 0, {{"Black", 8}}};
     std::string error;
     {

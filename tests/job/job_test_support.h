@@ -16,24 +16,11 @@
 #include "host/job/colorant.h"
 #include "host/job/image.h"
 #include "host/job/job_writer.h"
+#include "support/temp_dir.h"
 
 namespace tarnwick::jobtest {
 
-class TempDir {
-  public:
-    TempDir() {
-        std::string pattern = (std::filesystem::temp_directory_path() / "twjob-XXXXXX").string();
-        if (mkdtemp(pattern.data())) m_path = pattern;
-    }
-    ~TempDir() {
-        std::error_code ec;
-        if (!m_path.empty()) std::filesystem::remove_all(m_path, ec);
-    }
-    std::string File(const std::string& name) const { return m_path + "/" + name; }
-
-  private:
-    std::string m_path;
-};
+using TempDir = test::TempDir;
 
 inline uint32_t Pixel(int page, int colorant, int row, int x, int bits) {
     uint32_t h = uint32_t(page * 7919 + colorant * 104729 + row * 31 + x * 17 + 5) * 2654435761u;

@@ -66,7 +66,7 @@ class JobLiveTest : public ::testing::Test {
     }
 
     jobtest::TempDir m_dir;
-    std::string m_path = m_dir.File("2_live.twj");
+    std::string m_path = m_dir.file("2_live.twj");
     std::string m_error;
     std::unique_ptr<JobWriter> m_writer;
     std::vector<PageFormat> m_pages = {{13, 4, 0, 0, {{"Cyan", 1}, {"Magenta", 2}}},
@@ -160,7 +160,7 @@ TEST_F(JobLiveTest, WriterRefusesMisuseAndBadPages) {
     EXPECT_EQ(job.m_nJobPages, 1);
     EXPECT_EQ(job.m_nWriteRows, 1);
 
-    EXPECT_EQ(JobWriter::Create(m_dir.File("missing/x.twj"), m_error), nullptr);
+    EXPECT_EQ(JobWriter::Create(m_dir.file("missing/x.twj"), m_error), nullptr);
     EXPECT_NE(m_error.find("cannot create"), std::string::npos) << m_error;
 }
 

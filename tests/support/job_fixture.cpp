@@ -15,19 +15,6 @@
 
 namespace tarnwick::test {
 
-TempDir::TempDir() {
-    std::string pattern =
-        (std::filesystem::temp_directory_path() / "tarnwick-test-XXXXXX").string();
-    const char* made = mkdtemp(pattern.data());
-    if (made == nullptr) throw std::runtime_error("mkdtemp failed");
-    m_path = made;
-}
-
-TempDir::~TempDir() {
-    std::error_code ec;
-    std::filesystem::remove_all(m_path, ec);
-}
-
 int RowBytes(const TestPage& page, int colorant) {
     return (page.width * page.colorants[static_cast<std::size_t>(colorant)].bits + 7) / 8;
 }

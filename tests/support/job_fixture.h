@@ -10,6 +10,7 @@
 
 #include "host/job_ticket.h"
 #include "support/memory_channel.h"
+#include "support/temp_dir.h"
 #include "tarnwick/printer_driver.h"
 #include "tarnwick/records.h"
 
@@ -18,19 +19,6 @@ class JobWriter;
 }
 
 namespace tarnwick::test {
-
-class TempDir {
-  public:
-    TempDir();
-    ~TempDir();
-    TempDir(const TempDir&) = delete;
-    TempDir& operator=(const TempDir&) = delete;
-    const std::string& path() const { return m_path; }
-    std::string file(const std::string& name) const { return m_path + "/" + name; }
-
-  private:
-    std::string m_path;
-};
 
 struct TestColorant {
     std::string name;
