@@ -6,7 +6,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "rng.h"
+#include "support/rng.h"
 
 namespace tarnwick::bench {
 namespace {
@@ -122,7 +122,7 @@ void FillSparse(Page& page, auto rowOf) {
     const int margin = page.dpi();  // one inch
     const int columnWidth = (width - 4 * margin) / 3;
     for (int p = 0; p < kPlanes; ++p) {
-        SplitMix64 rng(0x5A11 + static_cast<uint64_t>(p));
+        test::SplitMix64 rng(0x5A11 + static_cast<uint64_t>(p));
         const bool black = p == 3;
         for (int line = 0, top = px(40); top < page.rows(); ++line, top += pitch) {
             if (!black && (line + p) % 5 != 0) continue;
@@ -163,7 +163,7 @@ void FillSparse(Page& page, auto rowOf) {
 }
 
 void FillRandom(Page& page, auto rowOf) {
-    SplitMix64 rng(0x7A4E);
+    test::SplitMix64 rng(0x7A4E);
     for (int y = 0; y < page.rows(); ++y) {
         for (int p = 0; p < kPlanes; ++p) {
             uint8_t* row = rowOf(p, y);

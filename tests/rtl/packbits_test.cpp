@@ -16,6 +16,7 @@
 #include "rtl/packbits_decode.h"
 #include "rtl/packbits_scan.h"
 #include "support/reference_packbits.h"
+#include "support/rng.h"
 
 namespace tarnwick {
 namespace {
@@ -212,21 +213,7 @@ TEST(PackBitsEncode, MatchesTheReferenceForEveryShortLength) {
     }
 }
 
-// Deterministic generator, independent of the standard library's distributions.
-class Rng {
-  public:
-    explicit Rng(uint64_t seed) : state_(seed) {}
-    uint64_t Next() {
-        uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-        z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-        z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-        return z ^ (z >> 31);
-    }
-    std::size_t Below(std::size_t bound) { return static_cast<std::size_t>(Next() % bound); }
-
-  private:
-    uint64_t state_;
-};
+using Rng = test::SplitMix64;
 
 // Halftone-like content of the kinds a driver sends, 8 pixels per byte.
 enum class Kind { kRandom, kFewSymbols, kSparseDots, kOrderedDither, kErrorDiffusion, kBlank };
@@ -275,9 +262,9 @@ Bytes MakePool(Kind kind, std::size_t size, Rng& rng) {
             }
             case Kind::kBlank: {
                 // Long blank stretches with short bursts of ink, sometimes solid.
-                const std::size_t blank = std::min(size - k, rng.Below(3000));
+                const std::size_t blank = std::min<std::size_t>(size - k, rng.Below(3000));
                 k += blank;
-                const std::size_t burst = std::min(size - k, 1 + rng.Below(200));
+                const std::size_t burst = std::min<std::size_t>(size - k, 1 + rng.Below(200));
                 const bool solid = rng.Below(4) == 0;
                 for (std::size_t b = 0; b < burst; ++b) {
                     pool[k++] = solid ? 0xFF : static_cast<uint8_t>(rng.Next() & rng.Next());
