@@ -33,6 +33,10 @@ void RemovePrintJobs(BenchState& s);
 // The whole print of each 720 dpi page split into its layers, from the measurements.
 void SplitPrintLayers(BenchState& s);
 
+// The host's halftoning stage (separation, diffusion, screens) beside the driver's print
+// speed; after SplitPrintLayers, whose print figures it compares with.
+void RunHalftonePhase(BenchState& s);
+
 // strace counts of a whole print, per row.
 void RunSyscallPhase(BenchState& s);
 

@@ -42,6 +42,7 @@ int RunSuite(const Options& options, const std::string& self) {
     }
     NoteCodecOverhead(s, pages);
     SplitPrintLayers(s);
+    RunHalftonePhase(s);
     RemovePrintJobs(s);
     RunSyscallPhase(s);
     RemoveJob(s.DiffusedTicket());
