@@ -56,6 +56,12 @@ TEST_F(ExitCodeTest, BadImagesAreRefusedWithOneLineAndNoJob) {
     WriteText(File("bad-maxval.pgm"), "P5\n2 2 7\n\x01\x02\x03\x04");
     WriteText(File("short.pbm"), "P4\n16 16\n\xff\xff");
     WriteText(File("text.png"), "not an image at all");
+    WriteText(File("bad.jpg"), "\xFF\xD8\xFF\xE0 this is no JPEG");
+    // A PNG header announcing 2,000,000 x 1 pixels (its checksum is wrong, too).
+    WriteText(File("wide.png"),
+              std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\x1E\x84\x80\0\0\0\x01"
+                          "\x08\x02\0\0\0\0\0\0\0",
+                          33));
     WritePbm(File("a.pbm"), 16, 4, [](int, int) { return true; });
     WritePbm(File("b.pbm"), 17, 4, [](int, int) { return true; });
     WritePpm(File("rgb.ppm"), 4, 4, [](int, int) { return 0u; });
@@ -73,8 +79,10 @@ TEST_F(ExitCodeTest, BadImagesAreRefusedWithOneLineAndNoJob) {
         {"Black=" + File("missing.pbm"), "missing.pbm"},
         {"Cyan=" + File("a.pbm") + ",Black=" + File("b.pbm"), "all planes of a page must match"},
         {"Black=" + File("rgb.ppm"), "PBM (P4) or PGM (P5)"},
-        {File("text.png"), "not a PNG, TIFF or binary PNM image"},
+        {File("text.png"), "not a PNG, TIFF, JPEG or binary PNM image"},
         {File("absurd.pbm"), "too large"},
+        {File("bad.jpg"), "bad.jpg: damaged JPEG file"},
+        {File("wide.png"), "image size 2000000 x 1 is too large"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.page);

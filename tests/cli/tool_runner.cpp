@@ -62,7 +62,7 @@ RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& en
     // Only async-signal-safe calls between fork and exec.
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int in = ::open(limits.input.c_str(), O_RDONLY | O_CLOEXEC);
         if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0) {
             ::_exit(127);
         }

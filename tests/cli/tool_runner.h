@@ -32,6 +32,7 @@ struct ToolLimits {
     uint64_t addressSpace = 0;  // RLIMIT_AS, bytes
     uint64_t fileSize = 0;      // RLIMIT_FSIZE, bytes; a write past it fails (SIGXFSZ ignored)
     int stallMillis = 60'000;   // the watchdog: longest wait for output before the kill
+    std::string input = "/dev/null";  // the file standard input reads
 };
 
 struct ToolResult {

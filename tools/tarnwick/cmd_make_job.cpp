@@ -36,9 +36,11 @@ constexpr const char* kUsage =
     "                            does not matter) or a layer such as Cyan_l_2. Each plane must\n"
     "                            have the depth the colour mode gives its ink (1 bit in every\n"
     "                            shipped mode; see tarnwick info); another depth is refused.\n"
-    "  IMAGE                     a colour PNG, TIFF or PNM (P6/P5) image, separated into the\n"
+    "  IMAGE                     a colour PNG, TIFF, JPEG or PNM (P6/P5) image, separated into "
+    "the\n"
     "                            inks of the colour mode through littleCMS and halftoned with\n"
     "                            the driver's dither and screening parameters.\n"
+    "A FILE or IMAGE of - is read from standard input (one at most).\n"
     "\n"
     "Options:\n"
     "  -o, --output JOB.tkt     the ticket to write (required)\n"
@@ -140,9 +142,14 @@ MakeJobRequest ReadRequest(const ParsedArgs& args) {
     }
     ParseDpi(args.Get("dpi").value_or("360"), ticket.resX, ticket.resY);
     request.optionPairs = args.All("option");
+    int fromStandardInput = 0;
     for (const std::string& text : args.positionals()) {
         request.pages.push_back(ParsePageArgument(text));
+        const PageArgument& page = request.pages.back();
+        fromStandardInput += page.imagePath == "-";
+        for (const NamedPlaneFile& plane : page.planes) fromStandardInput += plane.path == "-";
     }
+    if (fromStandardInput > 1) throw UsageError("only one image can come from standard input (-)");
     if (const auto hex = args.Get("settings")) {
         std::string error;
         request.settings = ParseSettingsHex(*hex, error);
