@@ -74,6 +74,12 @@ class RunningTool {
     int m_status = 0;
 };
 
+// Runs the tool on a pseudo-terminal (its standard input, output and error, and its controlling
+// terminal): once the terminal shows `prompt`, `reply` is typed. out holds all the terminal
+// showed; the run is stopped when the terminal stays silent for a minute.
+ToolResult RunToolOnTerminal(const std::vector<std::string>& args, const ToolEnv& env,
+                             const std::string& prompt, const std::string& reply);
+
 // Runs the tool to its end.
 ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env = {},
                    const ToolLimits& limits = {});

@@ -47,7 +47,12 @@ constexpr const char* kUsage =
     "                          that is not a regular file, e.g. a FIFO, is refused at once)\n"
     "  -q, --quiet             no progress\n"
     "\n"
-    "Exit status: 0 printed, 1 failed, 2 bad usage, 130 aborted.\n";
+    "The driver's page pause question (PauseBtwPages in the job options) is asked on the\n"
+    "terminal when standard input is one (y or n); otherwise TARNWICK_MESSAGE_ANSWER=no\n"
+    "answers it No, and anything else Yes. A No ends the print after the page before it, with\n"
+    "the page end the printer needs, and exit status 3.\n"
+    "\n"
+    "Exit status: 0 printed, 1 failed, 2 bad usage, 3 stopped by a No, 130 aborted.\n";
 
 const std::array<OptionDef, 9> kOptions = {{{"output", 'o', true},
                                             {"print-mode", 0, true},
@@ -131,6 +136,8 @@ int RunPrint(CommandArgs argv) {
 
     std::string error;
     InstallInterruptHandlers();
+    // The driver's questions (the page pause) are asked on the terminal when there is one.
+    if (::isatty(0) == 1) ::setenv("TARNWICK_MESSAGE_ANSWER", "ask", 0);
     std::unique_ptr<DriverModule> module = OpenDriverModule(args);
     if (!module) return kExitFailure;
     // A ticket that cannot be read is reported by the print itself.

@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/message_box.h"
+
 namespace tarnwick::cli {
 namespace {
 
@@ -56,10 +58,15 @@ ModuleLogCapture::ModuleLogCapture(Console& console) : m_console(console) {
 }
 
 ModuleLogCapture::~ModuleLogCapture() {
+    Stop();
+}
+
+void ModuleLogCapture::Stop() {
     if (m_savedStderr < 0) return;
     std::fflush(stderr);
     ::dup2(m_savedStderr, 2);
     ::close(m_savedStderr);
+    m_savedStderr = -1;
     if (m_reader.joinable()) m_reader.join();
     ::close(m_readEnd);
 }
@@ -69,7 +76,13 @@ void ModuleLogCapture::Read(int fd) {
     char buffer[4096];
     const auto emit = [&](std::string_view line) {
         if (line.empty()) return;
+        if (line == kAnsweredNoLine) {  // the tool says what the No means
+            m_answeredNo = true;
+            return;
+        }
         std::string text = TranslateModuleLine(line);
+        // After a No the driver reports its step as failed; the tool says what happened.
+        if (m_answeredNo && text == "ERROR: Exception") return;
         if (text.rfind("ERROR: ", 0) == 0) ++m_errors;
         m_console.Line(text);
     };

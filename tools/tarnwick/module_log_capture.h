@@ -20,11 +20,15 @@ std::string TranslateModuleLine(std::string_view line);
 class ModuleLogCapture {
   public:
     explicit ModuleLogCapture(Console& console);
-    ~ModuleLogCapture();  // puts stderr back and hands out what is still in the pipe
+    ~ModuleLogCapture();  // Stop()
+    // Puts stderr back and hands out what is still in the pipe; the counts are final after it.
+    void Stop();
     ModuleLogCapture(const ModuleLogCapture&) = delete;
     ModuleLogCapture& operator=(const ModuleLogCapture&) = delete;
 
     int errorLines() const { return m_errors.load(); }
+    // A person answered No to one of the module's questions.
+    bool answeredNo() const { return m_answeredNo.load(); }
 
   private:
     void Read(int fd);
@@ -34,6 +38,7 @@ class ModuleLogCapture {
     int m_readEnd = -1;
     std::thread m_reader;
     std::atomic<int> m_errors{0};
+    std::atomic<bool> m_answeredNo{false};
 };
 
 }  // namespace tarnwick::cli
