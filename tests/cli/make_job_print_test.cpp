@@ -276,5 +276,30 @@ TEST_F(MakeJobPrintTest, GreyIsDiffusedToAsManyDotsAsItsDensity) {
     EXPECT_NEAR(dots, 2499, 41);
 }
 
+// Long pages show how far they are; short ones and --quiet stay silent.
+TEST_F(MakeJobPrintTest, LongPagesShowTheirProgress) {
+    WritePbm(File("long.pbm"), 16, 1000, [](int x, int y) { return (x + y) % 2 == 0; });
+    WritePbm(File("short.pbm"), 16, 999, [](int x, int y) { return (x + y) % 2 == 0; });
+    const struct {
+        std::string page;
+        bool quiet;
+        std::size_t lines;  // one per percent, 0 to 100
+    } cases[] = {{"long.pbm", false, 101}, {"long.pbm", true, 0}, {"short.pbm", false, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page + (c.quiet ? " -q" : ""));
+        std::vector<std::string> args = {"make-job",     "-o", File("job.tkt"),
+                                         "--color-mode", "0",  "Black=" + File(c.page)};
+        if (c.quiet) args.push_back("-q");
+        const ToolResult made = Run(args);
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        const std::vector<std::string> lines =
+            LinesStartingWith(made.err, "INFO: Writing page 1, ");
+        EXPECT_EQ(lines.size(), c.lines) << made.err;
+        if (!lines.empty()) {
+            EXPECT_EQ(lines.back(), "INFO: Writing page 1, 100% complete.");
+        }
+    }
+}
+
 }  // namespace
 }  // namespace tarnwick::test

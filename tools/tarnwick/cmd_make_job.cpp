@@ -18,6 +18,7 @@
 #include "options/settings_hex.h"
 #include "page_sources.h"
 #include "printer_choice.h"
+#include "progress.h"
 #include "rtl/settings_check.h"
 
 namespace tarnwick::cli {
@@ -60,6 +61,9 @@ constexpr const char* kUsage =
     "  --settings HEX           the printer settings area as hex digits (bytes not given are\n"
     "                           0); default: the driver's defaults. Each setting must lie in\n"
     "                           its range (see tarnwick info)\n"
+    "  -q, --quiet              no progress (shown for pages of 1000 rows or more: a bar on a\n"
+    "                           terminal, else lines such as \"INFO: Writing page 1, 40%\n"
+    "                           complete.\")\n"
     "  --option DriverOptionI=V apply a driver option (repeatable), e.g. DriverOption2=0; an\n"
     "                           option the model lacks or a value outside its menu is refused\n"
     "                           with the allowed ones (see tarnwick info)\n"
@@ -68,7 +72,8 @@ constexpr const char* kUsage =
     "whole job is written, the data file first and the ticket last; a failed make-job leaves\n"
     "both as they were. A name that holds a device, FIFO or folder is refused.\n";
 
-const std::array<OptionDef, 11> kOptions = {{{"output", 'o', true},
+const std::array<OptionDef, 12> kOptions = {{{"output", 'o', true},
+                                             {"quiet", 'q', false},
                                              {"model", 0, true},
                                              {"manufacturer", 0, true},
                                              {"halftone", 0, true},
@@ -81,6 +86,7 @@ const std::array<OptionDef, 11> kOptions = {{{"output", 'o', true},
                                              kConfigRootOption}};
 
 constexpr std::size_t kMaxTicketText = 63;
+constexpr int kLongPageRows = 1000;
 
 void ParseDpi(const std::string& text, int16_t& x, int16_t& y) {
     const std::size_t sep = text.find('x');
@@ -273,9 +279,18 @@ int RunMakeJob(CommandArgs argv) {
         }
         return LoadColorPage(page.imagePath, *halftoning, error);
     };
+    // Pages of many rows take a while to separate and halftone: their progress is shown.
+    ProgressReporter progress(Console::Get(), args.Has("quiet"), "Writing");
+    const RowProgress onRow = [&progress](int page, int row, int rows) {
+        if (rows >= kLongPageRows)
+            progress.Percent(page, static_cast<int>(int64_t{row} * 100 / rows));
+    };
     WrittenJob written;
     std::string error;
-    if (!WriteJob(request.ticketPath, ticket, request.pages.size(), makePage, written, error)) {
+    const bool wrote =
+        WriteJob(request.ticketPath, ticket, request.pages.size(), makePage, written, error, onRow);
+    progress.Finish();
+    if (!wrote) {
         Console::Get().Error(error);
         return kExitFailure;
     }
