@@ -110,6 +110,10 @@ TEST_F(ExitCodeTest, FailedJobsGiveOne) {
     const ToolResult full = Run({"print", File("job.tkt"), "-o", "/dev/full"});
     EXPECT_EQ(full.exitCode, 1) << full.err;
     EXPECT_NE(full.err.find("cannot write /dev/full"), std::string::npos) << full.err;
+    // The module's own terms stay in the log unless asked for.
+    EXPECT_EQ(full.err.find("WriteNdata"), std::string::npos) << full.err;
+    const ToolResult verbose = Run({"print", File("job.tkt"), "-o", "/dev/full", "-v"});
+    EXPECT_NE(verbose.err.find("ERROR: ABaseRTL::WriteNdata"), std::string::npos) << verbose.err;
 
     // A damaged data file: the driver refuses it and its log line comes through as an error.
     std::vector<uint8_t> data = ReadBytes(File("0_job.twj"));

@@ -46,6 +46,9 @@ constexpr const char* kUsage =
     "                          page, then print while the host goes on writing (a data file\n"
     "                          that is not a regular file, e.g. a FIFO, is refused at once)\n"
     "  -q, --quiet             no progress\n"
+    "  -v, --verbose           also the module's log lines in its own terms (such as\n"
+    "                          \"SendHeader Return FALSE\"), which are otherwise left out: the\n"
+    "                          tool's own ERROR line says what failed\n"
     "\n"
     "The driver's page pause question (PauseBtwPages in the job options) is asked on the\n"
     "terminal when standard input is one (y or n); otherwise TARNWICK_MESSAGE_ANSWER=no\n"
@@ -54,15 +57,16 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 printed, 1 failed, 2 bad usage, 3 stopped by a No, 130 aborted.\n";
 
-const std::array<OptionDef, 9> kOptions = {{{"output", 'o', true},
-                                            {"print-mode", 0, true},
-                                            {"join-mode", 0, true},
-                                            {"job-options", 0, true},
-                                            {"job-id", 0, true},
-                                            {"follow", 0, false},
-                                            {"quiet", 'q', false},
-                                            kModuleOption,
-                                            kConfigRootOption}};
+const std::array<OptionDef, 10> kOptions = {{{"output", 'o', true},
+                                             {"print-mode", 0, true},
+                                             {"join-mode", 0, true},
+                                             {"job-options", 0, true},
+                                             {"job-id", 0, true},
+                                             {"follow", 0, false},
+                                             {"quiet", 'q', false},
+                                             {"verbose", 'v', false},
+                                             kModuleOption,
+                                             kConfigRootOption}};
 
 constexpr std::size_t kMaxJobOptionsBytes = 1 << 20;
 
@@ -127,6 +131,7 @@ int RunPrint(CommandArgs argv) {
     }
     request.follow = args.Has("follow");
     request.quiet = args.Has("quiet");
+    request.verbose = args.Has("verbose");
     if (const auto path = args.Get("job-options")) {
         if (!ReadJobOptions(*path, request.jobOptionsXml)) return kExitFailure;
     }

@@ -17,9 +17,15 @@ namespace tarnwick::cli {
 // The console form of one module line (without its line feed).
 std::string TranslateModuleLine(std::string_view line);
 
+// Whether a module text speaks in the module's own terms (its functions and members, e.g.
+// "SendHeader Return FALSE", "Exception", "ABaseRTL::WriteNdata"): such lines are for the log,
+// and the tool's own ERROR line says what failed.
+bool IsModuleInternal(std::string_view text);
+
 class ModuleLogCapture {
   public:
-    explicit ModuleLogCapture(Console& console);
+    // verbose: the module's internal lines are passed on too.
+    ModuleLogCapture(Console& console, bool verbose);
     ~ModuleLogCapture();  // Stop()
     // Puts stderr back and hands out what is still in the pipe; the counts are final after it.
     void Stop();
@@ -34,6 +40,7 @@ class ModuleLogCapture {
     void Read(int fd);
 
     Console& m_console;
+    bool m_verbose;
     int m_savedStderr = -1;
     int m_readEnd = -1;
     std::thread m_reader;

@@ -206,7 +206,7 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
     {
         // The tool's own verdict is given after this scope, so that it follows the module's
         // log lines that explain it.
-        ModuleLogCapture capture(console);
+        ModuleLogCapture capture(console, request.verbose);
         opened = driver.OpenJob(&job, channel.get()) != 0;
         if (opened && !channel->Open(openError)) end = StepEnd::kFailed;
         if (opened && openError.empty()) end = RunSteps(driver, job, watch, progress);
