@@ -1,6 +1,7 @@
 // Translation of the few texts the driver shows while printing, through the
-// glossary file "OxGlossary.xml" of the output-driver folder. The driver
-// reads whichever language that file holds.
+// glossary file "OxGlossary.xml" of the output-driver folder. A Glossary
+// element with Lang="xx" applies when the user's language (LANGUAGE, LC_ALL,
+// LC_MESSAGES or LANG) is xx; one without Lang applies to everybody.
 #pragma once
 
 #include "host/astring.h"

@@ -220,6 +220,36 @@ TEST_F(AbortFollowTest, TwoPrintsOfOneJobIdBothFinishWhileOneWaits) {
     EXPECT_EQ(ReadStreamRows(ReadBytes(File("b.prn"))).at(0).rows.size(), 5u);
 }
 
+// Without job options each print gets a job id of its own, so a print that waits for its host
+// does not hold up an unrelated print (with the shared id 0, the second would wait for the first).
+TEST_F(AbortFollowTest, PrintsOfDifferentJobsRunSideBySide) {
+    JobTicket ticket = DefaultTicket("CP52", 360, 0);
+    reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
+    std::string error;
+    const std::string ticketA = File("a.tkt");
+    const std::string ticketB = File("b.tkt");
+    ASSERT_TRUE(WriteJobTicket(ticketA, ticket, error) && WriteJobTicket(ticketB, ticket, error));
+    const TestPage page = CmykPage(96, 30);
+    std::unique_ptr<JobWriter> writer = JobWriter::Create(DataFile(ticketA), error);
+    ASSERT_TRUE(writer) << error;
+    AppendPage(*writer, page, 0, 10);
+    WriteJobData(DataFile(ticketB), {CmykPage(96, 5)});
+
+    ToolEnv env = Env();
+    env["TARNWICK_VIRTUAL_CLOCK"] = "1";
+    RunningTool a({"print", "--follow", ticketA, "-o", File("a.prn")}, env);
+    ASSERT_TRUE(a.ReadErrorLine().has_value()) << "the first print ended without a word";
+    // A has its page open and waits for rows that only come once B is done.
+    const ToolResult b = RunTool({"print", ticketB, "-o", File("b.prn")}, env);
+    EXPECT_EQ(b.exitCode, 0) << b.err;
+    EXPECT_FALSE(a.Exited()) << "the first print cannot end before its rows are written";
+    AppendPage(*writer, page, 10, -1);
+    ASSERT_TRUE(writer->Finish(error)) << error;
+    const ToolResult resultA = a.Wait();
+    EXPECT_EQ(resultA.exitCode, 0) << resultA.err;
+    EXPECT_EQ(ReadStreamRows(ReadBytes(File("a.prn"))).at(0).rows.size(), 30u);
+}
+
 // The host stalls in the middle of a page: the driver keeps waiting one wait per step, and a
 // signal ends the print with the abort page end after the rows that were there.
 TEST_F(AbortFollowTest, InterruptWhileWaitingForRowsSendsTheAbortPageEnd) {

@@ -37,14 +37,13 @@ TEST_F(ExitCodeTest, BadUsageGivesTwo) {
     ExpectOneError(Run({"make-job", "-o", job, "--dpi", "300x", page}), 2, "--dpi");
     ExpectOneError(Run({"make-job", "-o", job, "--option", "Overprint=2", page}), 2,
                    "DriverOptionI=V");
-    ExpectOneError(Run({"make-job", "-o", job, "--option", "DriverOption8=1", page}), 2, "0 to 7");
     ExpectOneError(Run({"make-job", "-o", job, "--settings", "18zz", page}), 2, "hex digit");
     ExpectOneError(Run({"make-job", "-o", job, "--color-mode", "Sepia", page}), 2, "Sepia");
     ExpectOneError(Run({"make-job", "-o", job, "Black=" + File("k.pbm") + ",=x.pbm"}), 2,
                    "not NAME=FILE");
     ExpectOneError(Run({"inspect", job, "--depth", "3"}), 2, "--depth");
     ExpectOneError(Run({"params", "--model", "CP52"}), 2, "--manufacturer");
-    ExpectOneError(Run({"info"}), 2, "--model");
+    ExpectOneError(Run({"info", "--list", "--model", "CP52"}), 2, "exclude each other");
     ExpectOneError(Run({"encipher", job}), 2, "IN and OUT");
     EXPECT_FALSE(std::filesystem::exists(job)) << "no usage error may leave a job behind";
 }
@@ -57,6 +56,12 @@ TEST_F(ExitCodeTest, BadImagesAreRefusedWithOneLineAndNoJob) {
     WriteText(File("bad-maxval.pgm"), "P5\n2 2 7\n\x01\x02\x03\x04");
     WriteText(File("short.pbm"), "P4\n16 16\n\xff\xff");
     WriteText(File("text.png"), "not an image at all");
+    WriteText(File("bad.jpg"), "\xFF\xD8\xFF\xE0 this is no JPEG");
+    // A PNG header announcing 2,000,000 x 1 pixels (its checksum is wrong, too).
+    WriteText(File("wide.png"),
+              std::string("\x89PNG\r\n\x1A\n\0\0\0\x0DIHDR\0\x1E\x84\x80\0\0\0\x01"
+                          "\x08\x02\0\0\0\0\0\0\0",
+                          33));
     WritePbm(File("a.pbm"), 16, 4, [](int, int) { return true; });
     WritePbm(File("b.pbm"), 17, 4, [](int, int) { return true; });
     WritePpm(File("rgb.ppm"), 4, 4, [](int, int) { return 0u; });
@@ -74,8 +79,10 @@ TEST_F(ExitCodeTest, BadImagesAreRefusedWithOneLineAndNoJob) {
         {"Black=" + File("missing.pbm"), "missing.pbm"},
         {"Cyan=" + File("a.pbm") + ",Black=" + File("b.pbm"), "all planes of a page must match"},
         {"Black=" + File("rgb.ppm"), "PBM (P4) or PGM (P5)"},
-        {File("text.png"), "not a PNG, TIFF or binary PNM image"},
+        {File("text.png"), "not a PNG, TIFF, JPEG or binary PNM image"},
         {File("absurd.pbm"), "too large"},
+        {File("bad.jpg"), "bad.jpg: damaged JPEG file"},
+        {File("wide.png"), "image size 2000000 x 1 is too large"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.page);
@@ -103,6 +110,10 @@ TEST_F(ExitCodeTest, FailedJobsGiveOne) {
     const ToolResult full = Run({"print", File("job.tkt"), "-o", "/dev/full"});
     EXPECT_EQ(full.exitCode, 1) << full.err;
     EXPECT_NE(full.err.find("cannot write /dev/full"), std::string::npos) << full.err;
+    // The module's own terms stay in the log unless asked for.
+    EXPECT_EQ(full.err.find("WriteNdata"), std::string::npos) << full.err;
+    const ToolResult verbose = Run({"print", File("job.tkt"), "-o", "/dev/full", "-v"});
+    EXPECT_NE(verbose.err.find("ERROR: ABaseRTL::WriteNdata"), std::string::npos) << verbose.err;
 
     // A damaged data file: the driver refuses it and its log line comes through as an error.
     std::vector<uint8_t> data = ReadBytes(File("0_job.twj"));

@@ -51,7 +51,7 @@ TEST_F(QueryTest, InfoListsModesResolutionsAndInks) {
     EXPECT_NE(cp52.out.find("Print modes (7):"), std::string::npos) << cp52.out;
     EXPECT_NE(cp52.out.find("  6 PHOTO: 720 x 720 dpi (resolution 6, \"720\")"), std::string::npos);
 
-    const ToolResult generic = Run({"info", "--model", "Some Plotter"});
+    const ToolResult generic = Run({"info", "--model", "generic rtl"});
     ASSERT_EQ(generic.exitCode, 0);
     EXPECT_EQ(generic.out.find("Dry Time"), std::string::npos) << "only named models have it";
 }

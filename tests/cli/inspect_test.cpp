@@ -6,6 +6,7 @@
 
 #include "cli/cli_fixture.h"
 #include "cli/json_value.h"
+#include "host/job_ticket.h"
 
 namespace tarnwick::test {
 namespace {
@@ -204,6 +205,35 @@ TEST_F(InspectTest, WidePreviewIsScaledDown) {
     };
     EXPECT_EQ(u32(16), 1667u) << "5000 pixels at a third";
     EXPECT_EQ(u32(20), 2u) << "6 rows at a third";
+}
+
+// The page's size on paper and each axis's resolution, read from the plot size and the raster:
+// a job whose rows are 720 dpi apart shows it, though the raster declares 360 dpi.
+TEST_F(InspectTest, PhysicalSizeAndTheResolutionOfEachAxis) {
+    const struct {
+        int16_t resY;
+        std::string line;
+    } cases[] = {
+        {360, "  page 1: 2.00 x 1.00 in (50.8 x 25.4 mm), 360 dpi across x 360 dpi down\n"},
+        {720, "  page 1: 2.00 x 0.50 in (50.8 x 12.7 mm), 360 dpi across x 720 dpi down\n"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.resY);
+        JobTicket ticket = DefaultTicket("CP52", 360, 0);
+        ticket.resY = c.resY;
+        reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
+        std::string error;
+        ASSERT_TRUE(WriteJobTicket(File("job.tkt"), ticket, error)) << error;
+        TestPage page;
+        page.width = 720;
+        page.height = 360;
+        page.colorants = {{"Black"}};
+        WriteJobData(File("0_job.twj"), {page});
+        ASSERT_EQ(Run({"print", File("job.tkt"), "-o", File("out.prn")}).exitCode, 0);
+        const ToolResult result = Run({"inspect", File("out.prn")});
+        EXPECT_NE(result.out.find("physical size (across x down):\n" + c.line), std::string::npos)
+            << result.out;
+    }
 }
 
 }  // namespace

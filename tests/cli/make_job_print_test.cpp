@@ -107,19 +107,17 @@ TEST_F(MakeJobPrintTest, PlanesComeOutInPrinterOrderWithPixelRepetition) {
     const auto cyan = [](int x, int y) { return (x * 3 + y) % 5 == 0; };
     const auto magenta = [](int x, int y) { return (x + y) % 2 == 1; };
     const auto black = [](int x, int y) { return x < y * 3; };
-    const auto yellowValue = [](int x, int y) { return (x + 2 * y) % 4; };  // PGM, maxval 3
+    const auto yellow = [](int x, int y) { return (x + 2 * y) % 4 == 1; };
     WritePbm(File("c.pbm"), kWidth, kHeight, cyan);
     WritePbm(File("m.pbm"), kWidth, kHeight, magenta);
     WritePbm(File("k.pbm"), kWidth, kHeight, black);
-    WritePgm(File("y.pgm"), kWidth, kHeight, 3, yellowValue);
+    WritePbm(File("y.pbm"), kWidth, kHeight, yellow);
 
     // 90 dpi against the driver's base resolution of 180: every pixel and row goes out twice.
-    // The driver gives plane n the depth of the page's n-th colorant, so a page that mixes
-    // depths lists its colorants in plane order: Black, Cyan, Magenta, Yellow.
     const ToolResult made = Run({"make-job", "-o", File("job.tkt"), "--model", "CP52", "--dpi",
                                  "90", "--color-mode", "CMYK", "--option", "DriverOption5=0",
                                  "Black=" + File("k.pbm") + ",cyan=" + File("c.pbm") +
-                                     ",MAGENTA=" + File("m.pbm") + ",Yellow=" + File("y.pgm")});
+                                     ",MAGENTA=" + File("m.pbm") + ",Yellow=" + File("y.pbm")});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const ToolResult printed = Run({"print", File("job.tkt"), "-o", File("out.prn")});
     ASSERT_EQ(printed.exitCode, 0) << printed.err;
@@ -139,7 +137,7 @@ TEST_F(MakeJobPrintTest, PlanesComeOutInPrinterOrderWithPixelRepetition) {
         };
         const std::vector<std::vector<uint8_t>> expected = {
             Expand(bit(black), 1, 2), Expand(bit(cyan), 1, 2), Expand(bit(magenta), 1, 2),
-            Expand(RowLevels(kWidth, [&](int x) { return 3 - yellowValue(x, y); }), 2, 2)};
+            Expand(bit(yellow), 1, 2)};
         EXPECT_EQ(pages[0].rows[static_cast<std::size_t>(row)].planes, expected)
             << "row " << row << " (planes sent as Black, Cyan, Magenta, Yellow)";
     }
@@ -148,9 +146,9 @@ TEST_F(MakeJobPrintTest, PlanesComeOutInPrinterOrderWithPixelRepetition) {
 TEST_F(MakeJobPrintTest, TicketCarriesModelResolutionSettingsAndOptions) {
     WritePbm(File("k.pbm"), 8, 2, [](int x, int) { return x == 0; });
     const ToolResult made =
-        Run({"make-job", "-o", File("job.tkt"), "--model", "Coldstream SP-1400C", "--dpi",
-             "360x180", "--calibration", "feed~0.25", "--settings", "18 01 01 02", "--option",
-             "DriverOption2=0", "--option", "DriverOption6=3", "Black=" + File("k.pbm")});
+        Run({"make-job", "-o", File("job.tkt"), "--model", "coldstream sp-1400C", "--dpi", "720",
+             "--calibration", "feed~0.25", "--settings", "18 01 01 02", "--option",
+             "DriverOption2=0", "Black=" + File("k.pbm")});
     ASSERT_EQ(made.exitCode, 0) << made.err;
     const std::vector<uint8_t> ticket = ReadBytes(File("job.tkt"));
     ASSERT_EQ(ticket.size(), kJobHeaderSize);
@@ -160,17 +158,15 @@ TEST_F(MakeJobPrintTest, TicketCarriesModelResolutionSettingsAndOptions) {
     int16_t resY = 0;
     std::memcpy(&resX, &ticket[job_header::kResX], 2);
     std::memcpy(&resY, &ticket[job_header::kResY], 2);
-    EXPECT_EQ(resX, 360);
-    EXPECT_EQ(resY, 180);
+    EXPECT_EQ(resX, 720);
+    EXPECT_EQ(resY, 720);
     EXPECT_STREQ(reinterpret_cast<const char*>(&ticket[job_header::kCalibrationText]), "feed~0.25");
-    // The hex bytes, the rest zero, then the options: DriverOption2 (direction) applies to
-    // every model, DriverOption6 (dry time) only to the models that have it.
+    // The hex bytes, the rest zero, then the option: DriverOption2 (direction).
     const uint8_t* settings = &ticket[job_header::kSettings];
     EXPECT_EQ(settings[0], 0x18);
     EXPECT_EQ(settings[1], 0x01);
     EXPECT_EQ(settings[2], 0x00) << "DriverOption2=0 turns bidirectional printing off";
     EXPECT_EQ(settings[3], 0x02);
-    EXPECT_EQ(settings[6], 0x00) << "a Coldstream has no dry time option";
     EXPECT_EQ(std::count(settings + 4, settings + kSettingsAreaSize, 0),
               static_cast<long>(kSettingsAreaSize - 4));
     EXPECT_TRUE(std::filesystem::exists(File("0_job.twj")));
@@ -199,26 +195,56 @@ TEST_F(MakeJobPrintTest, DefaultSettingsComeFromTheDriver) {
     EXPECT_EQ(colorModel, 2) << "the driver's default colour mode, CMYKLcLm";
 }
 
+// A 16 x 8 baseline JPEG (libjpeg, quality 100, no chroma subsampling): left half red
+// (decoded as 254, 0, 0), right half white.
+const std::vector<uint8_t> kRedWhiteJpeg = {
+    0xff, 0xd8, 0xff, 0xe0, 0x00, 0x10, 0x4a, 0x46, 0x49, 0x46, 0x00, 0x01, 0x01, 0x00, 0x00, 0x01,
+    0x00, 0x01, 0x00, 0x00, 0xff, 0xdb, 0x00, 0x43, 0x00, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0xff, 0xdb, 0x00, 0x43, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01,
+    0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0x01, 0xff, 0xc0,
+    0x00, 0x11, 0x08, 0x00, 0x08, 0x00, 0x10, 0x03, 0x01, 0x11, 0x00, 0x02, 0x11, 0x01, 0x03, 0x11,
+    0x01, 0xff, 0xc4, 0x00, 0x15, 0x00, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x09, 0x0b, 0xff, 0xc4, 0x00, 0x14, 0x10, 0x01, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xc4,
+    0x00, 0x15, 0x01, 0x01, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x09, 0x0a, 0xff, 0xc4, 0x00, 0x14, 0x11, 0x01, 0x00, 0x00, 0x00, 0x00, 0x00,
+    0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0xff, 0xda, 0x00, 0x0c, 0x03,
+    0x01, 0x00, 0x02, 0x11, 0x03, 0x11, 0x00, 0x3f, 0x00, 0x17, 0xc5, 0x3a, 0xfe, 0x15, 0x98, 0x2b,
+    0x08, 0x07, 0x7f, 0xff, 0xd9};
+
 TEST_F(MakeJobPrintTest, ColourImagesAreSeparatedIntoTheInks) {
-    // Left half red (magenta + yellow), right half white: no cyan, no black anywhere.
-    const auto picture = [](int x, int) { return x < 8 ? 0xFF0000u : 0xFFFFFFu; };
-    WritePpm(File("p.ppm"), 16, 3, picture);
-    WritePng(File("p.png"), 16, 3, picture);
-    WriteTiff(File("p.tif"), 16, 3, picture);
+    // Left half red (magenta + yellow), right half white: no cyan, no black anywhere. The red is
+    // the one the JPEG decodes to.
+    const auto picture = [](int x, int) { return x < 8 ? 0xFE0000u : 0xFFFFFFu; };
+    WritePpm(File("p.ppm"), 16, 8, picture);
+    WritePng(File("p.png"), 16, 8, picture);
+    WriteTiff(File("p.tif"), 16, 8, picture);
+    WriteBytes(File("p.jpg"), kRedWhiteJpeg);
     std::vector<std::vector<uint8_t>> streams;
-    for (const char* name : {"p.ppm", "p.png", "p.tif"}) {
-        const ToolResult made = Run({"make-job", "-o", File("job.tkt"), "--color-mode", "0",
-                                     "--option", "DriverOption5=0", File(name)});
+    // The last two come through standard input.
+    for (const char* name : {"p.ppm", "p.png", "p.tif", "p.jpg", "p.png", "p.jpg"}) {
+        const bool piped = streams.size() >= 4;
+        const ToolResult made =
+            RunTool({"make-job", "-o", File("job.tkt"), "--color-mode", "0", "--option",
+                     "DriverOption5=0", piped ? "-" : File(name)},
+                    Env(), ToolLimits{.input = piped ? File(name) : "/dev/null"});
         ASSERT_EQ(made.exitCode, 0) << name << ": " << made.err;
         const ToolResult printed = Run({"print", File("job.tkt"), "-o", File("out.prn")});
         ASSERT_EQ(printed.exitCode, 0) << printed.err;
         streams.push_back(ReadBytes(File("out.prn")));
     }
-    EXPECT_EQ(streams[0], streams[1]) << "PPM and PNG of the same picture differ";
-    EXPECT_EQ(streams[0], streams[2]) << "PPM and TIFF of the same picture differ";
+    for (std::size_t i = 1; i < streams.size(); ++i) {
+        EXPECT_EQ(streams[0], streams[i]) << "image " << i << " differs from the PPM";
+    }
     const std::vector<StreamPage> pages = ReadStreamRows(streams[0]);
     ASSERT_EQ(pages.size(), 1u);
-    ASSERT_EQ(pages[0].rows.size(), 3u);
+    ASSERT_EQ(pages[0].rows.size(), 8u);
     const std::vector<uint8_t> none = {0x00, 0x00};
     const std::vector<uint8_t> left = {0xFF, 0x00};
     for (const StreamRow& row : pages[0].rows) {
@@ -248,6 +274,31 @@ TEST_F(MakeJobPrintTest, GreyIsDiffusedToAsManyDotsAsItsDensity) {
     // the luminance of sRGB 128, in dots that each carry the CP52's weight of 0.94:
     // 0.5735 / 0.94 of 4096 pixels.
     EXPECT_NEAR(dots, 2499, 41);
+}
+
+// Long pages show how far they are; short ones and --quiet stay silent.
+TEST_F(MakeJobPrintTest, LongPagesShowTheirProgress) {
+    WritePbm(File("long.pbm"), 16, 1000, [](int x, int y) { return (x + y) % 2 == 0; });
+    WritePbm(File("short.pbm"), 16, 999, [](int x, int y) { return (x + y) % 2 == 0; });
+    const struct {
+        std::string page;
+        bool quiet;
+        std::size_t lines;  // one per percent, 0 to 100
+    } cases[] = {{"long.pbm", false, 101}, {"long.pbm", true, 0}, {"short.pbm", false, 0}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.page + (c.quiet ? " -q" : ""));
+        std::vector<std::string> args = {"make-job",     "-o", File("job.tkt"),
+                                         "--color-mode", "0",  "Black=" + File(c.page)};
+        if (c.quiet) args.push_back("-q");
+        const ToolResult made = Run(args);
+        ASSERT_EQ(made.exitCode, 0) << made.err;
+        const std::vector<std::string> lines =
+            LinesStartingWith(made.err, "INFO: Writing page 1, ");
+        EXPECT_EQ(lines.size(), c.lines) << made.err;
+        if (!lines.empty()) {
+            EXPECT_EQ(lines.back(), "INFO: Writing page 1, 100% complete.");
+        }
+    }
 }
 
 }  // namespace

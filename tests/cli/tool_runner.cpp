@@ -2,6 +2,7 @@
 
 #include <fcntl.h>
 #include <poll.h>
+#include <pty.h>
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -62,7 +63,7 @@ RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& en
     // Only async-signal-safe calls between fork and exec.
     const pid_t pid = ::fork();
     if (pid == 0) {
-        const int in = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
+        const int in = ::open(limits.input.c_str(), O_RDONLY | O_CLOEXEC);
         if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0) {
             ::_exit(127);
         }
@@ -163,6 +164,48 @@ ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env,
                    const ToolLimits& limits) {
     RunningTool tool(args, env, limits);
     return tool.Wait();
+}
+
+ToolResult RunToolOnTerminal(const std::vector<std::string>& args, const ToolEnv& env,
+                             const std::string& prompt, const std::string& reply) {
+    ToolResult result;
+    std::vector<std::string> argv = {ToolPath()};
+    argv.insert(argv.end(), args.begin(), args.end());
+    std::vector<std::string> envp = ChildEnvironment(env);
+    std::vector<char*> argvPointers = Pointers(argv);
+    std::vector<char*> envPointers = Pointers(envp);
+    int master = -1;
+    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
+    if (pid < 0) return result;
+    if (pid == 0) {
+        ::execve(argv[0].c_str(), argvPointers.data(), envPointers.data());
+        ::_exit(127);
+    }
+    bool replied = false;
+    for (;;) {
+        pollfd entry{master, POLLIN, 0};
+        if (::poll(&entry, 1, 60'000) <= 0) {
+            result.hung = true;
+            ::kill(pid, SIGKILL);
+            break;
+        }
+        char buffer[4096];
+        const ssize_t n = ::read(master, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n <= 0) break;  // EIO once the child has closed the terminal
+        result.out.append(buffer, static_cast<std::size_t>(n));
+        if (!replied && result.out.find(prompt) != std::string::npos) {
+            replied =
+                ::write(master, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+        }
+    }
+    ::close(master);
+    int status = 0;
+    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
+    }
+    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
+    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
+    return result;
 }
 
 }  // namespace tarnwick::test

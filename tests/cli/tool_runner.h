@@ -32,6 +32,7 @@ struct ToolLimits {
     uint64_t addressSpace = 0;  // RLIMIT_AS, bytes
     uint64_t fileSize = 0;      // RLIMIT_FSIZE, bytes; a write past it fails (SIGXFSZ ignored)
     int stallMillis = 60'000;   // the watchdog: longest wait for output before the kill
+    std::string input = "/dev/null";  // the file standard input reads
 };
 
 struct ToolResult {
@@ -72,6 +73,12 @@ class RunningTool {
     bool m_reaped = false;
     int m_status = 0;
 };
+
+// Runs the tool on a pseudo-terminal (its standard input, output and error, and its controlling
+// terminal): once the terminal shows `prompt`, `reply` is typed. out holds all the terminal
+// showed; the run is stopped when the terminal stays silent for a minute.
+ToolResult RunToolOnTerminal(const std::vector<std::string>& args, const ToolEnv& env,
+                             const std::string& prompt, const std::string& reply);
 
 // Runs the tool to its end.
 ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env = {},

@@ -16,6 +16,7 @@
 #include "config_test_root.h"
 #include "platform/message_box.h"
 #include "support/message_script.h"
+#include "support/scoped_env.h"
 
 #ifndef TARNWICK_SOURCE_DATADIR
 #error "the tests need TARNWICK_SOURCE_DATADIR"
@@ -137,12 +138,22 @@ TEST_F(SampleTree, LightInksWeighLess) {
     EXPECT_LT(dither.weights[4][0], dither.weights[0][0] / 2);
 }
 
-TEST_F(SampleTree, GlossaryTranslatesThePauseQuestion) {
-    ClearGlossaryCache();
-    EXPECT_EQ(Translate("Do you want to continue printing the next page?"),
-              AString("M\xC3\xB6"
-                      "chten Sie mit dem Drucken der n\xC3\xA4"
-                      "chsten Seite fortfahren?"));
+TEST_F(SampleTree, GlossaryTranslatesThePauseQuestionForGermanUsersOnly) {
+    const char* question = "Do you want to continue printing the next page?";
+    for (const auto& [lang, expected] :
+         {std::pair<const char*, const char*>{"de_DE.UTF-8",
+                                              "M\xC3\xB6"
+                                              "chten Sie mit dem Drucken der n\xC3\xA4"
+                                              "chsten Seite fortfahren?"},
+          {"en_GB.UTF-8", question},
+          {"C", question}}) {
+        test::ScopedEnv language("LANGUAGE", nullptr);
+        test::ScopedEnv all("LC_ALL", nullptr);
+        test::ScopedEnv messages("LC_MESSAGES", nullptr);
+        test::ScopedEnv langVar("LANG", lang);
+        ClearGlossaryCache();
+        EXPECT_EQ(Translate(question), AString(expected)) << lang;
+    }
     ClearGlossaryCache();
 }
 

@@ -6,20 +6,24 @@
 #include "driver_queries.h"
 #include "exit_codes.h"
 #include "module_options.h"
+#include "printer_choice.h"
 
 namespace tarnwick::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tarnwick info --model NAME\n"
+    "Usage: tarnwick info [--model NAME | --list]\n"
     "Shows what the driver offers for a printer model: its print modes with their resolutions,\n"
     "the colour modes with their inks, the default colour mode, the driver options (the\n"
     "definition string the host shows, * marks the default value) and the type number.\n"
     "\n"
     "Options:\n"
-    "  --model NAME        the printer model, e.g. CP52 or CP52-LM\n";
+    "  --model NAME        the printer model, e.g. CP52 or CP52-LM (any case); a name the driver\n"
+    "                      does not know is refused with the list of known models\n"
+    "  --list              list the printer models, one a line (also without --model)\n";
 
-const std::array<OptionDef, 3> kOptions = {{{"model", 0, true}, kModuleOption, kConfigRootOption}};
+const std::array<OptionDef, 4> kOptions = {
+    {{"model", 0, true}, {"list", 0, false}, kModuleOption, kConfigRootOption}};
 
 std::string Dpi(double value) {
     char text[32];
@@ -65,8 +69,13 @@ int RunInfo(CommandArgs argv) {
     const ParsedArgs args = ParseArgs(argv, kOptions);
     if (args.Has("help")) return WriteOut(kUsage) ? kExitOk : kExitFailure;
     args.ExpectPositionals(0, 0, "");
-    const std::string model = args.Get("model").value_or("");
-    if (model.empty()) throw UsageError("missing --model NAME");
+    if (args.Has("list") || !args.Has("model")) {
+        if (args.Has("model")) throw UsageError("--list and --model exclude each other");
+        std::string out;
+        for (const char* name : KnownModels()) out += std::string(name) + "\n";
+        return WriteOut(out) ? kExitOk : kExitFailure;
+    }
+    const std::string model = MatchModel(args.Get("model").value_or(""));
 
     std::unique_ptr<DriverModule> module = OpenDriverModule(args);
     if (!module) return kExitFailure;

@@ -1,5 +1,6 @@
 // tarnwick inspect: reports what a printer stream holds and whether anything in it is broken.
 #include <array>
+#include <cstdio>
 #include <optional>
 
 #include "args.h"
@@ -20,7 +21,9 @@ constexpr const char* kUsage =
     "malformed is reported as a fault (a count that overruns the data, a row with the wrong\n"
     "number of planes, a decoded row longer than the declared width, a missing page end,\n"
     "unknown escape sequences ...). The report lists the first 1000 pages and counts the\n"
-    "rest, which are read and checked all the same.\n"
+    "rest, which are read and checked all the same. The text report ends with each page's\n"
+    "physical size (inches and millimetres, from the plot size) and the resolution of each\n"
+    "axis that the raster's columns and rows over it give.\n"
     "\n"
     "Options:\n"
     "  --json             the report as JSON\n"
@@ -37,6 +40,41 @@ constexpr const char* kUsage =
 
 const std::array<OptionDef, 3> kOptions = {
     {{"json", 0, false}, {"preview", 0, true}, {"depth", 0, true}}};
+
+// What each page measures on paper and the resolution of each axis. The plot size (in 1/1016
+// inch) is what the printer feeds and cuts; the raster's rows and columns over it give each
+// axis's real resolution, which a single ESC*t#R cannot show. Without a plot size the declared
+// resolution is all there is.
+std::string PhysicalSizes(const inspect::StreamReport& report) {
+    constexpr double kPlotUnitsPerInch = 1016.0;
+    constexpr double kMillimetresPerInch = 25.4;
+    std::string out;
+    for (const inspect::PageReport& page : report.pages) {
+        double across = 0;
+        double down = 0;
+        if (page.hasPlotSize && page.plotSize.width > 0 && page.plotSize.length > 0) {
+            across = static_cast<double>(page.plotSize.width) / kPlotUnitsPerInch;
+            down = static_cast<double>(page.plotSize.length) / kPlotUnitsPerInch;
+        } else if (page.resolution > 0 && page.width > 0 && page.height > 0) {
+            across = static_cast<double>(page.width) / static_cast<double>(page.resolution);
+            down = static_cast<double>(page.height) / static_cast<double>(page.resolution);
+        } else {
+            continue;
+        }
+        char line[256];
+        std::snprintf(line, sizeof line, "  page %d: %.2f x %.2f in (%.1f x %.1f mm)", page.number,
+                      across, down, across * kMillimetresPerInch, down * kMillimetresPerInch);
+        out += line;
+        if (page.width > 0 && page.height > 0) {
+            std::snprintf(line, sizeof line, ", %.0f dpi across x %.0f dpi down",
+                          static_cast<double>(page.width) / across,
+                          static_cast<double>(page.height) / down);
+            out += line;
+        }
+        out += "\n";
+    }
+    return out.empty() ? out : "physical size (across x down):\n" + out;
+}
 
 }  // namespace
 
@@ -61,8 +99,9 @@ int RunInspect(CommandArgs argv) {
         Console::Get().Error(error);
         return kExitFailure;
     }
-    const std::string text = args.Has("json") ? inspect::FormatReportJson(report, path)
-                                              : inspect::FormatReportText(report, path);
+    const std::string text = args.Has("json")
+                                 ? inspect::FormatReportJson(report, path)
+                                 : inspect::FormatReportText(report, path) + PhysicalSizes(report);
     if (!WriteOut(text)) return kExitFailure;
     if (preview) {
         if (report.pageCount == 0) {

@@ -6,7 +6,6 @@
 #include <cstdint>
 #include <cstring>
 #include <optional>
-#include <regex>
 
 #include "commands.h"
 #include "console.h"
@@ -18,6 +17,8 @@
 #include "module_options.h"
 #include "options/settings_hex.h"
 #include "page_sources.h"
+#include "printer_choice.h"
+#include "progress.h"
 #include "rtl/settings_check.h"
 
 namespace tarnwick::cli {
@@ -33,33 +34,46 @@ constexpr const char* kUsage =
     "                            bits per pixel, where a value v becomes the ink level\n"
     "                            maxval - v. NAME is a colorant the driver knows (Cyan,\n"
     "                            Magenta, Yellow, Black, LCyan, LMagenta, Green, Orange; case\n"
-    "                            does not matter) or a layer such as Cyan_l_2.\n"
-    "  IMAGE                     a colour PNG, TIFF or PNM (P6/P5) image, separated into the\n"
+    "                            does not matter) or a layer such as Cyan_l_2. Each plane must\n"
+    "                            have the depth the colour mode gives its ink (1 bit in every\n"
+    "                            shipped mode; see tarnwick info); another depth is refused.\n"
+    "  IMAGE                     a colour PNG, TIFF, JPEG or PNM (P6/P5) image, separated into "
+    "the\n"
     "                            inks of the colour mode through littleCMS and halftoned with\n"
     "                            the driver's dither and screening parameters.\n"
+    "A FILE or IMAGE of - is read from standard input (one at most).\n"
     "\n"
     "Options:\n"
     "  -o, --output JOB.tkt     the ticket to write (required)\n"
-    "  --model NAME             printer model (default CP52)\n"
+    "  --model NAME             printer model (default CP52), one of the driver's models in any\n"
+    "                           case (tarnwick info lists them); another name is refused\n"
     "  --manufacturer NAME      manufacturer whose parameters and profile apply to IMAGE pages\n"
     "                           (default Tarnwick Imaging)\n"
     "  --halftone METHOD        diffusion (default) or screen, for IMAGE pages; the parameters\n"
     "                           used are logged once on an INFO line\n"
-    "  --dpi X[xY]              resolution of the images (default 360)\n"
-    "  --color-mode N|NAME      colour mode (default: the driver's default)\n"
+    "  --dpi X[xY]              resolution of the images (default 360); below 180 dpi the driver\n"
+    "                           repeats pixels a whole number of times, and the result must be\n"
+    "                           a resolution of the model's print modes, else it is refused\n"
+    "  --color-mode N|NAME      colour mode (default: the driver's default); one the model does\n"
+    "                           not offer is refused with the modes it offers\n"
     "  --calibration TEXT       calibration text, e.g. feed~0.25; the value must print as\n"
     "                           -1.99 to 1.99\n"
     "  --settings HEX           the printer settings area as hex digits (bytes not given are\n"
     "                           0); default: the driver's defaults. Each setting must lie in\n"
     "                           its range (see tarnwick info)\n"
-    "  --option DriverOptionI=V apply a driver option (repeatable), e.g. DriverOption2=0; V\n"
-    "                           must be one of the option's values (see tarnwick info)\n"
+    "  -q, --quiet              no progress (shown for pages of 1000 rows or more: a bar on a\n"
+    "                           terminal, else lines such as \"INFO: Writing page 1, 40%\n"
+    "                           complete.\")\n"
+    "  --option DriverOptionI=V apply a driver option (repeatable), e.g. DriverOption2=0; an\n"
+    "                           option the model lacks or a value outside its menu is refused\n"
+    "                           with the allowed ones (see tarnwick info)\n"
     "\n"
     "JOB.tkt and its data file are written beside their names and replace them only once the\n"
     "whole job is written, the data file first and the ticket last; a failed make-job leaves\n"
     "both as they were. A name that holds a device, FIFO or folder is refused.\n";
 
-const std::array<OptionDef, 11> kOptions = {{{"output", 'o', true},
+const std::array<OptionDef, 12> kOptions = {{{"output", 'o', true},
+                                             {"quiet", 'q', false},
                                              {"model", 0, true},
                                              {"manufacturer", 0, true},
                                              {"halftone", 0, true},
@@ -72,7 +86,7 @@ const std::array<OptionDef, 11> kOptions = {{{"output", 'o', true},
                                              kConfigRootOption}};
 
 constexpr std::size_t kMaxTicketText = 63;
-constexpr int kDriverOptionCount = 8;
+constexpr int kLongPageRows = 1000;
 
 void ParseDpi(const std::string& text, int16_t& x, int16_t& y) {
     const std::size_t sep = text.find('x');
@@ -80,52 +94,6 @@ void ParseDpi(const std::string& text, int16_t& x, int16_t& y) {
     const std::string second = sep == std::string::npos ? first : text.substr(sep + 1);
     x = static_cast<int16_t>(ParseInteger(first, "--dpi", 1, 32767));
     y = static_cast<int16_t>(ParseInteger(second, "--dpi", 1, 32767));
-}
-
-void CheckOptionPair(const std::string& pair) {
-    static const std::regex kPair("DriverOption([0-9]{1,3})=([0-9]{1,3})");
-    std::smatch match;
-    if (!std::regex_match(pair, match, kPair)) {
-        throw UsageError("--option '" + pair + "' is not of the form DriverOptionI=V");
-    }
-    if (std::stoi(match[1]) >= kDriverOptionCount || std::stoi(match[2]) > 255) {
-        throw UsageError("--option '" + pair + "': I must be 0 to 7 and V 0 to 255");
-    }
-}
-
-// Every value of an option lies in its menu; the model's menus come from the driver's option
-// definition string ("Label:default,value,value,...;" per option, in index order).
-void CheckOptionValues(ABasePrinterDriver& driver, const std::string& model,
-                       const std::vector<std::string>& pairs) {
-    if (pairs.empty()) return;
-    std::vector<std::pair<std::string, int>> menus;  // label, largest value
-    const std::string definition = DriverOptionString(driver, model);
-    for (std::size_t start = 0; start < definition.size();) {
-        const std::size_t end = std::min(definition.find(';', start), definition.size());
-        const std::string entry = definition.substr(start, end - start);
-        const std::size_t colon = entry.find(':');
-        if (colon != std::string::npos) {
-            menus.emplace_back(entry.substr(0, colon),
-                               static_cast<int>(std::count(entry.begin(), entry.end(), ',')) - 1);
-        }
-        start = end + 1;
-    }
-    static const std::regex kPair("DriverOption([0-9]{1,3})=([0-9]{1,3})");
-    for (const std::string& pair : pairs) {
-        std::smatch match;
-        if (!std::regex_match(pair, match, kPair)) continue;  // CheckOptionPair refused it
-        const auto index = static_cast<std::size_t>(std::stoi(match[1]));
-        const int value = std::stoi(match[2]);
-        if (index >= menus.size()) {
-            Console::Get().Warning("--option " + pair + ": model " + model + " has no option " +
-                                   std::to_string(index) + "; the driver ignores it");
-            continue;
-        }
-        if (value > menus[index].second) {
-            throw UsageError("--option " + pair + ": " + menus[index].first + " takes 0 to " +
-                             std::to_string(menus[index].second));
-        }
-    }
 }
 
 // The base name of a colorant: "Cyan" for the layer "Cyan_l_2".
@@ -170,9 +138,7 @@ MakeJobRequest ReadRequest(const ParsedArgs& args) {
     JobTicket& ticket = request.ticket;
     ticket.printerModel = args.Get("model").value_or("CP52");
     ticket.calibrationText = args.Get("calibration").value_or("");
-    if (ticket.printerModel.empty() || ticket.printerModel.size() > kMaxTicketText) {
-        throw UsageError("--model must have 1 to 63 characters");
-    }
+    ticket.printerModel = MatchModel(ticket.printerModel);
     if (ticket.calibrationText.size() > kMaxTicketText) {
         throw UsageError("--calibration must have at most 63 characters");
     }
@@ -182,10 +148,14 @@ MakeJobRequest ReadRequest(const ParsedArgs& args) {
     }
     ParseDpi(args.Get("dpi").value_or("360"), ticket.resX, ticket.resY);
     request.optionPairs = args.All("option");
-    for (const std::string& pair : request.optionPairs) CheckOptionPair(pair);
+    int fromStandardInput = 0;
     for (const std::string& text : args.positionals()) {
         request.pages.push_back(ParsePageArgument(text));
+        const PageArgument& page = request.pages.back();
+        fromStandardInput += page.imagePath == "-";
+        for (const NamedPlaneFile& plane : page.planes) fromStandardInput += plane.path == "-";
     }
+    if (fromStandardInput > 1) throw UsageError("only one image can come from standard input (-)");
     if (const auto hex = args.Get("settings")) {
         std::string error;
         request.settings = ParseSettingsHex(*hex, error);
@@ -207,7 +177,29 @@ struct ColorModeChoice {
     int32_t index = 0;
     std::string name;
     std::vector<std::string> inks;  // the driver's colorant names, in its order
+    std::vector<int> depths;        // bits per pixel of each ink's plane
 };
+
+// A plane page whose depth the colour mode does not take would reach the printer as the first
+// half or eighth of each row, so it is refused.
+bool CheckPlaneDepths(const PageSource& page, const ColorModeChoice& mode, std::string& error) {
+    for (const ColorantFormat& colorant : page.colorants()) {
+        const std::string base = BaseName(colorant.name);
+        for (std::size_t i = 0; i < mode.inks.size(); ++i) {
+            if (strcasecmp(mode.inks[i].c_str(), base.c_str()) != 0) continue;
+            if (colorant.bitsPerPixel != mode.depths[i]) {
+                const int depth = mode.depths[i];
+                error = "colorant " + colorant.name + " has " +
+                        std::to_string(colorant.bitsPerPixel) + "-bit pixels, but colour mode " +
+                        mode.name + " takes " + std::to_string(depth) + "-bit planes: give " +
+                        (depth == 1 ? std::string("a PBM (P4)")
+                                    : "a PGM with maxval " + std::to_string((1 << depth) - 1));
+                return false;
+            }
+        }
+    }
+    return true;
+}
 
 // The colour mode asked for, or the driver's default; nothing after an ERROR line.
 std::optional<ColorModeChoice> ChooseColorMode(ABasePrinterDriver& driver,
@@ -215,21 +207,17 @@ std::optional<ColorModeChoice> ChooseColorMode(ABasePrinterDriver& driver,
     const std::string& model = request.ticket.printerModel;
     ColorModeChoice choice;
     choice.index = DefaultColorMode(driver, model, nullptr);
-    if (request.colorMode) {
-        const std::optional<int32_t> found = FindColorMode(driver, *request.colorMode);
-        if (!found) {
-            throw UsageError("--color-mode '" + *request.colorMode +
-                             "' is no colour mode of the driver (see tarnwick info)");
-        }
-        choice.index = *found;
-    }
+    if (request.colorMode) choice.index = CheckColorMode(driver, model, *request.colorMode);
     const std::optional<std::vector<ColorEntry>> inks = ColorModeInks(driver, choice.index);
     if (!inks) {
         Console::Get().Error("the driver has no inks for colour mode " +
                              std::to_string(choice.index));
         return std::nullopt;
     }
-    for (const ColorEntry& entry : *inks) choice.inks.emplace_back(entry.name);
+    for (const ColorEntry& entry : *inks) {
+        choice.inks.emplace_back(entry.name);
+        choice.depths.push_back(entry.depth);
+    }
     const std::vector<std::string> names = ColorModeNames(driver, model);
     choice.name = choice.index >= 0 && choice.index < static_cast<int32_t>(names.size())
                       ? names[static_cast<std::size_t>(choice.index)]
@@ -252,6 +240,7 @@ int RunMakeJob(CommandArgs argv) {
     WarnUnknownColorants(request.pages, mode->inks, mode->name);
 
     JobTicket& ticket = request.ticket;
+    CheckResolution(driver, ticket.printerModel, ticket.resX, ticket.resY);
     CheckOptionValues(driver, ticket.printerModel, request.optionPairs);
     SettingsArea area = request.settings ? *request.settings : DefaultSettings(driver);
     ApplyDriverOptions(driver, ticket.printerModel, request.optionPairs, area);
@@ -283,12 +272,25 @@ int RunMakeJob(CommandArgs argv) {
     const PageFactory makePage = [&](std::size_t index,
                                      std::string& error) -> std::unique_ptr<PageSource> {
         const PageArgument& page = request.pages[index];
-        if (!page.planes.empty()) return LoadPlanePage(page.planes, error);
+        if (!page.planes.empty()) {
+            std::unique_ptr<PageSource> source = LoadPlanePage(page.planes, error);
+            if (source && !CheckPlaneDepths(*source, *mode, error)) return nullptr;
+            return source;
+        }
         return LoadColorPage(page.imagePath, *halftoning, error);
+    };
+    // Pages of many rows take a while to separate and halftone: their progress is shown.
+    ProgressReporter progress(Console::Get(), args.Has("quiet"), "Writing");
+    const RowProgress onRow = [&progress](int page, int row, int rows) {
+        if (rows >= kLongPageRows)
+            progress.Percent(page, static_cast<int>(int64_t{row} * 100 / rows));
     };
     WrittenJob written;
     std::string error;
-    if (!WriteJob(request.ticketPath, ticket, request.pages.size(), makePage, written, error)) {
+    const bool wrote =
+        WriteJob(request.ticketPath, ticket, request.pages.size(), makePage, written, error, onRow);
+    progress.Finish();
+    if (!wrote) {
         Console::Get().Error(error);
         return kExitFailure;
     }

@@ -12,6 +12,7 @@
 #include "inspect/report_format.h"
 #include "module_options.h"
 #include "number_format.h"
+#include "printer_choice.h"
 
 namespace tarnwick::cli {
 namespace {
@@ -93,9 +94,9 @@ int RunParams(CommandArgs argv) {
     const ParsedArgs args = ParseArgs(argv, kOptions);
     if (args.Has("help")) return WriteOut(kUsage) ? kExitOk : kExitFailure;
     args.ExpectPositionals(0, 0, "");
-    const std::string model = args.Get("model").value_or("");
+    if (!args.Has("model")) throw UsageError("missing --model NAME");
+    const std::string model = MatchModel(*args.Get("model"));
     const std::string manufacturer = args.Get("manufacturer").value_or("");
-    if (model.empty()) throw UsageError("missing --model NAME");
     if (manufacturer.empty()) throw UsageError("missing --manufacturer NAME");
     if (model.size() > 63 || manufacturer.size() > 63) {
         throw UsageError("--model and --manufacturer must have at most 63 characters");
@@ -108,12 +109,8 @@ int RunParams(CommandArgs argv) {
     ABasePrinterDriver& driver = module->driver();
 
     int32_t colorMode = DefaultColorMode(driver, model, nullptr);
-    if (const auto mode = args.Get("color-mode")) {
-        const std::optional<int32_t> found = FindColorMode(driver, *mode);
-        if (!found)
-            throw UsageError("--color-mode '" + *mode + "' is no colour mode of the driver");
-        colorMode = *found;
-    }
+    if (const auto mode = args.Get("color-mode")) colorMode = CheckColorMode(driver, model, *mode);
+    CheckPrintMode(driver, model, printMode);
     const std::vector<ResolutionEntry> resolutions = Resolutions(driver, model, printMode);
     const int32_t resolution =
         IntOption(args, "resolution", resolutions.empty() ? printMode : resolutions.front().id);

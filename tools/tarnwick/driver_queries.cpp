@@ -85,21 +85,6 @@ int32_t DefaultColorMode(ABasePrinterDriver& driver, const std::string& model, s
     return mode;
 }
 
-std::optional<int32_t> FindColorMode(ABasePrinterDriver& driver, const std::string& text) {
-    char* end = nullptr;
-    const long number = std::strtol(text.c_str(), &end, 10);
-    if (!text.empty() && end != nullptr && *end == '\0') {
-        if (number < 0 || number > kMaxColorModes ||
-            !ColorModeInks(driver, static_cast<int32_t>(number))) {
-            return std::nullopt;
-        }
-        return static_cast<int32_t>(number);
-    }
-    const int32_t found = driver.FindColorMode(text.c_str());
-    if (found < 0) return std::nullopt;
-    return found;
-}
-
 std::vector<PrintModeEntry> PrintModes(ABasePrinterDriver& driver, const std::string& model) {
     PrintModeList list;
     int32_t value = 0;

@@ -30,10 +30,6 @@ std::optional<std::vector<ColorEntry>> ColorModeInks(ABasePrinterDriver& driver,
 // Slot 19: the default colour mode's index and name.
 int32_t DefaultColorMode(ABasePrinterDriver& driver, const std::string& model, std::string* name);
 
-// A colour mode given as its number or its name (slot 16); nothing when the driver knows
-// neither.
-std::optional<int32_t> FindColorMode(ABasePrinterDriver& driver, const std::string& text);
-
 // Slots 24 and 25.
 std::vector<PrintModeEntry> PrintModes(ABasePrinterDriver& driver, const std::string& model);
 std::vector<ResolutionEntry> Resolutions(ABasePrinterDriver& driver, const std::string& model,

@@ -6,15 +6,85 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <vector>
 
+#include "jpeg_reader.h"
 #include "png_reader.h"
 #include "pnm_reader.h"
 #include "tiff_reader.h"
 
 namespace tarnwick::cli {
 namespace {
+
+// More than any image within the pixel limit takes as a file.
+constexpr std::size_t kMaxStandardInput = std::size_t{512} << 20;
+
+// "-" is standard input. The readers seek and a pipe cannot, so it is copied once into a
+// temporary file that is unlinked at once (nothing is left behind) and read as /dev/fd/N.
+bool StandardInputPath(std::string& path, std::string& error) {
+    static int spooled = -1;
+    if (spooled < 0) {
+        if (::isatty(0) == 1) {
+            error = "standard input is a terminal; pipe an image into it or name a file";
+            return false;
+        }
+        const char* dir = std::getenv("TMPDIR");
+        std::string name =
+            std::string(dir != nullptr && *dir != '\0' ? dir : "/tmp") + "/tarnwick-stdin-XXXXXX";
+        const int fd = ::mkstemp(name.data());
+        if (fd < 0) {
+            error = "cannot keep standard input in " + name + ": " + std::strerror(errno);
+            return false;
+        }
+        ::unlink(name.c_str());
+        std::vector<char> buffer(1 << 16);
+        std::size_t total = 0;
+        for (;;) {
+            const ssize_t got = ::read(0, buffer.data(), buffer.size());
+            if (got < 0 && errno == EINTR) continue;
+            if (got < 0) {
+                error = std::string("cannot read standard input: ") + std::strerror(errno);
+                ::close(fd);
+                return false;
+            }
+            if (got == 0) break;
+            total += static_cast<std::size_t>(got);
+            if (total > kMaxStandardInput) {
+                error = "standard input holds more than 512 MiB; no image that large is taken";
+                ::close(fd);
+                return false;
+            }
+            for (ssize_t done = 0; done < got;) {
+                const ssize_t put =
+                    ::write(fd, buffer.data() + done, static_cast<std::size_t>(got - done));
+                if (put < 0 && errno == EINTR) continue;
+                if (put <= 0) {
+                    error = std::string("cannot keep standard input: ") + std::strerror(errno);
+                    ::close(fd);
+                    return false;
+                }
+                done += put;
+            }
+        }
+        spooled = fd;
+    }
+    path = "/dev/fd/" + std::to_string(spooled);
+    return true;
+}
+
+// Messages name standard input as such, not by the descriptor it was read through.
+bool Named(bool ok, const std::string& path, const std::string& shown, std::string& error) {
+    if (!ok) {
+        for (std::size_t at = error.find(path); at != std::string::npos;
+             at = error.find(path, at)) {
+            error.replace(at, path.size(), shown);
+            at += shown.size();
+        }
+    }
+    return ok;
+}
 
 // The first bytes of an image file. Anything but a regular file is refused without waiting on
 // it: a FIFO would hold the open until someone writes to it.
@@ -95,22 +165,25 @@ int BitsForMaxval(int maxval) {
 
 }  // namespace
 
-bool LoadColorImage(const std::string& path, RgbImage& image, std::string& error) {
+namespace {
+
+bool LoadColorFile(const std::string& path, RgbImage& image, std::string& error) {
     std::vector<uint8_t> head;
     if (!ReadHead(path, head, error)) return false;
     if (IsPng(head)) return ReadPng(path, image, error);
     if (IsTiff(head)) return ReadTiff(path, image, error);
+    if (IsJpeg(head)) return ReadJpeg(path, image, error);
     if (LooksLikePnm(head)) {
         PnmImage pnm;
         if (!ReadPnm(path, pnm, error)) return false;
         PnmToRgb(pnm, image);
         return true;
     }
-    error = path + ": not a PNG, TIFF or binary PNM image";
+    error = path + ": not a PNG, TIFF, JPEG or binary PNM image";
     return false;
 }
 
-bool LoadPlane(const std::string& path, PlaneImage& plane, std::string& error) {
+bool LoadPlaneFile(const std::string& path, PlaneImage& plane, std::string& error) {
     std::vector<uint8_t> head;
     if (!ReadHead(path, head, error)) return false;
     PnmImage pnm;
@@ -151,6 +224,22 @@ bool LoadPlane(const std::string& path, PlaneImage& plane, std::string& error) {
         }
     }
     return true;
+}
+
+}  // namespace
+
+bool LoadColorImage(const std::string& name, RgbImage& image, std::string& error) {
+    std::string path = name;
+    if (name == "-" && !StandardInputPath(path, error)) return false;
+    if (name != "-") return LoadColorFile(path, image, error);
+    return Named(LoadColorFile(path, image, error), path, "standard input", error);
+}
+
+bool LoadPlane(const std::string& name, PlaneImage& plane, std::string& error) {
+    std::string path = name;
+    if (name == "-" && !StandardInputPath(path, error)) return false;
+    if (name != "-") return LoadPlaneFile(path, plane, error);
+    return Named(LoadPlaneFile(path, plane, error), path, "standard input", error);
 }
 
 }  // namespace tarnwick::cli

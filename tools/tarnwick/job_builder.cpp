@@ -8,7 +8,8 @@
 namespace tarnwick::cli {
 namespace {
 
-bool WritePage(JobWriter& writer, PageSource& page, std::string& error) {
+bool WritePage(JobWriter& writer, PageSource& page, int number, const RowProgress& progress,
+               std::string& error) {
     PageFormat layout{page.width(), page.height(), 0, 0, page.colorants()};
     if (!writer.BeginPage(layout, error)) return false;
     std::vector<std::vector<uint8_t>> rows;
@@ -17,6 +18,7 @@ bool WritePage(JobWriter& writer, PageSource& page, std::string& error) {
         page.Row(y, rows);
         spans.assign(rows.begin(), rows.end());
         if (!writer.AppendRow(spans, error)) return false;
+        if (progress) progress(number, y + 1, page.height());
     }
     return writer.EndPage(error);
 }
@@ -24,7 +26,8 @@ bool WritePage(JobWriter& writer, PageSource& page, std::string& error) {
 }  // namespace
 
 bool WriteJob(const std::string& ticketPath, const JobTicket& ticket, std::size_t pageCount,
-              const PageFactory& makePage, WrittenJob& written, std::string& error) {
+              const PageFactory& makePage, WrittenJob& written, std::string& error,
+              const RowProgress& progress) {
     written = WrittenJob{};
     written.dataPath = JobDataFileName(ticketPath);
     // Both files are written beside their names first; an existing ticket or data file is
@@ -39,7 +42,9 @@ bool WriteJob(const std::string& ticketPath, const JobTicket& ticket, std::size_
     if (!writer) return false;
     for (std::size_t i = 0; i < pageCount; ++i) {
         std::unique_ptr<PageSource> page = makePage(i, error);
-        if (!page || !WritePage(*writer, *page, error)) return false;
+        if (!page || !WritePage(*writer, *page, static_cast<int>(i) + 1, progress, error)) {
+            return false;
+        }
         ++written.pages;
     }
     if (!writer->Finish(error)) return false;

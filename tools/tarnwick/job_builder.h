@@ -37,7 +37,11 @@ struct WrittenJob {
     int pages = 0;
 };
 
+// Told the page (1-based) and how many of its rows are written, after every row.
+using RowProgress = std::function<void(int page, int row, int rows)>;
+
 bool WriteJob(const std::string& ticketPath, const JobTicket& ticket, std::size_t pageCount,
-              const PageFactory& makePage, WrittenJob& written, std::string& error);
+              const PageFactory& makePage, WrittenJob& written, std::string& error,
+              const RowProgress& progress = {});
 
 }  // namespace tarnwick::cli

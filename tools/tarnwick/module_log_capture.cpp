@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 
+#include "platform/message_box.h"
+
 namespace tarnwick::cli {
 namespace {
 
@@ -38,7 +40,17 @@ std::string TranslateModuleLine(std::string_view line) {
     }
 }
 
-ModuleLogCapture::ModuleLogCapture(Console& console) : m_console(console) {
+bool IsModuleInternal(std::string_view text) {
+    const std::size_t colon = text.find(": ");
+    if (colon != std::string_view::npos && colon < 8) text.remove_prefix(colon + 2);  // level
+    return text == "Exception" || text.find("::") != std::string_view::npos ||
+           text.find(" Return FALSE") != std::string_view::npos ||
+           text.find(" return FALSE") != std::string_view::npos || text.rfind("what=", 0) == 0 ||
+           text.find(" m_") != std::string_view::npos || text.rfind("ResetPrinter", 0) == 0;
+}
+
+ModuleLogCapture::ModuleLogCapture(Console& console, bool verbose)
+    : m_console(console), m_verbose(verbose) {
     int fds[2];
     if (::pipe2(fds, O_CLOEXEC) != 0) return;  // the module then writes to stderr directly
     std::fflush(stderr);
@@ -56,10 +68,15 @@ ModuleLogCapture::ModuleLogCapture(Console& console) : m_console(console) {
 }
 
 ModuleLogCapture::~ModuleLogCapture() {
+    Stop();
+}
+
+void ModuleLogCapture::Stop() {
     if (m_savedStderr < 0) return;
     std::fflush(stderr);
     ::dup2(m_savedStderr, 2);
     ::close(m_savedStderr);
+    m_savedStderr = -1;
     if (m_reader.joinable()) m_reader.join();
     ::close(m_readEnd);
 }
@@ -69,7 +86,14 @@ void ModuleLogCapture::Read(int fd) {
     char buffer[4096];
     const auto emit = [&](std::string_view line) {
         if (line.empty()) return;
+        if (line == kAnsweredNoLine) {  // the tool says what the No means
+            m_answeredNo = true;
+            return;
+        }
         std::string text = TranslateModuleLine(line);
+        // After a No the driver reports its step as failed; the tool says what happened.
+        if (m_answeredNo && text == "ERROR: Exception") return;
+        if (!m_verbose && IsModuleInternal(text)) return;
         if (text.rfind("ERROR: ", 0) == 0) ++m_errors;
         m_console.Line(text);
     };

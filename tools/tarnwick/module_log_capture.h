@@ -17,23 +17,35 @@ namespace tarnwick::cli {
 // The console form of one module line (without its line feed).
 std::string TranslateModuleLine(std::string_view line);
 
+// Whether a module text speaks in the module's own terms (its functions and members, e.g.
+// "SendHeader Return FALSE", "Exception", "ABaseRTL::WriteNdata"): such lines are for the log,
+// and the tool's own ERROR line says what failed.
+bool IsModuleInternal(std::string_view text);
+
 class ModuleLogCapture {
   public:
-    explicit ModuleLogCapture(Console& console);
-    ~ModuleLogCapture();  // puts stderr back and hands out what is still in the pipe
+    // verbose: the module's internal lines are passed on too.
+    ModuleLogCapture(Console& console, bool verbose);
+    ~ModuleLogCapture();  // Stop()
+    // Puts stderr back and hands out what is still in the pipe; the counts are final after it.
+    void Stop();
     ModuleLogCapture(const ModuleLogCapture&) = delete;
     ModuleLogCapture& operator=(const ModuleLogCapture&) = delete;
 
     int errorLines() const { return m_errors.load(); }
+    // A person answered No to one of the module's questions.
+    bool answeredNo() const { return m_answeredNo.load(); }
 
   private:
     void Read(int fd);
 
     Console& m_console;
+    bool m_verbose;
     int m_savedStderr = -1;
     int m_readEnd = -1;
     std::thread m_reader;
     std::atomic<int> m_errors{0};
+    std::atomic<bool> m_answeredNo{false};
 };
 
 }  // namespace tarnwick::cli

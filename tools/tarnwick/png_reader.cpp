@@ -73,6 +73,22 @@ bool ReadPng(const std::string& path, RgbImage& image, std::string& error) {
         error = "cannot read " + path + ": " + std::strerror(errno);
         return false;
     }
+    // libpng refuses a size beyond the limits as "Invalid IHDR data"; the size itself is the
+    // clearer reason, so it is read from the header chunk (bytes 16 to 23) and checked first.
+    uint8_t header[24] = {};
+    if (std::fread(header, 1, sizeof header, file.get()) == sizeof header &&
+        std::memcmp(header + 12, "IHDR", 4) == 0) {
+        const auto number = [&](int at) {
+            return int64_t{header[at]} << 24 | header[at + 1] << 16 | header[at + 2] << 8 |
+                   header[at + 3];
+        };
+        if (std::string why = CheckImageSize(path, number(16), number(20));
+            !why.empty() && number(16) > 0 && number(20) > 0) {
+            error = why;
+            return false;
+        }
+    }
+    std::rewind(file.get());
     ReadContext context{path, {}};
     PngReader reader;
     reader.png = png_create_read_struct(PNG_LIBPNG_VER_STRING, &context, OnPngError, OnPngWarning);

@@ -200,12 +200,13 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
 
     ProgressReporter progress(console, request.quiet);
     bool opened = false;
+    bool answeredNo = false;
     std::string openError;
     StepEnd end = StepEnd::kDone;
     {
         // The tool's own verdict is given after this scope, so that it follows the module's
         // log lines that explain it.
-        ModuleLogCapture capture(console);
+        ModuleLogCapture capture(console, request.verbose);
         opened = driver.OpenJob(&job, channel.get()) != 0;
         if (opened && !channel->Open(openError)) end = StepEnd::kFailed;
         if (opened && openError.empty()) end = RunSteps(driver, job, watch, progress);
@@ -215,6 +216,8 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
         if (opened && end != StepEnd::kDone && !channel->failed() && job.m_nDone != -1) {
             driver.AbortJob(nullptr, nullptr, nullptr);
         }
+        capture.Stop();  // the reader has seen every line of the module
+        answeredNo = end == StepEnd::kFailed && capture.answeredNo();
     }
     if (!opened) {
         console.Error("the driver could not open the job " + request.ticketPath);
@@ -226,7 +229,8 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
     }
     outcome.pages = watch.pagesEnded();
     outcome.bytes = channel->bytesWritten();
-    const bool closed = channel->Finish(end == StepEnd::kDone, error);
+    // After a No the stream is whole: the pages before it and the page end the printer needs.
+    const bool closed = channel->Finish(end == StepEnd::kDone || answeredNo, error);
     if (!closed) console.Error(error);
     // A file gets only a whole stream; a printer (or pipe) has what was sent.
     const std::string kept =
@@ -236,6 +240,13 @@ PrintOutcome PrintJob(ABasePrinterDriver& driver, const PrintRequest& request, C
                      : channel->failed() ? std::string("Aborted.")
                                          : "Aborted; the printer was sent the abort page end.");
         outcome.exitCode = kExitAborted;
+        return outcome;
+    }
+    if (answeredNo && closed) {
+        console.Info("Stopped after " + std::to_string(outcome.pages) +
+                     (outcome.pages == 1 ? " page" : " pages") +
+                     ": the answer to the page pause was No; the printer was sent the page end.");
+        outcome.exitCode = kExitDeclined;
         return outcome;
     }
     if (end == StepEnd::kFailed) {

@@ -19,6 +19,7 @@ struct PrintRequest {
     std::string jobOptionsXml;  // host record m_pszCustomColorXml; none when empty
     bool follow = false;        // wait for a data file that is still being written
     bool quiet = false;         // no progress lines
+    bool verbose = false;       // also the module's lines in its own terms
 };
 
 struct PrintOutcome {

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <string>
+#include <utility>
 
 namespace tarnwick::cli {
 namespace {
@@ -11,8 +12,8 @@ constexpr int kBarWidth = 30;
 
 }  // namespace
 
-ProgressReporter::ProgressReporter(Console& console, bool quiet)
-    : m_console(console), m_quiet(quiet) {}
+ProgressReporter::ProgressReporter(Console& console, bool quiet, std::string verb)
+    : m_console(console), m_quiet(quiet), m_verb(std::move(verb)) {}
 
 void ProgressReporter::Show(int page, int percent) {
     percent = std::clamp(percent, 0, 100);
@@ -22,11 +23,11 @@ void ProgressReporter::Show(int page, int percent) {
     const std::string pageText = "page " + std::to_string(page);
     if (m_console.IsTerminal()) {
         const int filled = percent * kBarWidth / 100;
-        m_console.Status("Printing " + pageText + " [" + std::string(filled, '#') +
+        m_console.Status(m_verb + " " + pageText + " [" + std::string(filled, '#') +
                          std::string(kBarWidth - filled, '.') + "] " + std::to_string(percent) +
                          "%");
     } else {
-        m_console.Info("Printing " + pageText + ", " + std::to_string(percent) + "% complete.");
+        m_console.Info(m_verb + " " + pageText + ", " + std::to_string(percent) + "% complete.");
     }
 }
 

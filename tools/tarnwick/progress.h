@@ -3,14 +3,16 @@
 // one whenever the page or the percentage changes.
 #pragma once
 
+#include <string>
+
 #include "console.h"
 
 namespace tarnwick::cli {
 
 class ProgressReporter {
   public:
-    // quiet: nothing at all (for callers that report on their own).
-    ProgressReporter(Console& console, bool quiet);
+    // quiet: nothing at all (for callers that report on their own). verb names the work.
+    ProgressReporter(Console& console, bool quiet, std::string verb = "Printing");
 
     void PageStarted(int page) { Show(page, 0); }
     void Percent(int page, int percent) { Show(page, percent); }
@@ -22,6 +24,7 @@ class ProgressReporter {
 
     Console& m_console;
     bool m_quiet;
+    std::string m_verb;
     int m_page = 0;
     int m_percent = -1;
 };

@@ -1,0 +1,176 @@
+#include "printer_choice.h"
+
+#include <strings.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <regex>
+
+#include "args.h"
+#include "driver_queries.h"
+
+namespace tarnwick::cli {
+namespace {
+
+// The driver tells its models apart by name rules that it does not hand out through the module
+// (src/rtl/printer_models.cpp); these are the names those rules are written for.
+constexpr std::array<const char*, 5> kModels = {kGenericModel, "ASBRU_V3C", "CP52", "CP52-LM",
+                                                "Coldstream SP-1400C"};
+
+std::string Join(const std::vector<std::string>& items) {
+    std::string text;
+    for (const std::string& item : items) text += (text.empty() ? "" : ", ") + item;
+    return text;
+}
+
+std::string DpiText(double x, double y) {
+    const long ix = std::lround(x);
+    const long iy = std::lround(y);
+    return ix == iy ? std::to_string(ix) : std::to_string(ix) + "x" + std::to_string(iy);
+}
+
+struct OptionMenu {
+    std::string label;
+    std::vector<std::string> values;
+};
+
+// "Label:default,value,value,...;" per option, in index order.
+std::vector<OptionMenu> OptionMenus(const std::string& definition) {
+    std::vector<OptionMenu> menus;
+    for (std::size_t start = 0; start < definition.size();) {
+        const std::size_t end = std::min(definition.find(';', start), definition.size());
+        const std::string entry = definition.substr(start, end - start);
+        start = end + 1;
+        const std::size_t colon = entry.find(':');
+        if (colon == std::string::npos) continue;
+        OptionMenu menu{entry.substr(0, colon), {}};
+        std::size_t p = entry.find(',', colon + 1);  // past the default
+        while (p != std::string::npos) {
+            const std::size_t next = entry.find(',', p + 1);
+            menu.values.push_back(
+                entry.substr(p + 1, next == std::string::npos ? next : next - p - 1));
+            p = next;
+        }
+        menus.push_back(std::move(menu));
+    }
+    return menus;
+}
+
+}  // namespace
+
+std::span<const char* const> KnownModels() {
+    return kModels;
+}
+
+std::string KnownModelList() {
+    return Join(std::vector<std::string>(kModels.begin(), kModels.end()));
+}
+
+std::string MatchModel(const std::string& typed) {
+    for (const char* model : kModels) {
+        if (strcasecmp(model, typed.c_str()) == 0) return model;
+    }
+    throw UsageError("--model '" + typed + "' is no printer model of the driver; known models: " +
+                     KnownModelList() + " (see tarnwick info --list)");
+}
+
+namespace {
+
+// The resolutions the model's print modes print at, smallest first.
+std::vector<std::pair<long, long>> OfferedResolutions(ABasePrinterDriver& driver,
+                                                      const std::string& model) {
+    std::vector<std::pair<long, long>> offered;
+    for (const PrintModeEntry& mode : PrintModes(driver, model)) {
+        for (const ResolutionEntry& res : Resolutions(driver, model, mode.index)) {
+            const std::pair<long, long> dpi{std::lround(res.xDpi), std::lround(res.yDpi)};
+            if (std::find(offered.begin(), offered.end(), dpi) == offered.end()) {
+                offered.push_back(dpi);
+            }
+        }
+    }
+    std::sort(offered.begin(), offered.end());
+    return offered;
+}
+
+}  // namespace
+
+void CheckResolution(ABasePrinterDriver& driver, const std::string& model, int xDpi, int yDpi) {
+    const std::vector<std::pair<long, long>> offered = OfferedResolutions(driver, model);
+    // The driver repeats each pixel of an image below its base resolution a whole number of
+    // times towards it; the base is the lowest resolution it has at all, which the generic
+    // printer, offering every print mode, shows.
+    const std::vector<std::pair<long, long>> all = OfferedResolutions(driver, kGenericModel);
+    const long base = all.empty() ? 0 : std::min(all.front().first, all.front().second);
+    const auto device = [base](long dpi) { return dpi < base ? base / dpi * dpi : dpi; };
+    const std::pair<long, long> wanted{device(xDpi), device(yDpi)};
+    if (std::find(offered.begin(), offered.end(), wanted) != offered.end()) return;
+    std::vector<std::string> allowed;
+    for (const auto& [x, y] : offered) allowed.push_back(DpiText(x, y));
+    std::string text = allowed.empty() ? "no resolution the driver names" : Join(allowed) + " dpi";
+    if (std::find(offered.begin(), offered.end(), std::pair{base, base}) != offered.end()) {
+        text += ", or at " + std::to_string(base) +
+                " dpi divided by a whole number (each pixel repeated)";
+    }
+    throw UsageError("--dpi " + DpiText(xDpi, yDpi) + ": the " + model + " prints at " + text);
+}
+
+void CheckPrintMode(ABasePrinterDriver& driver, const std::string& model, int32_t printMode) {
+    std::vector<std::string> allowed;
+    for (const PrintModeEntry& mode : PrintModes(driver, model)) {
+        if (mode.index == printMode) return;
+        allowed.push_back(std::to_string(mode.index) + " " + mode.name);
+    }
+    throw UsageError("--print-mode " + std::to_string(printMode) + ": the " + model + " offers " +
+                     Join(allowed));
+}
+
+int32_t CheckColorMode(ABasePrinterDriver& driver, const std::string& model,
+                       const std::string& text) {
+    const std::vector<std::string> names = ColorModeNames(driver, model);
+    std::vector<std::string> allowed;
+    for (std::size_t i = 0; i < names.size(); ++i) {
+        if (text == std::to_string(i) || strcasecmp(text.c_str(), names[i].c_str()) == 0) {
+            return static_cast<int32_t>(i);
+        }
+        allowed.push_back(std::to_string(i) + " " + names[i]);
+    }
+    throw UsageError("--color-mode '" + text + "': the " + model + " offers " + Join(allowed));
+}
+
+void CheckOptionValues(ABasePrinterDriver& driver, const std::string& model,
+                       const std::vector<std::string>& pairs) {
+    if (pairs.empty()) return;
+    const std::vector<OptionMenu> menus = OptionMenus(DriverOptionString(driver, model));
+    static const std::regex kPair("DriverOption([0-9]{1,3})=([0-9]{1,3})");
+    for (const std::string& pair : pairs) {
+        std::smatch match;
+        if (!std::regex_match(pair, match, kPair)) {
+            throw UsageError("--option '" + pair + "' is not of the form DriverOptionI=V");
+        }
+        const auto index = static_cast<std::size_t>(std::stoi(match[1]));
+        const auto value = static_cast<std::size_t>(std::stoi(match[2]));
+        if (index >= menus.size()) {
+            std::vector<std::string> options;
+            for (std::size_t i = 0; i < menus.size(); ++i) {
+                options.push_back("DriverOption" + std::to_string(i) + " " + menus[i].label);
+            }
+            throw UsageError("--option " + pair + ": the " + model + " has " +
+                             (options.empty() ? std::string("no driver options")
+                                              : "the options " + Join(options)));
+        }
+        const OptionMenu& menu = menus[index];
+        if (value >= menu.values.size()) {
+            std::vector<std::string> values;
+            for (std::size_t v = 0; v < menu.values.size(); ++v) {
+                values.push_back(std::to_string(v) + " " + menu.values[v]);
+            }
+            throw UsageError("--option " + pair + ": " + menu.label + " takes " +
+                             (values.empty() ? std::string("no value")
+                                             : "0 to " + std::to_string(values.size() - 1) + " (" +
+                                                   Join(values) + ")"));
+        }
+    }
+}
+
+}  // namespace tarnwick::cli
