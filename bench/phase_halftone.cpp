@@ -81,7 +81,8 @@ void RunHalftonePhase(BenchState& s) {
     });
 
     double methods[2] = {};
-    for (const halftone::Method method : {halftone::Method::kDiffusion, halftone::Method::kScreen}) {
+    for (const halftone::Method method :
+         {halftone::Method::kDiffusion, halftone::Method::kScreen}) {
         halftone::HalftoneSetup setup;
         setup.method = method;
         setup.dither.amounts.assign(kInks.size(), {0.0f, 1.0f});

@@ -18,6 +18,9 @@ constexpr ModelRule kModelRules[] = {
     {"Coldstream SP-1400C", kModelNamed},
 };
 
+// As hosts show them.
+constexpr std::string_view kNamedModels[] = {"ASBRU_V3C", "CP52", "CP52-LM", "Coldstream SP-1400C"};
+
 // The Coldstream is a named model for the printer language but keeps the
 // short option list.
 constexpr std::string_view kNamedOptionModels[] = {"ASBRU_V3C", "CP52"};
@@ -73,6 +76,10 @@ std::string_view BoundedName(const char* name) {
 }
 
 }  // namespace
+
+std::span<const std::string_view> NamedModels() {
+    return kNamedModels;
+}
 
 int DetectModelClass(const char* modelName) {
     const std::string_view name = BoundedName(modelName);

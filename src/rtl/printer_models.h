@@ -46,6 +46,10 @@ inline constexpr std::size_t kModelNameSize = 64;
 // wins). A null name is a generic printer.
 int DetectModelClass(const char* modelName);
 
+// The names the model rules are written for, in the order a host shows them; any other name is
+// a generic RTL printer.
+std::span<const std::string_view> NamedModels();
+
 // Whether the model offers the "Dry Time" and "Advance After Print" options.
 bool HasNamedOptions(const char* modelName);
 

@@ -72,7 +72,7 @@ int RunInfo(CommandArgs argv) {
     if (args.Has("list") || !args.Has("model")) {
         if (args.Has("model")) throw UsageError("--list and --model exclude each other");
         std::string out;
-        for (const char* name : KnownModels()) out += std::string(name) + "\n";
+        for (const std::string& name : KnownModels()) out += name + "\n";
         return WriteOut(out) ? kExitOk : kExitFailure;
     }
     const std::string model = MatchModel(args.Get("model").value_or(""));

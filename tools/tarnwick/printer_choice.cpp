@@ -9,14 +9,21 @@
 
 #include "args.h"
 #include "driver_queries.h"
+#include "rtl/printer_models.h"
 
 namespace tarnwick::cli {
 namespace {
 
-// The driver tells its models apart by name rules that it does not hand out through the module
-// (src/rtl/printer_models.cpp); these are the names those rules are written for.
-constexpr std::array<const char*, 5> kModels = {kGenericModel, "ASBRU_V3C", "CP52", "CP52-LM",
-                                                "Coldstream SP-1400C"};
+// The generic printer first, then the names the driver's model rules are written for (the same
+// table the module is built from; the module does not hand it out through its slots).
+const std::vector<std::string>& Models() {
+    static const std::vector<std::string> models = [] {
+        std::vector<std::string> names{kGenericModel};
+        for (const std::string_view name : NamedModels()) names.emplace_back(name);
+        return names;
+    }();
+    return models;
+}
 
 std::string Join(const std::vector<std::string>& items) {
     std::string text;
@@ -59,17 +66,17 @@ std::vector<OptionMenu> OptionMenus(const std::string& definition) {
 
 }  // namespace
 
-std::span<const char* const> KnownModels() {
-    return kModels;
+const std::vector<std::string>& KnownModels() {
+    return Models();
 }
 
 std::string KnownModelList() {
-    return Join(std::vector<std::string>(kModels.begin(), kModels.end()));
+    return Join(Models());
 }
 
 std::string MatchModel(const std::string& typed) {
-    for (const char* model : kModels) {
-        if (strcasecmp(model, typed.c_str()) == 0) return model;
+    for (const std::string& model : Models()) {
+        if (strcasecmp(model.c_str(), typed.c_str()) == 0) return model;
     }
     throw UsageError("--model '" + typed + "' is no printer model of the driver; known models: " +
                      KnownModelList() + " (see tarnwick info --list)");

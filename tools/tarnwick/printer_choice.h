@@ -16,7 +16,7 @@ namespace tarnwick::cli {
 inline constexpr const char* kGenericModel = "Generic RTL";
 
 // The models the driver tells apart, the generic printer first.
-std::span<const char* const> KnownModels();
+const std::vector<std::string>& KnownModels();
 
 // "Generic RTL, ASBRU_V3C, ..." for messages and the model list.
 std::string KnownModelList();
