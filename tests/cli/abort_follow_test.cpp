@@ -51,6 +51,28 @@ class AbortFollowTest : public ToolTest {
     std::string DataFile(const std::string& ticket) {
         return OXJob::GetFileName(ePrefix0, AFilePath(ticket.c_str())).c_str();
     }
+    // Two jobs for a CP52 without colour bar: a.tkt, whose host has written 10 of the 30 rows
+    // of kStalledPage and goes on only through the writer returned, and b.tkt, a finished job of
+    // 5 rows. Null (with a test failure) when they cannot be written.
+    std::unique_ptr<JobWriter> StalledAndFinishedJobs() {
+        JobTicket ticket = DefaultTicket("CP52", 360, 0);
+        reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
+        std::string error;
+        if (!WriteJobTicket(File("a.tkt"), ticket, error) ||
+            !WriteJobTicket(File("b.tkt"), ticket, error)) {
+            ADD_FAILURE() << error;
+            return nullptr;
+        }
+        std::unique_ptr<JobWriter> writer = JobWriter::Create(DataFile(File("a.tkt")), error);
+        if (!writer) {
+            ADD_FAILURE() << error;
+            return nullptr;
+        }
+        AppendPage(*writer, kStalledPage, 0, 10);
+        WriteJobData(DataFile(File("b.tkt")), {CmykPage(96, 5)});
+        return writer;
+    }
+    const TestPage kStalledPage = CmykPage(96, 30);
 };
 
 TEST_F(AbortFollowTest, InterruptSendsTheAbortPageEnd) {
@@ -168,19 +190,12 @@ TEST_F(AbortFollowTest, FollowPrintsEveryPageWhileTheHostWritesThem) {
 // Two prints of one job id, one of them waiting for its host while the other starts: neither
 // may hold what the other waits for, so both finish.
 TEST_F(AbortFollowTest, TwoPrintsOfOneJobIdBothFinishWhileOneWaits) {
-    JobTicket ticket = DefaultTicket("CP52", 360, 0);
-    reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
-    std::string error;
     const std::string ticketA = File("a.tkt");
     const std::string ticketB = File("b.tkt");
-    ASSERT_TRUE(WriteJobTicket(ticketA, ticket, error) && WriteJobTicket(ticketB, ticket, error));
+    std::unique_ptr<JobWriter> writer = StalledAndFinishedJobs();
+    ASSERT_TRUE(writer);
     WriteText(File("options.xml"),
               "<?xml version=\"1.0\"?><RootElement><JobId>4711</JobId></RootElement>");
-    const TestPage page = CmykPage(96, 30);
-    std::unique_ptr<JobWriter> writer = JobWriter::Create(DataFile(ticketA), error);
-    ASSERT_TRUE(writer) << error;
-    AppendPage(*writer, page, 0, 10);
-    WriteJobData(DataFile(ticketB), {CmykPage(96, 5)});
 
     ToolEnv env = Env();
     env["TARNWICK_VIRTUAL_CLOCK"] = "1";
@@ -210,7 +225,8 @@ TEST_F(AbortFollowTest, TwoPrintsOfOneJobIdBothFinishWhileOneWaits) {
         ASSERT_FALSE(b.Exited()) << "the second print ended while the first held its mutex";
         std::this_thread::yield();
     }
-    AppendPage(*writer, page, 10, -1);
+    std::string error;
+    AppendPage(*writer, kStalledPage, 10, -1);
     ASSERT_TRUE(writer->Finish(error)) << error;
     const ToolResult resultA = a.Wait();
     const ToolResult resultB = b.Wait();
@@ -223,17 +239,10 @@ TEST_F(AbortFollowTest, TwoPrintsOfOneJobIdBothFinishWhileOneWaits) {
 // Without job options each print gets a job id of its own, so a print that waits for its host
 // does not hold up an unrelated print (with the shared id 0, the second would wait for the first).
 TEST_F(AbortFollowTest, PrintsOfDifferentJobsRunSideBySide) {
-    JobTicket ticket = DefaultTicket("CP52", 360, 0);
-    reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
-    std::string error;
     const std::string ticketA = File("a.tkt");
     const std::string ticketB = File("b.tkt");
-    ASSERT_TRUE(WriteJobTicket(ticketA, ticket, error) && WriteJobTicket(ticketB, ticket, error));
-    const TestPage page = CmykPage(96, 30);
-    std::unique_ptr<JobWriter> writer = JobWriter::Create(DataFile(ticketA), error);
-    ASSERT_TRUE(writer) << error;
-    AppendPage(*writer, page, 0, 10);
-    WriteJobData(DataFile(ticketB), {CmykPage(96, 5)});
+    std::unique_ptr<JobWriter> writer = StalledAndFinishedJobs();
+    ASSERT_TRUE(writer);
 
     ToolEnv env = Env();
     env["TARNWICK_VIRTUAL_CLOCK"] = "1";
@@ -243,7 +252,8 @@ TEST_F(AbortFollowTest, PrintsOfDifferentJobsRunSideBySide) {
     const ToolResult b = RunTool({"print", ticketB, "-o", File("b.prn")}, env);
     EXPECT_EQ(b.exitCode, 0) << b.err;
     EXPECT_FALSE(a.Exited()) << "the first print cannot end before its rows are written";
-    AppendPage(*writer, page, 10, -1);
+    std::string error;
+    AppendPage(*writer, kStalledPage, 10, -1);
     ASSERT_TRUE(writer->Finish(error)) << error;
     const ToolResult resultA = a.Wait();
     EXPECT_EQ(resultA.exitCode, 0) << resultA.err;
