@@ -78,8 +78,8 @@ std::string MatchModel(const std::string& typed) {
     for (const std::string& model : Models()) {
         if (strcasecmp(model.c_str(), typed.c_str()) == 0) return model;
     }
-    throw UsageError("--model '" + typed + "' is no printer model of the driver; known models: " +
-                     KnownModelList() + " (see tarnwick info --list)");
+    throw UsageError("--model '" + typed +
+                     "' is no printer model of the driver; known models: " + KnownModelList());
 }
 
 namespace {
