@@ -1,8 +1,8 @@
 // The module's two factories. They are compiled into the core library so
 // tests can call them directly; the module exports them unchanged.
 #include "driver/cdriver.h"
-#include "platform/mfc/driver_dll.h"
 #include "options/driver_option_dialog.h"
+#include "platform/mfc/driver_dll.h"
 
 extern "C" __attribute__((visibility("default"))) tarnwick::ABasePrinterDriver*
 createNewPrinterDriver() {

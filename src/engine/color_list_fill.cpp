@@ -2,8 +2,8 @@
 
 #include <cstdio>
 
-#include "platform/mfc/string_table.h"
 #include "host/ox_colors.h"
+#include "platform/mfc/string_table.h"
 
 namespace tarnwick {
 

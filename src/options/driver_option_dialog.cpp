@@ -2,12 +2,12 @@
 
 #include <string>
 
-#include "platform/mfc/driver_dll.h"
-#include "platform/mfc/string_table.h"
 #include "platform/mfc/afx_message_box.h"
 #include "platform/mfc/data_exchange.h"
+#include "platform/mfc/driver_dll.h"
 #include "platform/mfc/load_string.h"
 #include "platform/mfc/resource.h"
+#include "platform/mfc/string_table.h"
 #include "rtl/printer_models.h"
 
 namespace tarnwick {

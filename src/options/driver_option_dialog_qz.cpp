@@ -1,7 +1,7 @@
 #include "options/driver_option_dialog_qz.h"
 
-#include "platform/mfc/driver_dll.h"
 #include "platform/message_box.h"
+#include "platform/mfc/driver_dll.h"
 
 namespace tarnwick {
 

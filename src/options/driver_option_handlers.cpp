@@ -1,7 +1,7 @@
 // The page's command handlers. Each writes the record at once and tells the
 // sheet that the page changed.
-#include "platform/mfc/driver_dll.h"
 #include "options/driver_option_dialog.h"
+#include "platform/mfc/driver_dll.h"
 #include "platform/mfc/resource.h"
 #include "rtl/rtl.h"
 

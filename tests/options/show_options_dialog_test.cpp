@@ -6,13 +6,13 @@
 #include <stdexcept>
 
 #include "driver/cdriver.h"
-#include "platform/mfc/driver_dll.h"
-#include "platform/mfc/cdialog.h"
-#include "platform/mfc/modal_runner.h"
-#include "platform/mfc/user_input.h"
-#include "platform/mfc/resource.h"
 #include "options_test_support.h"
 #include "platform/message_box.h"
+#include "platform/mfc/cdialog.h"
+#include "platform/mfc/driver_dll.h"
+#include "platform/mfc/modal_runner.h"
+#include "platform/mfc/resource.h"
+#include "platform/mfc/user_input.h"
 
 namespace tarnwick {
 namespace {

@@ -16,11 +16,11 @@
 
 #include "dialog_units.h"
 #include "gtk_modal_runner.h"
-#include "platform/mfc/modal_runner.h"
 #include "options/driver_option_dialog_qz.h"
 #include "options/options_test_support.h"
-#include "platform/mfc/resource.h"
 #include "platform/message_box.h"
+#include "platform/mfc/modal_runner.h"
+#include "platform/mfc/resource.h"
 #include "widget_snapshot.h"
 
 namespace tarnwick::gtk {

@@ -2,9 +2,9 @@
 
 #include <gtkmm.h>
 
-#include "platform/mfc/modal_runner.h"
 #include "options_window.h"
 #include "platform/message_box.h"
+#include "platform/mfc/modal_runner.h"
 
 namespace tarnwick::gtk {
 

@@ -19,10 +19,10 @@
 #include "driver/cdriver.h"
 #include "gtk_modal_runner.h"
 #include "host/job_ticket.h"
-#include "platform/mfc/modal_runner.h"
 #include "options/settings_hex.h"
 #include "options_window.h"
 #include "platform/message_box.h"
+#include "platform/mfc/modal_runner.h"
 #include "widget_snapshot.h"
 
 namespace {

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "dialog_units.h"
-#include "platform/mfc/user_input.h"
 #include "platform/message_box.h"
+#include "platform/mfc/user_input.h"
 
 namespace tarnwick::gtk {
 namespace {

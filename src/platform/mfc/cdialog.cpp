@@ -1,8 +1,8 @@
 #include "platform/mfc/cdialog.h"
 
+#include "platform/message_box.h"
 #include "platform/mfc/data_exchange.h"
 #include "platform/mfc/modal_runner.h"
-#include "platform/message_box.h"
 
 namespace tarnwick {
 

@@ -1,7 +1,7 @@
 // The module's dialog resources: the driver options dialog.
+#include "platform/message_box.h"
 #include "platform/mfc/dialog_template.h"
 #include "platform/mfc/resource.h"
-#include "platform/message_box.h"
 
 namespace tarnwick {
 namespace {

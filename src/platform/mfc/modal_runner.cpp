@@ -3,8 +3,8 @@
 #include <mutex>
 #include <utility>
 
-#include "platform/mfc/cdialog.h"
 #include "platform/message_box.h"
+#include "platform/mfc/cdialog.h"
 
 namespace tarnwick {
 namespace {
