@@ -89,8 +89,10 @@ class ARowBaseRTL : public ABaseRTL {
     // start mutex is free, reloads the job file. kNotYet leaves the engine waiting (no job file,
     // start mutex not held) for the next step to try again.
     WaitResult WaitForHost();
+    // The job's data file; throws the integer 0 (logged) when it has vanished.
+    AString ExistingDataFile() const;
     // Reloads the job file while holding the start mutex; false when it cannot be read.
-    bool ReloadJob();
+    bool ReloadJob(const AString& dataFile);
     // True while the host is still writing the job as far as the loaded file tells.
     bool HostWriting() const;
     // True when row m_nCurRow of the current page is in the loaded file.

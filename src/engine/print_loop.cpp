@@ -225,7 +225,7 @@ void ARowBaseRTL::EndJobIfNoPageFollows() {
     if (ctx->m_nCurPage < ctx->m_nPageCount) return;
     // The loaded file may be older than the host's last write; a fresh look saves a wait.
     // A failed reload is reported by the next step, which tries again.
-    if (HostWriting() && !ReloadJob()) return;
+    if (HostWriting() && !ReloadJob(ExistingDataFile())) return;
     if (ctx->m_nCurPage >= ctx->m_nPageCount && !HostWriting()) EndJob();
 }
 
@@ -254,27 +254,29 @@ ARowBaseRTL::WaitResult ARowBaseRTL::WaitForHost() {
         m_bWaitingForHost = true;
     }
     Sleep(kDataWaitMillis);
-    if (FindDataFile(false).IsEmpty()) {
-        KVLogHelper(kSource, 925, 'E').Log("job data file vanished: %s", m_pCtx->m_pJob->path);
-        throw 0;
-    }
+    // Looked for before the start mutex is taken back, so a vanished file fails the job without it.
+    const AString dataFile = ExistingDataFile();
     // Taken back only if free: waiting for it while holding the layout mutex could deadlock
     // with a job of the same id that holds the start mutex and waits for the layout mutex.
     if (!m_locks.TryRetakeStart()) return WaitResult::kNotYet;
     m_bWaitingForHost = false;
-    return ReloadJob() ? WaitResult::kReloaded : WaitResult::kFailed;
+    return ReloadJob(dataFile) ? WaitResult::kReloaded : WaitResult::kFailed;
 }
 
-bool ARowBaseRTL::ReloadJob() {
+AString ARowBaseRTL::ExistingDataFile() const {
+    AString dataFile = FindDataFile(false);
+    if (dataFile.IsEmpty()) {
+        KVLogHelper(kSource, 925, 'E').Log("job data file vanished: %s", m_pCtx->m_pJob->path);
+        throw 0;
+    }
+    return dataFile;
+}
+
+bool ARowBaseRTL::ReloadJob(const AString& dataFile) {
     JobContext* ctx = m_pCtx;
     if (m_pOXJob) m_pOXJob->CloseData();
     m_pOXJob.reset();
     m_pImage = nullptr;
-    const AString dataFile = FindDataFile(false);
-    if (dataFile.IsEmpty()) {
-        KVLogHelper(kSource, 925, 'E').Log("job data file vanished: %s", ctx->m_pJob->path);
-        throw 0;
-    }
     auto job = std::make_unique<OXJob>(0);
     if (!job->Load(dataFile.c_str())) {
         KVLogHelper(kSource, 935, 'E').Log("%s", job->lastError().c_str());
