@@ -6,8 +6,8 @@
 #include "commands.h"
 #include "console.h"
 #include "demo_chart.h"
-#include "driver_queries.h"
 #include "exit_codes.h"
+#include "host_kit/driver_queries.h"
 #include "inspect/preview_renderer.h"
 #include "inspect/stream_inspector.h"
 #include "interrupt.h"
@@ -15,6 +15,8 @@
 #include "print_session.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 namespace {
 
 constexpr const char* kUsage =

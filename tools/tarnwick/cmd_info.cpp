@@ -3,12 +3,14 @@
 #include <cstdio>
 
 #include "commands.h"
-#include "driver_queries.h"
 #include "exit_codes.h"
+#include "host_kit/driver_queries.h"
 #include "module_options.h"
 #include "printer_choice.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 namespace {
 
 constexpr const char* kUsage =
@@ -34,29 +36,11 @@ std::string Dpi(double value) {
 // "Label:default,value0,value1,...;" entries, as the driver hands them out.
 std::string DescribeOptions(const std::string& definition) {
     std::string out;
-    std::size_t start = 0;
-    while (start < definition.size()) {
-        std::size_t end = definition.find(';', start);
-        if (end == std::string::npos) end = definition.size();
-        const std::string entry = definition.substr(start, end - start);
-        start = end + 1;
-        const std::size_t colon = entry.find(':');
-        if (colon == std::string::npos) {
-            if (!entry.empty()) out += "  " + entry + "\n";
-            continue;
-        }
-        std::vector<std::string> items;
-        for (std::size_t p = colon + 1; p <= entry.size();) {
-            std::size_t comma = entry.find(',', p);
-            if (comma == std::string::npos) comma = entry.size();
-            items.push_back(entry.substr(p, comma - p));
-            p = comma + 1;
-        }
-        out += "  " + entry.substr(0, colon) + ":";
-        const int chosen = items.empty() ? -1 : std::atoi(items.front().c_str());
-        for (std::size_t i = 1; i < items.size(); ++i) {
-            out +=
-                (i == 1 ? " " : ", ") + items[i] + (static_cast<int>(i) - 1 == chosen ? "*" : "");
+    for (const OptionMenu& menu : OptionMenus(definition)) {
+        out += "  " + menu.label + ":";
+        for (std::size_t i = 0; i < menu.values.size(); ++i) {
+            out += (i == 0 ? " " : ", ") + menu.values[i] +
+                   (static_cast<int>(i) == menu.defaultValue ? "*" : "");
         }
         out += "\n";
     }

@@ -9,11 +9,11 @@
 
 #include "commands.h"
 #include "console.h"
-#include "driver_queries.h"
 #include "exit_codes.h"
-#include "halftone_job.h"
 #include "host/job/colorant.h"
 #include "host/job_ticket.h"
+#include "host_kit/driver_queries.h"
+#include "host_kit/halftone_job.h"
 #include "module_options.h"
 #include "options/settings_hex.h"
 #include "page_sources.h"
@@ -22,6 +22,8 @@
 #include "rtl/settings_check.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 namespace {
 
 constexpr const char* kUsage =
@@ -169,7 +171,10 @@ MakeJobRequest ReadRequest(const ParsedArgs& args) {
     if (request.manufacturer.empty() || request.manufacturer.size() > kMaxTicketText) {
         throw UsageError("--manufacturer must have 1 to 63 characters");
     }
-    request.method = ParseHalftoneMethod(args.Get("halftone").value_or("diffusion"));
+    const std::string method = args.Get("halftone").value_or("diffusion");
+    const std::optional<halftone::Method> named = HalftoneMethodNamed(method);
+    if (!named) throw UsageError("--halftone '" + method + "' must be diffusion or screen");
+    request.method = *named;
     return request;
 }
 

@@ -8,9 +8,11 @@
 #include "commands.h"
 #include "console.h"
 #include "exit_codes.h"
-#include "module_loader.h"
+#include "host_kit/module_loader.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 namespace {
 
 constexpr const char* kUsage =

@@ -6,15 +6,17 @@
 
 #include "commands.h"
 #include "console.h"
-#include "driver_queries.h"
 #include "exit_codes.h"
-#include "halftone_job.h"
+#include "host_kit/driver_queries.h"
+#include "host_kit/halftone_job.h"
+#include "host_kit/number_format.h"
 #include "inspect/report_format.h"
 #include "module_options.h"
-#include "number_format.h"
 #include "printer_choice.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 namespace {
 
 constexpr const char* kUsage =

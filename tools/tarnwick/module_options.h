@@ -4,9 +4,11 @@
 #include <memory>
 
 #include "args.h"
-#include "module_loader.h"
+#include "host_kit/module_loader.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 
 inline constexpr OptionDef kModuleOption = {"module", 0, true};
 inline constexpr OptionDef kConfigRootOption = {"config-root", 0, true};

@@ -6,11 +6,13 @@
 #include <string>
 #include <vector>
 
-#include "halftone_job.h"
+#include "host_kit/halftone_job.h"
 #include "job_builder.h"
 #include "raster_image.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 
 struct NamedPlaneFile {
     std::string colorant;

@@ -8,10 +8,12 @@
 #include <regex>
 
 #include "args.h"
-#include "driver_queries.h"
+#include "host_kit/driver_queries.h"
 #include "rtl/printer_models.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 namespace {
 
 // The generic printer first, then the names the driver's model rules are written for (the same
@@ -35,33 +37,6 @@ std::string DpiText(double x, double y) {
     const long ix = std::lround(x);
     const long iy = std::lround(y);
     return ix == iy ? std::to_string(ix) : std::to_string(ix) + "x" + std::to_string(iy);
-}
-
-struct OptionMenu {
-    std::string label;
-    std::vector<std::string> values;
-};
-
-// "Label:default,value,value,...;" per option, in index order.
-std::vector<OptionMenu> OptionMenus(const std::string& definition) {
-    std::vector<OptionMenu> menus;
-    for (std::size_t start = 0; start < definition.size();) {
-        const std::size_t end = std::min(definition.find(';', start), definition.size());
-        const std::string entry = definition.substr(start, end - start);
-        start = end + 1;
-        const std::size_t colon = entry.find(':');
-        if (colon == std::string::npos) continue;
-        OptionMenu menu{entry.substr(0, colon), {}};
-        std::size_t p = entry.find(',', colon + 1);  // past the default
-        while (p != std::string::npos) {
-            const std::size_t next = entry.find(',', p + 1);
-            menu.values.push_back(
-                entry.substr(p + 1, next == std::string::npos ? next : next - p - 1));
-            p = next;
-        }
-        menus.push_back(std::move(menu));
-    }
-    return menus;
 }
 
 }  // namespace

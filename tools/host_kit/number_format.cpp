@@ -1,9 +1,9 @@
-#include "number_format.h"
+#include "host_kit/number_format.h"
 
 #include <charconv>
 #include <cmath>
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 std::string JsonFloat(float value) {
     if (!std::isfinite(value)) return "null";
@@ -14,4 +14,4 @@ std::string JsonFloat(float value) {
     return out;
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit

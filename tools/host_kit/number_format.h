@@ -3,10 +3,10 @@
 
 #include <string>
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 // The shortest text that reads back as the same float, with at least one decimal ("1.0",
 // "0.42"); "null" for infinities and NaN, which JSON cannot hold.
 std::string JsonFloat(float value);
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit

@@ -1,19 +1,18 @@
-#include "halftone_job.h"
+#include "host_kit/halftone_job.h"
 
 #include <cstring>
 
-#include "args.h"
 #include "config/output_driver_folder.h"
-#include "driver_queries.h"
+#include "host_kit/driver_queries.h"
+#include "host_kit/number_format.h"
 #include "inspect/report_format.h"
-#include "number_format.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
-halftone::Method ParseHalftoneMethod(const std::string& text) {
+std::optional<halftone::Method> HalftoneMethodNamed(const std::string& text) {
     if (text == "diffusion") return halftone::Method::kDiffusion;
     if (text == "screen") return halftone::Method::kScreen;
-    throw UsageError("--halftone '" + text + "' must be diffusion or screen");
+    return std::nullopt;
 }
 
 void MatchPrintMode(ABasePrinterDriver& driver, HalftoneRequest& request) {
@@ -133,4 +132,4 @@ std::string JobHalftoning::Json() const {
     return out + "\n    ]}";
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit

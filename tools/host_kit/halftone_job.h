@@ -13,12 +13,12 @@
 #include "halftone/pipeline.h"
 #include "tarnwick/printer_driver.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 inline constexpr const char* kDefaultManufacturer = "Tarnwick Imaging";
 
-// "diffusion" or "screen"; throws UsageError for anything else.
-halftone::Method ParseHalftoneMethod(const std::string& text);
+// The method named "diffusion" or "screen"; nothing for any other text.
+std::optional<halftone::Method> HalftoneMethodNamed(const std::string& text);
 
 struct HalftoneRequest {
     std::string model;
@@ -69,4 +69,4 @@ class JobHalftoning {
     std::filesystem::path m_profile;
 };
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit

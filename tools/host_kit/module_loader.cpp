@@ -1,4 +1,4 @@
-#include "module_loader.h"
+#include "host_kit/module_loader.h"
 
 #include <dlfcn.h>
 #include <unistd.h>
@@ -13,7 +13,7 @@
 #define TARNWICK_MODULE_FROM_BINDIR "../lib/tarnwick/libtarnwick_driver.so"
 #endif
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 namespace {
 
 constexpr const char* kModuleFile = "libtarnwick_driver.so";
@@ -87,4 +87,4 @@ DriverModule::~DriverModule() {
     ::dlclose(m_handle);
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit

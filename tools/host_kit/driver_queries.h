@@ -9,7 +9,7 @@
 
 #include "tarnwick/printer_driver.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 // A zero-filled setup naming the model (and manufacturer); the text field stays null.
 PrintSetup MakeSetup(const std::string& model, const std::string& manufacturer = {});
@@ -38,4 +38,16 @@ std::vector<ResolutionEntry> Resolutions(ABasePrinterDriver& driver, const std::
 // Slot 13.
 std::string DriverOptionString(ABasePrinterDriver& driver, const std::string& model);
 
-}  // namespace tarnwick::cli
+// One option of the options page: its label, the value the driver chose by default and its
+// menu, in the order of the option's values.
+struct OptionMenu {
+    std::string label;
+    int defaultValue = 0;
+    std::vector<std::string> values;
+};
+
+// "Label:default,value,value,...;" per option, in index order; an entry without a label is
+// skipped.
+std::vector<OptionMenu> OptionMenus(const std::string& definition);
+
+}  // namespace tarnwick::hostkit

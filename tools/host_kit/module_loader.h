@@ -8,7 +8,7 @@
 
 #include "tarnwick/printer_driver.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 // Where the module is looked for, first match wins: the explicit path (--module), else
 // $TARNWICK_MODULE; when neither is given, beside the tool, then in the installed library
@@ -44,4 +44,4 @@ class DriverModule {
     std::string m_path;
 };
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit

@@ -1,10 +1,10 @@
-#include "driver_queries.h"
+#include "host_kit/driver_queries.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 namespace {
 
 constexpr int kColorListEntries = 4096;
@@ -112,4 +112,25 @@ std::string DriverOptionString(ABasePrinterDriver& driver, const std::string& mo
     return text;
 }
 
-}  // namespace tarnwick::cli
+std::vector<OptionMenu> OptionMenus(const std::string& definition) {
+    std::vector<OptionMenu> menus;
+    for (std::size_t start = 0; start < definition.size();) {
+        const std::size_t end = std::min(definition.find(';', start), definition.size());
+        const std::string entry = definition.substr(start, end - start);
+        start = end + 1;
+        const std::size_t colon = entry.find(':');
+        if (colon == std::string::npos) continue;
+        OptionMenu menu{entry.substr(0, colon), std::atoi(entry.c_str() + colon + 1), {}};
+        std::size_t p = entry.find(',', colon + 1);  // past the default
+        while (p != std::string::npos) {
+            const std::size_t next = entry.find(',', p + 1);
+            menu.values.push_back(
+                entry.substr(p + 1, next == std::string::npos ? next : next - p - 1));
+            p = next;
+        }
+        menus.push_back(std::move(menu));
+    }
+    return menus;
+}
+
+}  // namespace tarnwick::hostkit
