@@ -1,5 +1,6 @@
 #include "host_kit/halftone_job.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "config/output_driver_folder.h"
@@ -32,6 +33,10 @@ void MatchPrintMode(ABasePrinterDriver& driver, HalftoneRequest& request) {
     const std::vector<ResolutionEntry> resolutions =
         Resolutions(driver, request.model, request.printMode);
     request.resolution = resolutions.empty() ? request.printMode : resolutions.front().id;
+}
+
+int BandRowsFor(int width) {
+    return std::clamp((1 << 20) / std::max(width, 1), 1, 32);
 }
 
 std::unique_ptr<JobHalftoning> JobHalftoning::Prepare(ABasePrinterDriver& driver,
@@ -88,10 +93,11 @@ std::unique_ptr<JobHalftoning> JobHalftoning::Prepare(ABasePrinterDriver& driver
 }
 
 std::unique_ptr<halftone::Pipeline> JobHalftoning::MakePipeline(
-    int width, int bandRows, const std::vector<uint8_t>& iccProfile, std::string& error) const {
+    int width, int bandRows, const std::vector<uint8_t>& iccProfile, std::string& error,
+    halftone::PixelFormat format) const {
     std::vector<std::string> ignored;  // Prepare printed them
-    auto separator = halftone::Separator::Create(
-        {halftone::PixelFormat::kRgb8, iccProfile, m_profile, m_inks}, m_data, ignored, error);
+    auto separator = halftone::Separator::Create({format, iccProfile, m_profile, m_inks}, m_data,
+                                                 ignored, error);
     if (!separator) return nullptr;
     return std::make_unique<halftone::Pipeline>(std::move(separator), m_setup, width, bandRows);
 }

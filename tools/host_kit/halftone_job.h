@@ -36,6 +36,10 @@ struct HalftoneRequest {
 // first resolution when none is.
 void MatchPrintMode(ABasePrinterDriver& driver, HalftoneRequest& request);
 
+// Rows halftoned at once for a page of this width: about a million pixels, so that a wide page
+// keeps its memory bounded.
+int BandRowsFor(int width);
+
 class JobHalftoning {
   public:
     // Nothing, with error set, when the records, the data file or the profile cannot be used.
@@ -47,11 +51,12 @@ class JobHalftoning {
                                                   std::vector<std::string>& warnings,
                                                   std::string& error, bool withScreens = false);
 
-    // A pipeline for one page of RGB pixels, described by iccProfile (the image's own) or else
-    // taken as sRGB; nothing with error set when it cannot be made.
-    std::unique_ptr<halftone::Pipeline> MakePipeline(int width, int bandRows,
-                                                     const std::vector<uint8_t>& iccProfile,
-                                                     std::string& error) const;
+    // A pipeline for one page of pixels in format (RGB unless said), described by iccProfile
+    // (the image's own) or else taken as sRGB or gamma-2.2 grey; nothing with error set when it
+    // cannot be made.
+    std::unique_ptr<halftone::Pipeline> MakePipeline(
+        int width, int bandRows, const std::vector<uint8_t>& iccProfile, std::string& error,
+        halftone::PixelFormat format = halftone::PixelFormat::kRgb8) const;
 
     const halftone::HalftoneSetup& setup() const { return m_setup; }
     const std::vector<std::string>& inks() const { return m_inks; }

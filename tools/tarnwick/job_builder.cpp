@@ -3,9 +3,11 @@
 #include <span>
 
 #include "host/replace_file.h"
-#include "job_data_probe.h"
+#include "host_kit/job_data_probe.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 namespace {
 
 bool WritePage(JobWriter& writer, PageSource& page, int number, const RowProgress& progress,

@@ -76,11 +76,6 @@ class ColorPage : public PageSource {
     int m_bandRows = 0;
 };
 
-// A band holds at most about a million pixels, so a wide page keeps its memory bounded.
-int BandRows(int width) {
-    return std::clamp((1 << 20) / std::max(width, 1), 1, 32);
-}
-
 bool IsNameStart(char c) {
     return std::isalpha(static_cast<unsigned char>(c)) != 0;
 }
@@ -133,7 +128,7 @@ std::unique_ptr<PageSource> LoadColorPage(const std::string& path, const JobHalf
         return nullptr;
     }
     std::unique_ptr<halftone::Pipeline> pipeline =
-        halftoning.MakePipeline(image.width, BandRows(image.width), image.iccProfile, error);
+        halftoning.MakePipeline(image.width, BandRowsFor(image.width), image.iccProfile, error);
     if (!pipeline) {
         error = path + ": " + error;
         return nullptr;

@@ -11,8 +11,8 @@
 #include "file_channel.h"
 #include "host/job_ticket.h"
 #include "host/progress_text.h"
+#include "host_kit/job_data_probe.h"
 #include "interrupt.h"
-#include "job_data_probe.h"
 #include "module_log_capture.h"
 #include "page_watch.h"
 #include "platform/clock.h"
@@ -21,6 +21,8 @@
 #include "rtl/settings_check.h"
 
 namespace tarnwick::cli {
+
+using namespace hostkit;  // the host kit is the tool's own vocabulary
 namespace {
 
 constexpr uint32_t kFollowPollMillis = 250;

@@ -1,11 +1,11 @@
-#include "job_data_probe.h"
+#include "host_kit/job_data_probe.h"
 
 #include <sys/stat.h>
 
 #include "host/afile_path.h"
 #include "host/job/ox_job.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 std::string JobDataFileName(const std::string& ticketPath) {
     return OXJob::GetFileName(ePrefix0, AFilePath(ticketPath.c_str())).c_str();
@@ -45,4 +45,4 @@ DataState ProbeJobData(const std::string& dataPath, std::string& message) {
     return DataState::kDamaged;
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit

@@ -1,18 +1,18 @@
-// What the tool needs to know about a job's data file before the driver reads it: its name and
+// What a host needs to know about a job's data file before the driver reads it: its name and
 // whether it already holds a page.
 #pragma once
 
 #include <string>
 #include <vector>
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 // The data file that the driver will read for the ticket: the prefix 2 name when that file
 // exists, else the prefix 0 name; "" when neither exists.
 std::string FindJobDataFile(const std::string& ticketPath);
 // Every name the data file may have (prefix 2, then prefix 0), whether it exists or not.
 std::vector<std::string> JobDataFileNames(const std::string& ticketPath);
-// The prefix 0 name, the one the tool itself writes.
+// The prefix 0 name, the one hosts write.
 std::string JobDataFileName(const std::string& ticketPath);
 
 enum class DataState {
@@ -26,4 +26,4 @@ enum class DataState {
 // Looks at the file as the driver would; message says why for kDamaged and kNoPages.
 DataState ProbeJobData(const std::string& dataPath, std::string& message);
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit
