@@ -9,6 +9,7 @@
 #include <string>
 
 #include "pappl_driver.h"
+#include "pdf_document.h"
 
 #ifndef TARNWICK_VERSION
 #define TARNWICK_VERSION "unknown"
@@ -35,6 +36,12 @@ void Usage(void*) {
         "                          spool-directory, log-file, log-level, or a job attribute\n"
         "                          (print-quality, print-color-mode, media, tarnwick-...)\n"
         "  --help, --version");
+}
+
+std::string g_stateFile;
+
+bool SaveState(pappl_system_t* system, void*) {
+    return papplSystemSaveState(system, g_stateFile.c_str());
 }
 
 // The server's system: like PAPPL's own, but listening on the loopback address unless told
@@ -72,6 +79,14 @@ pappl_system_t* MakeSystem(int numOptions, cups_option_t* options, void*) {
     if (system == nullptr) return nullptr;
     const char* listen = option("listen-hostname");
     papplSystemAddListeners(system, listen != nullptr ? listen : "localhost");
+    papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", tarnwick::app::PrintPdf,
+                             nullptr);
+    // An explicit state file (printers, their defaults) instead of PAPPL's per-user one.
+    if (const char* state = option("state-file")) {
+        g_stateFile = state;
+        papplSystemLoadState(system, state);
+        papplSystemSetSaveCallback(system, SaveState, nullptr);
+    }
     return system;
 }
 

@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 
@@ -18,6 +19,10 @@ namespace {
 constexpr const char* kRollMax = "roll_max_64x3937in";  // 64 inches by 100 metres
 constexpr const char* kRollMin = "roll_min_4x4in";
 constexpr int kMargin = 500;
+// Raster documents (PWG and Apple raster, and the images PAPPL rasterises) come at most at this
+// resolution: a banner at 720 dpi is gigabytes of pixels on the wire. PDF documents are
+// rendered here, at any resolution of the printer (see pdf_document.h).
+constexpr int kRasterMaxDpi = 360;
 // The sizes offered by name besides the roll: the ones print dialogs and the IPP Everywhere
 // samples use, then the large formats posters are made in.
 constexpr const char* kNamedMedia[] = {
@@ -29,20 +34,6 @@ constexpr const char* kDefaultMedia = "iso_a1_594x841mm";
 // The catalog the raster callbacks read; set once before the server runs.
 const Catalog* g_catalog = nullptr;
 
-const ModelDescription* ModelOf(pappl_job_t* job) {
-    return g_catalog == nullptr
-               ? nullptr
-               : g_catalog->Find(papplPrinterGetDriverName(papplJobGetPrinter(job)));
-}
-
-// A failure the job's state message carries, with a reason IPP clients understand.
-bool FailJob(pappl_job_t* job, const std::string& message) {
-    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message.c_str());
-    papplJobSetMessage(job, "%s", message.c_str());
-    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
-    return false;
-}
-
 struct JobState {
     std::unique_ptr<RasterJob> raster;
     bool failed = false;
@@ -53,6 +44,25 @@ JobState* StateOf(pappl_job_t* job) {
 }
 
 bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
+    return BeginRasterJob(job, options, device);
+}
+
+}  // namespace
+
+const ModelDescription* ModelOf(pappl_job_t* job) {
+    return g_catalog == nullptr
+               ? nullptr
+               : g_catalog->Find(papplPrinterGetDriverName(papplJobGetPrinter(job)));
+}
+
+bool FailJob(pappl_job_t* job, const std::string& message) {
+    papplLogJob(job, PAPPL_LOGLEVEL_ERROR, "%s", message.c_str());
+    papplJobSetMessage(job, "%s", message.c_str());
+    papplJobSetReasons(job, PAPPL_JREASON_DOCUMENT_UNPRINTABLE_ERROR, PAPPL_JREASON_NONE);
+    return false;
+}
+
+bool BeginRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device) {
     const ModelDescription* model = ModelOf(job);
     if (model == nullptr)
         return FailJob(job, "the printer's driver is not one of this application's");
@@ -88,6 +98,8 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
     papplJobSetData(job, state.release());
     return true;
 }
+
+namespace {
 
 bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, unsigned page) {
     JobState* state = StateOf(job);
@@ -130,6 +142,27 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
                                 "-bit colours; the printer takes 8-bit colour or grey");
     }
     if (layout.bitsPerColor == 1) layout.inverted = false;  // a set bit is black in both
+    return BeginRasterPage(job, layout, page);
+}
+
+bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
+               const unsigned char* line) {
+    return WriteRasterLine(job, line);
+}
+
+bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
+    return EndRasterPage(job);
+}
+
+bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+    return EndRasterJob(job);
+}
+
+}  // namespace
+
+bool BeginRasterPage(pappl_job_t* job, const PageLayout& layout, unsigned page) {
+    JobState* state = StateOf(job);
+    if (state == nullptr || state->failed) return false;
     std::string error;
     if (!state->raster->StartPage(layout, error)) {
         state->failed = true;
@@ -139,8 +172,7 @@ bool StartPage(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t*, u
     return true;
 }
 
-bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
-               const unsigned char* line) {
+bool WriteRasterLine(pappl_job_t* job, const unsigned char* line) {
     JobState* state = StateOf(job);
     if (state == nullptr || state->failed) return false;
     std::string error;
@@ -151,7 +183,7 @@ bool WriteLine(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned,
     return true;
 }
 
-bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
+bool EndRasterPage(pappl_job_t* job) {
     JobState* state = StateOf(job);
     if (state == nullptr || state->failed) return false;
     std::string error;
@@ -162,7 +194,7 @@ bool EndPage(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*, unsigned) {
     return true;
 }
 
-bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
+bool EndRasterJob(pappl_job_t* job) {
     std::unique_ptr<JobState> state(StateOf(job));
     papplJobSetData(job, nullptr);
     if (!state) return false;
@@ -176,8 +208,58 @@ bool EndJob(pappl_job_t* job, pappl_pr_options_t*, pappl_device_t*) {
     return !state->failed;
 }
 
-ipp_t* VendorDefaults(const ModelDescription& model, pappl_pr_driver_data_t* data) {
+namespace {
+
+// The inks of all the model's colour modes, each once, in the driver's order.
+std::vector<std::string> AllInks(const ModelDescription& model) {
+    std::vector<std::string> inks;
+    for (const ColorModeInfo& mode : model.colorModes) {
+        for (const std::string& ink : mode.inks) {
+            if (std::find(inks.begin(), inks.end(), ink) == inks.end()) inks.push_back(ink);
+        }
+    }
+    return inks;
+}
+
+// What IPP Everywhere clients expect to find and PAPPL does not add by itself: the inks as
+// supplies of unknown level (the printer reports none), one rendering intent (the separation's
+// own), and the sheet-back and overrides answers of a one-sided roll printer.
+void AddEverywhereAttributes(const ModelDescription& model, ipp_t* attrs) {
+    const std::vector<std::string> inks = AllInks(model);
+    ipp_attribute_t* supply = nullptr;
+    ipp_attribute_t* description = nullptr;
+    for (std::size_t i = 0; i < inks.size(); ++i) {
+        const std::string value = "index=" + std::to_string(i + 1) +
+                                  ";class=supplyThatIsConsumed;type=ink;unit=percent;"
+                                  "maxcapacity=100;level=-2;colorantname=" +
+                                  Keyword(inks[i]) + ";";
+        const std::string text = inks[i] + " ink";
+        if (supply == nullptr) {
+            supply = ippAddOctetString(attrs, IPP_TAG_PRINTER, "printer-supply", value.data(),
+                                       static_cast<int>(value.size()));
+            description = ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_TEXT,
+                                       "printer-supply-description", nullptr, text.c_str());
+        } else {
+            ippSetOctetString(attrs, &supply, ippGetCount(supply), value.data(),
+                              static_cast<int>(value.size()));
+            ippSetString(attrs, &description, ippGetCount(description), text.c_str());
+        }
+    }
+    ippAddBoolean(attrs, IPP_TAG_PRINTER, "preferred-attributes-supported", 0);
+    const char* overrides[] = {"document-number", "pages"};
+    ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "overrides-supported", 2, nullptr,
+                  overrides);
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default",
+                 nullptr, "auto");
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported",
+                 nullptr, "auto");
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back",
+                 nullptr, "normal");
+}
+
+ipp_t* DriverAttributes(const ModelDescription& model, pappl_pr_driver_data_t* data) {
     ipp_t* attrs = ippNew();
+    AddEverywhereAttributes(model, attrs);
     const std::vector<VendorAttribute> vendor = VendorAttributes(model);
     // PAPPL keeps the names; they live as long as the catalog.
     static std::vector<std::unique_ptr<std::string>> names;
@@ -260,7 +342,7 @@ bool DescribePrinter(pappl_system_t*, const char* driverName, const char*, const
     const std::vector<int> dpis = model->Resolutions();
     data->num_resolution = 0;
     for (const int dpi : dpis) {
-        if (data->num_resolution >= PAPPL_MAX_RESOLUTION) break;
+        if (data->num_resolution >= PAPPL_MAX_RESOLUTION || dpi > kRasterMaxDpi) break;
         data->x_resolution[data->num_resolution] = dpi;
         data->y_resolution[data->num_resolution] = dpi;
         ++data->num_resolution;
@@ -294,7 +376,7 @@ bool DescribePrinter(pappl_system_t*, const char* driverName, const char*, const
     data->type[1] = "photographic";
     data->identify_supported = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
     data->identify_default = PAPPL_IDENTIFY_ACTIONS_DISPLAY;
-    *attrs = VendorDefaults(*model, data);
+    *attrs = DriverAttributes(*model, data);
     return true;
 }
 

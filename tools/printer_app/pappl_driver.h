@@ -23,6 +23,22 @@ struct Catalog {
 // Loads the module and asks it about its models; false with error set when it cannot.
 bool BuildCatalog(Catalog& catalog, std::string& error);
 
+struct PageLayout;
+
+// The raster path of a job, for documents the application renders itself: the same steps as
+// PAPPL's raster callbacks, each false (with the job's state message set) when the job failed.
+bool BeginRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* device);
+bool BeginRasterPage(pappl_job_t* job, const PageLayout& layout, unsigned page);
+bool WriteRasterLine(pappl_job_t* job, const unsigned char* line);
+bool EndRasterPage(pappl_job_t* job);
+bool EndRasterJob(pappl_job_t* job);
+
+// The model of the job's printer; null for a printer of another application.
+const ModelDescription* ModelOf(pappl_job_t* job);
+
+// A failure the job's state message carries, with a reason IPP clients understand; false.
+bool FailJob(pappl_job_t* job, const std::string& message);
+
 // pappl_pr_driver_cb_t; data is the Catalog.
 bool DescribePrinter(pappl_system_t* system, const char* driverName, const char* deviceUri,
                      const char* deviceId, pappl_pr_driver_data_t* data, ipp_t** attrs,

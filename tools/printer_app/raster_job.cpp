@@ -37,6 +37,8 @@ class DeviceChannel : public OutputChannel {
     bool m_failed = false;
 };
 
+constexpr int kStartRows = 2048;
+
 std::size_t PixelBytes(halftone::PixelFormat format) {
     return static_cast<std::size_t>(halftone::Channels(format));
 }
@@ -136,10 +138,14 @@ bool RasterJob::StartPage(const PageLayout& page, std::string& error) {
     for (const std::string& ink : m_halftoning->inks()) {
         format.colorants.push_back({ink, m_pipeline->bits()});
     }
-    if (!m_writer->BeginPage(format, error)) return false;
-    // The driver starts once the first page is announced and follows the writing from there.
+    return m_writer->BeginPage(format, error);
+}
+
+// The driver follows the writing from the first page's end or its kStartRows-th row, whichever
+// comes first: a small job is then written whole before the driver reads it, and never waits for
+// the host, while a banner's first bytes still reach the printer early.
+void RasterJob::StartPrinting() {
     if (!m_printer.joinable()) m_printer = std::thread(&RasterJob::PrintLoop, this);
-    return true;
 }
 
 bool RasterJob::WriteLine(const uint8_t* line, std::string& error) {
@@ -172,6 +178,7 @@ bool RasterJob::FlushBand(std::string& error) {
     }
     m_linesWritten += m_bandLines;
     m_bandLines = 0;
+    if (m_linesWritten >= kStartRows) StartPrinting();
     return true;
 }
 
@@ -182,6 +189,7 @@ bool RasterJob::EndPage(std::string& error) {
     if (!m_writer->EndPage(error)) return false;
     m_pipeline.reset();
     ++m_pagesWritten;
+    StartPrinting();
     return true;
 }
 

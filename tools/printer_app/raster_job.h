@@ -71,6 +71,7 @@ class RasterJob {
   private:
     bool StartJob(const PageLayout& page, std::string& error);
     bool FlushBand(std::string& error);
+    void StartPrinting();
     bool PrintFailed(std::string& error);
     void PrintLoop();
     void RemoveSpoolFiles();

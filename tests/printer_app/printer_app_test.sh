@@ -1,0 +1,122 @@
+#!/usr/bin/env bash
+# The printer application under clients nobody here wrote. Starts the application on a free
+# loopback port with its spool, state, log and devices in a folder of its own, adds one printer
+# per model, and then:
+#   full:  runs CUPS' ipptool with its ipp-everywhere.test against every printer (fed with PWG
+#          raster samples made here), prints a PDF poster, cancels a banner in mid-job;
+#   short: one PDF poster and the cancel.
+# Every stream that reached a device must read back through `tarnwick inspect` without a fault.
+# usage: printer_app_test.sh APP PWG_SAMPLES TARNWICK full|short
+set -euo pipefail
+app=$1 samples=$2 tool=$3 scope=${4:-full}
+here=$(cd "$(dirname "$0")" && pwd)
+work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-app-test.XXXXXX")
+export TMPDIR=$work HOME=$work XDG_CONFIG_HOME=$work  # the app's socket and files stay here
+server=""
+fail() { echo "FAIL: $*" >&2; [ -f "$work/log" ] && tail -n 40 "$work/log" >&2; exit 1; }
+stop() {
+  if [ -n "$server" ]; then
+    "$app" shutdown >/dev/null 2>&1 || kill "$server" 2>/dev/null || true
+    wait "$server" 2>/dev/null || true
+  fi
+  rm -rf "$work"
+}
+trap stop EXIT
+
+port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+"$app" server -o server-port="$port" -o listen-hostname=localhost -o spool-directory="$work/spool" \
+  -o state-file="$work/state" -o log-file="$work/log" -o log-level=info &
+server=$!
+for _ in $(seq 100); do "$app" status >/dev/null 2>&1 && break; sleep 0.1; done
+"$app" status >/dev/null || fail "the application did not start"
+
+# name:driver; each printer writes into a folder of its own.
+printers="Generic:tarnwick_generic_rtl ASBRU:tarnwick_asbru_v3c CP52:tarnwick_cp52 CP52-LM:tarnwick_cp52_lm SP-1400C:tarnwick_coldstream_sp_1400c"
+for entry in $printers; do
+  name=${entry%%:*}
+  mkdir -p "$work/out/$name"
+  "$app" add -d "$name" -m "${entry#*:}" -v "file://$work/out/$name" || fail "cannot add $name"
+done
+
+# Waits until job $2 of printer $1 has ended; prints its state.
+job_state() {
+  local state=""
+  for _ in $(seq 600); do
+    state=$("$app" jobs -d "$1" | awk -v id="$2" '$1 == id { print $2 }')
+    case "$state" in completed|canceled|aborted) echo "$state"; return;; esac
+    sleep 0.2
+  done
+  echo "timeout"
+}
+
+# Every stream in a printer's folder reads back whole: the pages asked for, no fault.
+check_streams() {
+  local name=$1 pages=$2 file report
+  for file in "$work/out/$name"/*.prn; do
+    report=$("$tool" inspect "$file") || fail "inspect failed on $file"
+    grep -q '^no faults$' <<<"$report" || fail "$file: $report"
+  done
+  [ "$(ls "$work/out/$name"/*.prn | wc -l)" -ge "$pages" ] || fail "$name: too few streams"
+}
+
+if [ "$scope" = full ]; then
+  # Real samples at every resolution the printers take raster documents at (180 and 360 dpi)
+  # in both raster types they take. ipptool reads every FILE of the test file before it
+  # starts, even those of tests it skips because the printer lacks their resolution or type:
+  # those get empty files, which are never sent.
+  for dpi in 180 360; do
+    "$samples" "$work" "$dpi" sgray_8 srgb_8 || fail "cannot make the PWG samples"
+  done
+  cp /usr/share/cups/ipptool/ipp-everywhere.test "$work/"
+  (cd "$work" && grep -oE '^\s*FILE \S+' ipp-everywhere.test | awk '{ print $2 }' | sort -u |
+    while read -r file; do
+      [ -e "$file" ] || { mkdir -p "$(dirname "$file")"; : >"$file"; }
+    done)
+  pids=()
+  for entry in $printers; do
+    name=${entry%%:*}
+    (cd "$work" && ipptool -t "ipp://localhost:$port/ipp/print/$name" ipp-everywhere.test \
+      >"$work/ipptool-$name.txt" 2>&1) &
+    pids+=($!)
+  done
+  i=0
+  for entry in $printers; do
+    name=${entry%%:*}
+    wait "${pids[$i]}" || { cat "$work/ipptool-$name.txt" >&2; fail "ipp-everywhere.test fails on $name"; }
+    i=$((i + 1))
+  done
+  grep -c '\[PASS\]' "$work"/ipptool-*.txt
+  for entry in $printers; do
+    name=${entry%%:*}
+    "$app" jobs -d "$name" | awk '$2 != "completed" { bad = 1 } END { exit bad }' ||
+      fail "$name has jobs that did not complete: $("$app" jobs -d "$name")"
+    check_streams "$name" 12
+  done
+fi
+
+# A PDF poster, rendered by Poppler and printed through the driver.
+python3 "$here/make_poster_pdf.py" "$work/poster.pdf" 1190 1684  # A2
+rm -f "$work/out/CP52"/*.prn
+id=$("$app" submit -d CP52 -o print-quality=3 -o media=iso_a2_420x594mm "$work/poster.pdf")
+[ "$(job_state CP52 "${id##*-}")" = completed ] || fail "the PDF poster did not print"
+check_streams CP52 1
+grep -q 'raster: .* 6 planes' <<<"$("$tool" inspect "$work/out/CP52"/*.prn)" || fail "poster: not six inks"
+
+# A banner cancelled while it prints: the stream ends with the abort page end, and the next job
+# prints normally.
+"$samples" --banner "$work/banner.pwg" 180 36 120 || fail "cannot make the banner"
+rm -f "$work/out/CP52"/*.prn
+id=$("$app" submit -d CP52 "$work/banner.pwg")
+for _ in $(seq 600); do
+  [ -n "$(find "$work/out/CP52" -name '*.prn' -size +64k)" ] && break
+  sleep 0.1
+done
+"$app" cancel -d CP52 -j "${id##*-}" || fail "Cancel-Job was refused"
+[ "$(job_state CP52 "${id##*-}")" = canceled ] || fail "the banner was not canceled"
+report=$("$tool" inspect "$work/out/CP52"/*.prn || true)
+grep -q 'aborted' <<<"$report" || fail "the cancelled stream does not end with the abort page end: $report"
+rm -f "$work/out/CP52"/*.prn
+id=$("$app" submit -d CP52 "$work/poster.pdf")
+[ "$(job_state CP52 "${id##*-}")" = completed ] || fail "the job after the cancel did not print"
+check_streams CP52 1
+echo "printer application: $scope run passed"
