@@ -35,8 +35,7 @@ TEST_F(MakeJobHalftoneTest, PlaneLevelsMatchEachPrintersLevelCount) {
             Run({"params", "--model", c.model, "--manufacturer", c.manufacturer});
         ASSERT_EQ(params.exitCode, 0) << params.err;
         JsonValue json;
-        std::string error;
-        ASSERT_TRUE(ParseJson(params.out, json, error)) << error;
+        ASSERT_TRUE(ParseJson(params.out, json)) << params.out;
         const JsonValue* applied = json.Find("applied");
         ASSERT_TRUE(applied && applied->Find("levelCount")) << params.out;
         const int levels = static_cast<int>(applied->Find("levelCount")->number);
