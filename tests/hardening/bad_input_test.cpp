@@ -139,176 +139,29 @@ class BadInput : public hardening::JobTest {
 };
 
 TEST_F(BadInput, JobTicketsDataFilesAndPagesGetTheirRefusal) {
-    const Outcome kOpen = Outcome::kRefusedAtOpen, kStep = Outcome::kRefusedInAStep,
-                  kPrints = Outcome::kPrints;
-    const std::string kNoSuchTicket = dir.file("missing/job.tkt");
-    TestPage many{8, 1, 0, 0, {}};
-    for (int i = 0; i < 17; ++i) many.colorants.push_back({"Ink" + std::to_string(i)});
-    TestPage blank = kGood;
-    blank.content = [](int, int, int) -> uint8_t { return 0; };
-    const Poke emptyPage[] = {Data(kPage1 + jf::kPageHeightAt, 10'000'000),
-                              Data(jf::kCountsAt + 8, 10'000'000)};
-    const BadJob rows[] = {
-        // The job ticket.
-        {"empty ticket", kOpen, "is shorter than 3940 bytes", {{true, Op::kCutTo, 0}}},
-        {"ticket a byte short",
-         kOpen,
-         "is shorter than 3940 bytes",
-         {{true, Op::kCutTo, kJobHeaderSize - 1}}},
-        {"ticket of its header size", kPrints, "", {{true, Op::kCutTo, kJobHeaderSize}}, {kGood}},
-        {"settings byte out of range",
-         kOpen,
-         "Page Spacing (settings byte 3) is 200",
-         {{true, Op::kByte, job_header::kSettings + 3, 200}}},
-        {"ticket of 0xFF bytes",
-         kStep,
-         "the job resolution must be above 0 dpi\nException",
-         {{true, Op::kFillFF}},
-         {kGood},
-         {},
-         180,
-         // 0xFF bytes name no known model: a generic printer's page end.
-         "\x1b*rC\x1b%-12345X@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
-         "E"},
-        // The job data file.
-        {"no data file", kOpen, "no job data file for ", {{false, Op::kRemove}}},
-        {"cut 0", kOpen, "job data file truncated in its header (0 of 64 bytes)", {CutData(0)}},
-        {"cut 63", kOpen, "job data file truncated in its header", {CutData(kPage0 - 1)}},
-        {"cut 64",
-         kOpen,
-         "page count 2 exceeds what a file of 64 bytes can hold",
-         {CutData(kPage0)}},
-        {"cut table 0",
-         kOpen,
-         "job data file truncated in page 0 colorant table",
-         {CutData(kTable0 + 68 + 10)}},
-        {"cut table 0 end",
-         kOpen,
-         "job data file truncated in page 0 colorant table",
-         {CutData(kTable0 + 3 * 68 + 67)}},
-        {"cut row 0", kOpen, "job data file truncated in page 0 rows", {CutData(kRows0 + 1)}},
-        {"cut row 1", kOpen, "job data file truncated in page 0 rows", {CutData(kRows0 + 9)}},
-        {"cut row 2", kOpen, "job data file truncated in page 0 rows", {CutData(kRows0 + 17)}},
-        {"cut page 1", kOpen, "job data file truncated in page 1 header", {CutData(kPage1 + 10)}},
-        {"cut table 1",
-         kOpen,
-         "job data file truncated in page 1 colorant table",
-         {CutData(kTable1 + 2 * 68 + 4)}},
-        {"cut row 1.0", kOpen, "job data file truncated in page 1 rows", {CutData(kRows1 + 1)}},
-        {"cut row 1.1", kOpen, "job data file truncated in page 1 rows", {CutData(kRows1 + 9)}},
-        {"cut last byte",
-         kOpen,
-         "job data file truncated in page 1 rows",
-         {CutData(kFileSize - 1)}},
-        {"width",
-         kOpen,
-         "page 1 width 1000001 is out of range",
-         {Data(kPage1 + jf::kPageWidthAt, 1'000'001)}},
-        {"width -1",
-         kOpen,
-         "page 1 width -1 is out of range",
-         {Data(kPage1 + jf::kPageWidthAt, -1)}},
-        {"height",
-         kOpen,
-         "page 1 height 10000001 is out of range",
-         {Data(kPage1 + jf::kPageHeightAt, 10'000'001)}},
-        {"height past the file",
-         kOpen,
-         "truncated in page 1 rows",
-         {Data(kPage1 + jf::kPageHeightAt, 1'000'000)}},
-        {"offset x",
-         kOpen,
-         "page 1 offset x 1000001 is out of range",
-         {Data(kPage1 + jf::kPageOffsetXAt, 1'000'001)}},
-        {"offset y",
-         kOpen,
-         "page 1 offset y -7 is out of range",
-         {Data(kPage1 + jf::kPageOffsetYAt, -7)}},
-        {"colorants",
-         kOpen,
-         "page 1 colorant count 65 is out of range",
-         {Data(kPage1 + jf::kPageColorantCountAt, 65)}},
-        {"row size",
-         kOpen,
-         "page 1 row size 2147483647 does not",
-         {Data(kPage1 + jf::kPageRowBytesAt, 0x7FFFFFFF)}},
-        {"depth", kOpen, "page 1 colorant 0 has 32 bits per pixel", {Data(kTable1, 32)}},
-        {"page count",
-         kOpen,
-         "page count 1000001 is out of range",
-         {Data(jf::kCountsAt + 12, 1'000'001)}},
-        {"page count past the file",
-         kOpen,
-         "page count 100000 exceeds what a file",
-         {Data(jf::kCountsAt + 12, 100'000)}},
-        {"rows written",
-         kOpen,
-         "count of written rows -1 is out of range",
-         {Data(jf::kCountsAt + 8, -1)}},
-        {"header size",
-         kOpen,
-         "header size 1073741824 is out of range",
-         {Data(jf::kFileHeaderSizeAt, 1 << 30)}},
-        // Pages the printer cannot take: refused before their first byte.
-        {"wider than the command buffer",
-         kStep,
-         "plane row of 125000 bytes exceeds the command buffer\nSendHeader Return FALSE\nException",
-         {},
-         {kGood, Black(1'000'000, 0, 0)}},
-        // The placement counts: a narrow page placed at the far right is as wide.
-        {"placed beyond the command buffer",
-         kStep,
-         "plane row of 125002 bytes exceeds the command buffer\nSendHeader Return FALSE\nException",
-         {},
-         {kGood, Black(16, 1'000'000, 0)}},
-        // At 1 dpi every row goes out 180 times: ten million rows and as many blank ones on top
-        // would be 3.6 billion device rows; the second is one row more than ten million.
-        {"too long",
-         kStep,
-         "the page is too long for the printer\nException",
-         {},
-         {kGood, {8, 1, 0, 10'000'000, {{"Black"}}}},
-         {kGood},
-         1},
-        {"one row too long",
-         kStep,
-         "the page is too long for the printer\nException",
-         {},
-         {kGood, Black(16, 0, 55'556)},
-         {kGood},
-         1},
-        // Top margins cost the file nothing, so they are bounded for the whole job too.
-        {"top margins of the job",
-         kStep,
-         "the blank top margins of the job's pages add up to more than 10000000 rows\nException",
-         {},
-         {Black(16, 0, 5'000'000), Black(16, 0, 5'000'001)},
-         {Black(16, 0, 5'000'000)}},
-        {"17 colorants",
-         kStep,
-         "the page has more than 16 colorants\nException",
-         {},
-         {kGood, many}},
-        // Rows of a page without width or colorants take no bytes of the file, so such a page
-        // could claim ten million rows in 32 bytes: it prints as nothing, and the job goes on.
-        {"no width",
-         kPrints,
-         "page 1 has no width or no colorants; nothing of it is printed",
-         {emptyPage[0], emptyPage[1]},
-         {kGood, {0, 1, 0, 0, {{"Black"}}}}},
-        {"no colorants",
-         kPrints,
-         "page 1 has no width or no colorants; nothing of it is printed",
-         {emptyPage[0], emptyPage[1]},
-         {kGood, {16, 1, 0, 0, {}}}},
-        {"unknown colorants print as blank planes",
-         kPrints,
-         "",
-         {},
-         {{16, 3, 0, 0, {{"Foo"}, {"Bar"}}}},
-         {blank}},
+    const auto open = [&](const std::string& log, std::vector<Poke> pokes) {
+        Expect({log, Outcome::kRefusedAtOpen, log, std::move(pokes)});
     };
-    for (const BadJob& row : rows) Expect(row);
+    // A job whose second page is refused when its turn comes: the first is kept whole.
+    const auto step = [&](const std::string& log, TestPage second, int16_t dpi = 180) {
+        Expect({log, Outcome::kRefusedInAStep, log, {}, {kGood, std::move(second)}, {kGood}, dpi});
+    };
+    // The job ticket.
+    open("is shorter than 3940 bytes", {{true, Op::kCutTo, 0}});
+    open("is shorter than 3940 bytes", {{true, Op::kCutTo, kJobHeaderSize - 1}});
+    Expect({"header size", Outcome::kPrints, "", {{true, Op::kCutTo, kJobHeaderSize}}, {kGood}});
+    open("Page Spacing (settings byte 3) is 200",
+         {{true, Op::kByte, job_header::kSettings + 3, 200}});
+    // 0xFF bytes name no known model: a generic printer's page end.
+    Expect({"0xFF",
+            Outcome::kRefusedInAStep,
+            "the job resolution must be above 0 dpi\nException",
+            {{true, Op::kFillFF}},
+            {kGood},
+            {},
+            180,
+            "\x1b*rC\x1b%-12345X@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
+            "E"});
     {
         auto missing = test::MakeHostRecord(dir.file("missing/job.tkt"));
         CDriver d;
@@ -319,12 +172,70 @@ TEST_F(BadInput, JobTicketsDataFilesAndPagesGetTheirRefusal) {
         EXPECT_EQ(Joined(log.entries()),
                   "cannot open the job ticket " + dir.file("missing/job.tkt"));
     }
-
-    std::mt19937 random(20240611);
-    for (int i = 0; i < 200; ++i) {
-        const std::size_t size = random() % kFileSize;
-        Expect({"cut at " + std::to_string(size), kOpen, "job data file ", {CutData(size)}});
+    // The job data file, cut at every structural boundary and at random.
+    open("no job data file for ", {{false, Op::kRemove}});
+    open("job data file truncated in its header (0 of 64 bytes)", {CutData(0)});
+    open("job data file truncated in its header", {CutData(kPage0 - 1)});
+    open("page count 2 exceeds what a file of 64 bytes can hold", {CutData(kPage0)});
+    open("job data file truncated in page 0 colorant table", {CutData(kTable0 + 68 + 10)});
+    open("job data file truncated in page 0 colorant table", {CutData(kTable0 + 3 * 68 + 67)});
+    for (const std::size_t at : {kRows0 + 1, kRows0 + 9, kRows0 + 17}) {
+        open("job data file truncated in page 0 rows", {CutData(at)});
     }
+    open("job data file truncated in page 1 header", {CutData(kPage1 + 10)});
+    open("job data file truncated in page 1 colorant table", {CutData(kTable1 + 2 * 68 + 4)});
+    for (const std::size_t at : {kRows1 + 1, kRows1 + 9, kFileSize - 1}) {
+        open("job data file truncated in page 1 rows", {CutData(at)});
+    }
+    std::mt19937 random(20240611);
+    for (int i = 0; i < 200; ++i) open("job data file ", {CutData(random() % kFileSize)});
+    // Absurd sizes, counts and offsets.
+    open("page 1 width 1000001 is out of range", {Data(kPage1 + jf::kPageWidthAt, 1'000'001)});
+    open("page 1 width -1 is out of range", {Data(kPage1 + jf::kPageWidthAt, -1)});
+    open("page 1 height 10000001 is out of range", {Data(kPage1 + jf::kPageHeightAt, 10'000'001)});
+    open("truncated in page 1 rows", {Data(kPage1 + jf::kPageHeightAt, 1'000'000)});
+    open("page 1 offset x 1000001 is out of range", {Data(kPage1 + jf::kPageOffsetXAt, 1'000'001)});
+    open("page 1 offset y -7 is out of range", {Data(kPage1 + jf::kPageOffsetYAt, -7)});
+    open("page 1 colorant count 65 is out of range", {Data(kPage1 + jf::kPageColorantCountAt, 65)});
+    open("page 1 row size 2147483647 does not", {Data(kPage1 + jf::kPageRowBytesAt, 0x7FFFFFFF)});
+    open("page 1 colorant 0 has 32 bits per pixel", {Data(kTable1, 32)});
+    open("page count 1000001 is out of range", {Data(jf::kCountsAt + 12, 1'000'001)});
+    open("page count 100000 exceeds what a file", {Data(jf::kCountsAt + 12, 100'000)});
+    open("count of written rows -1 is out of range", {Data(jf::kCountsAt + 8, -1)});
+    open("header size 1073741824 is out of range", {Data(jf::kFileHeaderSizeAt, 1 << 30)});
+
+    // Pages the printer cannot take, refused before their first byte. The placement counts: a
+    // narrow page placed at the far right is as wide.
+    const std::string kTooWide = " exceeds the command buffer\nSendHeader Return FALSE\nException";
+    step("plane row of 125000 bytes" + kTooWide, Black(1'000'000, 0, 0));
+    step("plane row of 125002 bytes" + kTooWide, Black(16, 1'000'000, 0));
+    // At 1 dpi every row goes out 180 times: ten million rows and as many blank ones on top would
+    // be 3.6 billion device rows; the second is one row more than ten million.
+    step("the page is too long for the printer\nException", {8, 1, 0, 10'000'000, {{"Black"}}}, 1);
+    step("the page is too long for the printer\nException", Black(16, 0, 55'556), 1);
+    TestPage many{8, 1, 0, 0, {}};
+    for (int i = 0; i < 17; ++i) many.colorants.push_back({"Ink" + std::to_string(i)});
+    step("the page has more than 16 colorants\nException", many);
+    // Top margins cost the file nothing, so they are bounded for the whole job too.
+    Expect({"margins",
+            Outcome::kRefusedInAStep,
+            "the blank top margins of the job's pages add up to more than 10000000 rows\nException",
+            {},
+            {Black(16, 0, 5'000'000), Black(16, 0, 5'000'001)},
+            {Black(16, 0, 5'000'000)}});
+    // Rows of a page without width or colorants take no bytes of the file, so such a page could
+    // claim ten million rows in 32 bytes: it prints as nothing, and the job goes on.
+    for (const TestPage& empty : {TestPage{0, 1, 0, 0, {{"Black"}}}, TestPage{16, 1, 0, 0, {}}}) {
+        Expect({"empty",
+                Outcome::kPrints,
+                "page 1 has no width or no colorants; nothing of it is printed",
+                {Data(kPage1 + jf::kPageHeightAt, 10'000'000), Data(jf::kCountsAt + 8, 10'000'000)},
+                {kGood, empty}});
+    }
+    TestPage blank = kGood;  // unknown colorants print as blank planes
+    blank.content = [](int, int, int) -> uint8_t { return 0; };
+    Expect(
+        {"unknown inks", Outcome::kPrints, "", {}, {{16, 3, 0, 0, {{"Foo"}, {"Bar"}}}}, {blank}});
 }
 
 // ---- Option texts ----
