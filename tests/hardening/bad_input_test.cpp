@@ -451,90 +451,28 @@ struct Answers {
 };
 
 TEST_F(BadInput, HostileConfigurationFilesAreReadAroundTheirFaults) {
-    const std::string cut = "<RootElement><ManufacturerList><Manufacturer Name=\"Tarn";
-    const std::string siblings = Repeated("<Entry/>", 100'000);
-    const std::string makerXml = Maker("", "Cyan");
-    const struct {
-        const char* name;
-        std::string prefix, inject, noise, colorName, translation;  // of every file
-        std::map<std::string, std::string> replaced;                // files written over the tree
-        Answers maker, fallback;  // for a CP52 of "Tarnwick Imaging", and for any other
-    } rows[] = {
-        {"100,000 levels",
-         "",
-         DeepNesting(),
-         "0.8",
-         "Cyan",
-         "Weiter?",
-         {},
-         {1, 0.5f, 1, "Cyan", "Weiter?"},
-         {1, 0.8f, 2}},
-        {"10 MB attribute",
-         "",
-         HugeAttribute(),
-         "0.8",
-         "Cyan",
-         "Weiter?",
-         {},
-         {1, 0.5f, 1, "Cyan", "Weiter?"},
-         {1, 0.8f, 2}},
-        // Stored as written; no number in the noise value, so the default stays.
-        {"entities",
-         LaughsDoctype(),
-         "",
-         "&lol9;",
-         "&lol9;",
-         "&lol9;",
-         {},
-         {1, -9.0f, -9, "&lol9;", "&lol9;"},
-         {1, 1.0f}},
-        // The manufacturer file cut short: its printers get the top-level section.
-        {"maker cut short",
-         "",
-         "",
-         "0.8",
-         "Cyan",
-         "Weiter?",
-         {{"Maker.xml", makerXml.substr(0, makerXml.size() / 2)}},
-         {1, 0.8f, 2},
-         {}},
-        // Every top-level file cut short: no dither answer, the default screen, no translation.
-        {"all cut short",
-         "",
-         "",
-         "0.8",
-         "Cyan",
-         "Weiter?",
-         {{"Ditherparams.xml", cut}, {"ScreeningParams.xml", cut}, {"OxGlossary.xml", cut}},
-         {0, -9.0f, 8, "Cyan", kPhrase},
-         {}},
-        {"100,000 siblings",
-         "",
-         "",
-         "0.8",
-         "Cyan",
-         "Weiter?",
-         {{"Ditherparams.xml", TopLevel("", siblings + DitherSection("0.8"))},
-          {"ScreeningParams.xml", TopLevel("", siblings + "<Item ColorName=\"Black\"/>"
-                                                          "<Item ColorName=\"Cyan\"/>")},
-          {"OxGlossary.xml", "<RootElement><Glossary>" + siblings + "<Entry Phrase=\"" + kPhrase +
-                                 "\" Res=\"Weiter?\"/></Glossary></RootElement>"}},
-         {},
-         {1, -9.0f, 2, "?", "Weiter?"}},
-    };
-    for (const auto& row : rows) {
-        SCOPED_TRACE(row.name);
+    // A tree with `inject` first in every file and `prefix` (a DOCTYPE) before each, and the
+    // files of `replaced` written over it; what it answers for a CP52 of "Tarnwick Imaging" and
+    // for any other printer.
+    const auto expect = [&](const char* name, const std::string& prefix, const std::string& inject,
+                            const std::map<std::string, std::string>& replaced,
+                            const Answers& makerWants, const Answers& fallbackWants) {
+        SCOPED_TRACE(name);
+        // With the entities, every value is one of them.
+        const bool laughs = !prefix.empty();
+        const std::string noise = laughs ? "&lol9;" : "0.8", color = laughs ? "&lol9;" : "Cyan",
+                          translation = laughs ? "&lol9;" : "Weiter?";
         hardening::PrivateConfigRoot root;
-        root.Write("Ditherparams.xml", row.prefix + TopLevel(row.inject, DitherSection(row.noise)));
+        root.Write("Ditherparams.xml", prefix + TopLevel(inject, DitherSection(noise)));
         root.Write("ScreeningParams.xml",
-                   row.prefix + TopLevel(row.inject,
-                                         "<Item ColorName=\"Black\" Angle=\"45\"/>"
-                                         "<Item ColorName=\"Cyan\" Angle=\"15\"/>"));
-        root.Write("Maker.xml", row.prefix + Maker(row.inject, row.colorName), true);
-        root.Write("OxGlossary.xml", row.prefix + "<RootElement>" + row.inject +
+                   prefix + TopLevel(inject,
+                                     "<Item ColorName=\"Black\" Angle=\"45\"/>"
+                                     "<Item ColorName=\"Cyan\" Angle=\"15\"/>"));
+        root.Write("Maker.xml", prefix + Maker(inject, color), true);
+        root.Write("OxGlossary.xml", prefix + "<RootElement>" + inject +
                                          "<Glossary><Entry Phrase=\"" + kPhrase + "\" Res=\"" +
-                                         row.translation + "\"/></Glossary></RootElement>");
-        for (const auto& [file, text] : row.replaced) root.Write(file, text, file == "Maker.xml");
+                                         translation + "\"/></Glossary></RootElement>");
+        for (const auto& [file, text] : replaced) root.Write(file, text, file == "Maker.xml");
         for (const bool maker : {true, false}) {
             SCOPED_TRACE(maker ? "maker" : "fallback");
             ClearGlossaryCache();
@@ -550,7 +488,7 @@ TEST_F(BadInput, HostileConfigurationFilesAreReadAroundTheirFaults) {
             const int result =
                 d.LoadDitherParams(model, manufacturer, &setup, dither.get(), nullptr);
             EXPECT_EQ(d.LoadScreeningParams(screens.get(), &setup), 1);
-            const Answers& want = maker ? row.maker : row.fallback;
+            const Answers& want = maker ? makerWants : fallbackWants;
             EXPECT_TRUE(want.dither == -9 || result == want.dither) << result;
             EXPECT_TRUE(want.noise == -9.0f || dither->noiseLevel == want.noise)
                 << dither->noiseLevel;
@@ -562,7 +500,29 @@ TEST_F(BadInput, HostileConfigurationFilesAreReadAroundTheirFaults) {
             }
         }
         EXPECT_TRUE(messages.requests().empty());
-    }
+    };
+    expect("100,000 levels", "", DeepNesting(), {}, {1, 0.5f, 1, "Cyan", "Weiter?"}, {1, 0.8f, 2});
+    expect("10 MB attribute", "", HugeAttribute(), {}, {1, 0.5f, 1, "Cyan", "Weiter?"},
+           {1, 0.8f, 2});
+    // Stored as written; no number in the noise value, so the default stays.
+    expect("entities", LaughsDoctype(), "", {}, {1, -9.0f, -9, "&lol9;", "&lol9;"}, {1, 1.0f});
+    // The manufacturer file cut short: its printers get the top-level section.
+    const std::string makerXml = Maker("", "Cyan");
+    expect("maker cut short", "", "", {{"Maker.xml", makerXml.substr(0, makerXml.size() / 2)}},
+           {1, 0.8f, 2}, {});
+    // Every top-level file cut short: no dither answer, the default screen, no translation.
+    const std::string cut = "<RootElement><ManufacturerList><Manufacturer Name=\"Tarn";
+    expect("all cut short", "", "",
+           {{"Ditherparams.xml", cut}, {"ScreeningParams.xml", cut}, {"OxGlossary.xml", cut}},
+           {0, -9.0f, 8, "Cyan", kPhrase}, {});
+    const std::string siblings = Repeated("<Entry/>", 100'000);
+    expect("100,000 siblings", "", "",
+           {{"Ditherparams.xml", TopLevel("", siblings + DitherSection("0.8"))},
+            {"ScreeningParams.xml",
+             TopLevel("", siblings + "<Item ColorName=\"Black\"/><Item ColorName=\"Cyan\"/>")},
+            {"OxGlossary.xml", "<RootElement><Glossary>" + siblings + "<Entry Phrase=\"" + kPhrase +
+                                   "\" Res=\"Weiter?\"/></Glossary></RootElement>"}},
+           {}, {1, -9.0f, 2, "?", "Weiter?"});
     ClearGlossaryCache();
 }
 
