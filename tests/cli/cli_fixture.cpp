@@ -72,17 +72,6 @@ void WritePbm(const std::string& path, int width, int height,
     WriteBytes(path, bytes);
 }
 
-void WritePgm(const std::string& path, int width, int height, int maxval,
-              const std::function<int(int x, int y)>& value) {
-    const std::string header = "P5 " + std::to_string(width) + " " + std::to_string(height) + " " +
-                               std::to_string(maxval) + "\n";
-    std::vector<uint8_t> bytes(header.begin(), header.end());
-    for (int y = 0; y < height; ++y) {
-        for (int x = 0; x < width; ++x) bytes.push_back(static_cast<uint8_t>(value(x, y)));
-    }
-    WriteBytes(path, bytes);
-}
-
 void WritePpm(const std::string& path, int width, int height,
               const std::function<uint32_t(int x, int y)>& rgb) {
     const std::string header =

@@ -40,8 +40,6 @@ void WriteText(const std::string& path, const std::string& text);
 // Binary Netpbm files.
 void WritePbm(const std::string& path, int width, int height,
               const std::function<bool(int x, int y)>& dot);
-void WritePgm(const std::string& path, int width, int height, int maxval,
-              const std::function<int(int x, int y)>& value);
 void WritePpm(const std::string& path, int width, int height,
               const std::function<uint32_t(int x, int y)>& rgb);
 

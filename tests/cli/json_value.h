@@ -1,7 +1,8 @@
-// A small JSON reader for checking the tool's JSON output in tests. Numbers keep their text so
-// that tests can check how they were written.
+// A small JSON reader for checking the tool's JSON output. Numbers keep their text, so that tests
+// can check how they were written; string escapes other than \" and \\ are kept as written.
 #pragma once
 
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -15,17 +16,87 @@ struct JsonValue {
     double number = 0.0;
     std::string text;  // a string's value, or a number as written
     std::vector<JsonValue> items;
-    // An object's members in document order: names[i] names values[i]. (A vector of pairs
-    // would need the complete type.)
-    std::vector<std::string> names;
-    std::vector<JsonValue> values;
+    std::vector<std::string> names;  // an object's member names, in order, naming items[i]
 
-    // The member named key, or null.
-    const JsonValue* Find(std::string_view key) const;
-    std::vector<std::string> Keys() const;
+    const JsonValue* Find(std::string_view key) const {
+        for (std::size_t i = 0; i < names.size(); ++i) {
+            if (names[i] == key) return &items[i];
+        }
+        return nullptr;
+    }
 };
 
-// False with error set when text is not exactly one JSON value (blanks around it allowed).
-bool ParseJson(std::string_view text, JsonValue& value, std::string& error);
+namespace json_detail {
+
+inline bool Value(std::string_view s, std::size_t& at, JsonValue& v, int depth);
+
+inline void Blanks(std::string_view s, std::size_t& at) {
+    while (at < s.size() && std::string_view(" \n\r\t").find(s[at]) != std::string_view::npos) ++at;
+}
+
+inline bool String(std::string_view s, std::size_t& at, std::string& out) {
+    for (++at; at < s.size() && s[at] != '"'; ++at) {
+        if (s[at] == '\\' && ++at < s.size() && s[at] != '"' && s[at] != '\\') out += '\\';
+        if (static_cast<unsigned char>(s[at]) < 0x20) return false;
+        out += s[at];
+    }
+    return at++ < s.size();
+}
+
+// Members or elements up to `close`, separated by commas.
+inline bool List(std::string_view s, std::size_t& at, JsonValue& v, char close, int depth) {
+    ++at;
+    Blanks(s, at);
+    if (at < s.size() && s[at] == close) return ++at, true;
+    for (;;) {
+        Blanks(s, at);
+        if (close == '}') {
+            v.names.emplace_back();
+            if (at >= s.size() || s[at] != '"' || !String(s, at, v.names.back())) return false;
+            Blanks(s, at);
+            if (at >= s.size() || s[at++] != ':') return false;
+        }
+        if (!Value(s, at, v.items.emplace_back(), depth + 1)) return false;
+        Blanks(s, at);
+        if (at >= s.size()) return false;
+        if (s[at++] == close) return true;
+        if (s[at - 1] != ',') return false;
+    }
+}
+
+inline bool Value(std::string_view s, std::size_t& at, JsonValue& v, int depth) {
+    Blanks(s, at);
+    if (at >= s.size() || depth > 64) return false;
+    const char c = s[at];
+    if (c == '{' || c == '[') {
+        v.kind = c == '{' ? JsonValue::Kind::kObject : JsonValue::Kind::kArray;
+        return List(s, at, v, c == '{' ? '}' : ']', depth);
+    }
+    if (c == '"') return v.kind = JsonValue::Kind::kString, String(s, at, v.text);
+    for (const std::string_view word : {"true", "false", "null"}) {
+        if (s.substr(at, word.size()) == word) {
+            v.kind = word == "null" ? JsonValue::Kind::kNull : JsonValue::Kind::kBool;
+            v.boolean = word == "true";
+            return at += word.size(), true;
+        }
+    }
+    const std::size_t end = s.find_first_not_of("-+.eE0123456789", at);
+    v.text = std::string(s.substr(at, end - at));
+    char* stop = nullptr;
+    v.number = std::strtod(v.text.c_str(), &stop);
+    v.kind = JsonValue::Kind::kNumber;
+    at = end == std::string_view::npos ? s.size() : end;
+    return !v.text.empty() && *stop == '\0';
+}
+
+}  // namespace json_detail
+
+// False when text is not exactly one JSON value (blanks around it allowed).
+inline bool ParseJson(std::string_view text, JsonValue& value) {
+    std::size_t at = 0;
+    if (!json_detail::Value(text, at, value, 0)) return false;
+    json_detail::Blanks(text, at);
+    return at == text.size();
+}
 
 }  // namespace tarnwick::test
