@@ -129,28 +129,24 @@ TEST(ExpandPixels, RepeatsPixelsAndAdvancesThePosition) {
     }
 }
 
+// Pairs set their byte until an item does not fit; a text cut short anywhere is not read past.
 TEST(OptionTexts, PairsStopAtTheFirstItemThatDoesNotFit) {
-    uint8_t out[8];
-    std::memset(out, 0xEE, sizeof out);
-    ABaseRTL::ParseDriverOptionPairs("DriverOption3=1;DriverOption8=1;DriverOption2=1", out, 8);
-    EXPECT_EQ(out[3], 1);
-    EXPECT_EQ(out[2], 0xEE);
-
-    std::memset(out, 0xEE, sizeof out);
-    ABaseRTL::ParseDriverOptionPairs("DriverOption1=2 DriverOption4=x DriverOption5=1", out, 8);
-    EXPECT_EQ(out[1], 2);
-    EXPECT_EQ(out[4], 0xEE);
-    EXPECT_EQ(out[5], 0xEE);
-
-    // Cut short in every place: nothing beyond the text is read.
+    constexpr int E = 0xEE;  // untouched
+    std::vector<std::pair<std::string, std::vector<int>>> rows = {
+        {"DriverOption3=1;DriverOption8=1;DriverOption2=1", {E, E, E, 1, E, E, E, E}},
+        {"DriverOption1=2 DriverOption4=x DriverOption5=1", {E, 2, E, E, E, E, E, E}},
+        {"DriverOption-1=3", std::vector<int>(8, E)},
+        {"DriverOption99999999999999=3", std::vector<int>(8, E)},
+    };
     const std::string full = "DriverOption6=3";
-    for (std::size_t n = 0; n < full.size(); ++n) {
-        std::memset(out, 0xEE, sizeof out);
-        ABaseRTL::ParseDriverOptionPairs(full.substr(0, n).c_str(), out, 8);
-        EXPECT_EQ(out[6], 0xEE) << n;
+    for (std::size_t n = 0; n < full.size(); ++n)
+        rows.push_back({full.substr(0, n), {E, E, E, E, E, E, E, E}});
+    for (const auto& [text, expected] : rows) {
+        uint8_t out[8];
+        std::memset(out, E, sizeof out);
+        ABaseRTL::ParseDriverOptionPairs(text.c_str(), out, 8);
+        EXPECT_EQ(std::vector<int>(out, out + 8), expected) << text;
     }
-    ABaseRTL::ParseDriverOptionPairs("DriverOption-1=3", out, 8);
-    ABaseRTL::ParseDriverOptionPairs("DriverOption99999999999999=3", out, 8);
 }
 
 TEST(OptionTexts, BinaryOptionsCarryHexBytes) {
