@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 
 #include "driver/cdriver.h"
 #include "host/afile_path.h"
@@ -52,89 +53,66 @@ TEST(JobSlots, HeaderFieldsReachTheContext) {
     driver.AbortJob(nullptr, nullptr, nullptr);
 }
 
-TEST(JobSlots, TicketOfExactlyTheHeaderSizeOpensOneByteLessFails) {
-    TempDir dir;
-    auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), OnePage());
-    WriteRawTicket(job->path, kJobHeaderSize);
-    MemoryChannel out;
-    {
+// A job opens only with a channel, a whole ticket header and its data file: under prefix 2
+// unless the host asks for the direct name, else under prefix 0. A failed open ends the job.
+TEST(JobSlots, OpenNeedsEveryPiece) {
+    using Change = std::function<void(HostJobRecord&, const std::string& name0)>;
+    const auto rawTicket = [](std::size_t size) {
+        return [size](HostJobRecord& job, const std::string&) { WriteRawTicket(job.path, size); };
+    };
+    const auto asPrefix2 = [](int direct) {
+        return [direct](HostJobRecord& job, const std::string& name0) {
+            std::filesystem::rename(name0,
+                                    OXJob::GetFileName(ePrefix2, AFilePath(job.path)).c_str());
+            job.m_bDirectDataName = direct;
+        };
+    };
+    struct Row {
+        const char* name;
+        Change change;
+        int opened;
+    } rows[] = {
+        {"ticket of exactly the header size", rawTicket(kJobHeaderSize), 1},
+        {"ticket one byte short", rawTicket(kJobHeaderSize - 1), 0},
+        {"data under prefix 2", asPrefix2(0), 1},
+        {"data under prefix 2, direct name asked", asPrefix2(1), 0},
+        {"no data file under either name",
+         [](HostJobRecord& job, const std::string& n) {
+             std::filesystem::remove(n);
+             job.m_bDirectDataName = 0;
+         },
+         0},
+        {"corrupt data file",
+         [](HostJobRecord&, const std::string& n) { std::filesystem::resize_file(n, 20); }, 0},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        TempDir dir;
+        auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), OnePage());
+        row.change(*job, OXJob::GetFileName(ePrefix0, AFilePath(job->path)).c_str());
+        ScopedLogCapture log;
         CDriver driver;
-        EXPECT_EQ(driver.OpenJob(job.get(), &out), 1);
-        driver.AbortJob(nullptr, nullptr, nullptr);
+        MemoryChannel out;
+        EXPECT_EQ(driver.OpenJob(job.get(), &out), row.opened);
+        EXPECT_EQ(job->m_nDone, row.opened ? 0 : -1);
+        EXPECT_EQ(log.entries().empty(), row.opened == 1);
+        if (row.opened) {
+            // Opening again replaces the context.
+            driver.CurrentJobContext()->m_bAbort = 1;
+            ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
+            EXPECT_EQ(driver.CurrentJobContext()->m_bAbort, 0);
+            driver.AbortJob(nullptr, nullptr, nullptr);
+        }
     }
-    WriteRawTicket(job->path, kJobHeaderSize - 1);
-    job->m_nDone = 0;
-    ScopedLogCapture log;
-    CDriver driver;
-    EXPECT_EQ(driver.OpenJob(job.get(), &out), 0);
-    EXPECT_EQ(job->m_nDone, -1);
-    ASSERT_FALSE(log.entries().empty());
-}
-
-TEST(JobSlots, MissingPiecesFailTheOpen) {
+    // A null channel fails before the ticket is read: a missing ticket is not even created.
     TempDir dir;
-    auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), OnePage());
     CDriver driver;
-    MemoryChannel out;
-
-    // A null channel fails before the ticket is read: a missing ticket is
-    // not even created.
     auto noTicket = test::MakeHostRecord(dir.file("absent.tkt"));
     EXPECT_EQ(driver.OpenJob(noTicket.get(), nullptr), 0);
     EXPECT_EQ(noTicket->m_nDone, -1);
     EXPECT_FALSE(std::filesystem::exists(dir.file("absent.tkt")));
-
+    MemoryChannel out;
     EXPECT_EQ(driver.OpenJob(nullptr, &out), 0);
-
-    // No data file under either name.
-    std::filesystem::remove(OXJob::GetFileName(ePrefix0, AFilePath(job->path)).c_str());
-    job->m_bDirectDataName = 0;
-    EXPECT_EQ(driver.OpenJob(job.get(), &out), 0);
-    EXPECT_EQ(job->m_nDone, -1);
-}
-
-TEST(JobSlots, DataFileNameFollowsTheDirectNameFlag) {
-    TempDir dir;
-    auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), OnePage());
-    const AFilePath ticket(job->path);
-    const std::string name0 = OXJob::GetFileName(ePrefix0, ticket).c_str();
-    const std::string name2 = OXJob::GetFileName(ePrefix2, ticket).c_str();
-    // Prefix 2 is preferred unless the host asks for the direct name.
-    std::filesystem::rename(name0, name2);
-    MemoryChannel out;
-    CDriver driver;
-    job->m_bDirectDataName = 1;
-    EXPECT_EQ(driver.OpenJob(job.get(), &out), 0);
-    job->m_bDirectDataName = 0;
-    job->m_nDone = 0;
-    EXPECT_EQ(driver.OpenJob(job.get(), &out), 1);
-    driver.AbortJob(nullptr, nullptr, nullptr);
-}
-
-TEST(JobSlots, CorruptDataFileIsRefusedWithAMessage) {
-    TempDir dir;
-    auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), OnePage());
-    const std::string data = OXJob::GetFileName(ePrefix0, AFilePath(job->path)).c_str();
-    std::filesystem::resize_file(data, 20);
-    ScopedLogCapture log;
-    CDriver driver;
-    MemoryChannel out;
-    EXPECT_EQ(driver.OpenJob(job.get(), &out), 0);
-    EXPECT_EQ(job->m_nDone, -1);
-    ASSERT_FALSE(log.entries().empty());
-    EXPECT_FALSE(log.entries().back().text.empty());
-}
-
-TEST(JobSlots, ReopeningReplacesTheContext) {
-    TempDir dir;
-    auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), OnePage());
-    CDriver driver;
-    MemoryChannel out;
-    ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    driver.CurrentJobContext()->m_bAbort = 1;
-    ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    EXPECT_EQ(driver.CurrentJobContext()->m_bAbort, 0);
-    driver.AbortJob(nullptr, nullptr, nullptr);
 }
 
 }  // namespace

@@ -12,24 +12,15 @@
 namespace tarnwick {
 namespace {
 
-class LoadedModule {
-  public:
-    LoadedModule() : m_handle(dlopen(TARNWICK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL)) {}
-    ~LoadedModule() {
-        if (m_handle != nullptr) dlclose(m_handle);
+// The module as a print host loads it, and a driver from its factory.
+struct LoadedModule {
+    std::unique_ptr<void, int (*)(void*)> handle{
+        dlopen(TARNWICK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL), dlclose};
+    test::DriverPtr Create() const {
+        auto create = reinterpret_cast<CreateNewPrinterDriverFn>(
+            dlsym(handle.get(), "createNewPrinterDriver"));
+        return test::DriverPtr(create != nullptr ? create() : nullptr);
     }
-    void* handle() const { return m_handle; }
-    template <typename F>
-    F Find(const char* name) const {
-        return reinterpret_cast<F>(dlsym(m_handle, name));
-    }
-
-  private:
-    void* m_handle;
-};
-
-struct ModuleDriverDeleter {
-    void operator()(ABasePrinterDriver* d) const { delete d; }
 };
 
 // The names of the module's symbols as `nm <options>` lists them.
@@ -63,34 +54,23 @@ TEST(ModuleBoundary, ExportsOnlyTheTwoFactoriesAndShipsNoTestCode) {
     }
 }
 
-TEST(ModuleBoundary, HostDrivesTheDriverThroughItsSlots) {
-    LoadedModule module;
-    ASSERT_NE(module.handle(), nullptr) << dlerror();
-    auto create = module.Find<CreateNewPrinterDriverFn>("createNewPrinterDriver");
-    ASSERT_NE(create, nullptr);
-    std::unique_ptr<ABasePrinterDriver, ModuleDriverDeleter> driver(create());
-    ASSERT_TRUE(driver);
-    EXPECT_EQ(driver->GetTypeNumber(), 85);
-    EXPECT_FLOAT_EQ(driver->Slot12(), 8.0f);
-    char name[256] = {};
-    EXPECT_EQ(driver->GetDefaultColorMode(name, nullptr), 2);
-    EXPECT_STREQ(name, "CMYKLcLm");
-
-    auto page = module.Find<CreateDriverPageFn>("createDriverPage");
-    ASSERT_NE(page, nullptr);
-}
-
-// A generic printer, grayscale, no colour bar, one page of two rows: every
-// byte written down by hand.
+// The slots a host asks first, then a generic printer, grayscale, no colour bar, one page of two
+// rows: every byte written down by hand.
 TEST(ModuleBoundary, WholeJobMatchesTheHandWrittenStream) {
     test::TempDir dir;
     JobTicket ticket = test::DefaultTicket("Generic RTL", 180, 1);
     ticket.settings[13] = 0;
     auto job = test::MakeJob(dir, ticket, {test::TestPage{16, 2, 0, 0, {{"Black"}}}});
     LoadedModule module;
-    auto create = module.Find<CreateNewPrinterDriverFn>("createNewPrinterDriver");
-    ASSERT_NE(create, nullptr);
-    std::unique_ptr<ABasePrinterDriver, ModuleDriverDeleter> driver(create());
+    ASSERT_NE(module.handle, nullptr) << dlerror();
+    ASSERT_NE(dlsym(module.handle.get(), "createDriverPage"), nullptr);
+    auto driver = module.Create();
+    ASSERT_TRUE(driver);
+    EXPECT_EQ(driver->GetTypeNumber(), 85);
+    EXPECT_FLOAT_EQ(driver->Slot12(), 8.0f);
+    char name[256] = {};
+    EXPECT_EQ(driver->GetDefaultColorMode(name, nullptr), 2);
+    EXPECT_STREQ(name, "CMYKLcLm");
     test::MemoryChannel out;
     ASSERT_EQ(test::RunJob(*driver, *job, out), 3);
     const std::string expected =
@@ -138,8 +118,8 @@ TEST(ModuleBoundary, DecodedStreamGivesBackEveryPlaneRow) {
     ticket.settings[13] = 0;
     auto job = test::MakeJob(dir, ticket, pages);
     LoadedModule module;
-    std::unique_ptr<ABasePrinterDriver, ModuleDriverDeleter> driver(
-        module.Find<CreateNewPrinterDriverFn>("createNewPrinterDriver")());
+    auto driver = module.Create();
+    ASSERT_TRUE(driver);
     test::MemoryChannel out;
     ASSERT_GT(test::RunJob(*driver, *job, out), 0);
 

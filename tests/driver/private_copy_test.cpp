@@ -60,7 +60,7 @@ class SpyDriver : public ABasePrinterDriverImp {
     SpyEngine* engine;
 };
 
-TEST(PrivateCopy, SetupIsCopiedWithItsOwnText) {
+TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     SpyDriver d;
     PrintSetup host{};
     std::snprintf(host.modelName, sizeof host.modelName, "CP52");
@@ -77,61 +77,48 @@ TEST(PrivateCopy, SetupIsCopiedWithItsOwnText) {
     const char* const hostText = host.text;  // packed field: read it by value
     EXPECT_EQ(hostText, text);
     EXPECT_EQ(host.colorMode, 2);
-}
-
-TEST(PrivateCopy, NullTextStaysNullAndNullRecordIsAllZero) {
-    SpyDriver d;
-    PrintSetup host{};
-    host.media = 4;
+    host.text = nullptr;
     d.GetDefaultColorMode(nullptr, &host);
     EXPECT_EQ(d.engine->seenText, "<null>");
-
+    // No record: the engine gets one of zeros.
     d.GetDefaultColorMode(nullptr, nullptr);
     ASSERT_NE(d.engine->seenSetup, nullptr);
     EXPECT_EQ(d.engine->seenMedia, 0);
     EXPECT_EQ(d.engine->seenText, "<null>");
     EXPECT_EQ(d.engine->seenModel, "");
-}
 
-TEST(PrivateCopy, PrintModeEntryCopiesAndEmptyEntry) {
-    SpyDriver d;
-    PrintModeEntry host{};
-    host.index = 2;
-    std::snprintf(host.name, sizeof host.name, "DRAFT");
-    d.GetPrintModes("CP52", &host, nullptr, nullptr);
-    EXPECT_NE(d.engine->seenEntry, &host);
+    PrintModeEntry entry{};
+    entry.index = 2;
+    std::snprintf(entry.name, sizeof entry.name, "DRAFT");
+    d.GetPrintModes("CP52", &entry, nullptr, nullptr);
+    EXPECT_NE(d.engine->seenEntry, &entry);
     EXPECT_EQ(d.engine->seenIndex, 2);
     EXPECT_EQ(d.engine->seenName, "DRAFT");
-    EXPECT_EQ(host.index, 2);
-
+    EXPECT_EQ(entry.index, 2);
     d.GetPrintModes("CP52", nullptr, nullptr, nullptr);
     EXPECT_EQ(d.engine->seenIndex, -1);
     EXPECT_EQ(d.engine->seenName, "");
 }
 
+// -101 names the second-to-last entry of the engine's list (the only one when it has one), the
+// other placeholders its last; an empty list passes the placeholder unchanged.
 TEST(PrivateCopy, MediaPlaceholdersResolveAgainstTheEngineList) {
+    struct Row {
+        std::vector<int> list;
+        int32_t media, seen;
+    } rows[] = {
+        {{}, -101, -101},         {{10, 11, 12}, -100, 12}, {{10, 11, 12}, -102, 12},
+        {{10, 11, 12}, -101, 11}, {{10}, -101, 10},
+    };
     SpyDriver d;
-    PrintSetup host{};
-    // This family's list is empty: the placeholder passes unchanged.
-    host.media = -101;
-    d.GetDefaultColorMode(nullptr, &host);
-    EXPECT_EQ(d.engine->seenMedia, -101);
-
-    d.engine->listIndexes = {10, 11, 12};
-    host.media = -100;
-    d.GetDefaultColorMode(nullptr, &host);
-    EXPECT_EQ(d.engine->seenMedia, 12);
-    host.media = -102;
-    d.GetDefaultColorMode(nullptr, &host);
-    EXPECT_EQ(d.engine->seenMedia, 12);
-    host.media = -101;
-    d.GetDefaultColorMode(nullptr, &host);
-    EXPECT_EQ(d.engine->seenMedia, 11);
-    EXPECT_EQ(host.media, -101);
-
-    d.engine->listIndexes = {10};
-    d.GetDefaultColorMode(nullptr, &host);
-    EXPECT_EQ(d.engine->seenMedia, 10);
+    for (const Row& row : rows) {
+        d.engine->listIndexes = row.list;
+        PrintSetup host{};
+        host.media = row.media;
+        d.GetDefaultColorMode(nullptr, &host);
+        EXPECT_EQ(d.engine->seenMedia, row.seen) << row.media;
+        EXPECT_EQ(host.media, row.media);
+    }
 }
 
 }  // namespace

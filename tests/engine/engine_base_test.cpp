@@ -31,43 +31,36 @@ std::vector<uint8_t> Bytes(std::size_t n, uint8_t value) {
     return std::vector<uint8_t>(n, value);
 }
 
+// Writes collect up to the threshold; a write that would pass it, a large write and a flush send
+// the waiting bytes first, then their own (the large write and the flush straight through).
 TEST(WriteNdata, CollectsUpToTheThresholdThenWritesInOrder) {
-    EngineUnderTest e;
-    auto big = Bytes(ABaseRTL::kWriteThreshold, 1);
-    EXPECT_EQ(e.WriteNdata(big.data(), static_cast<int32_t>(big.size()), 0),
-              static_cast<int32_t>(big.size()));
-    EXPECT_TRUE(e.out.writeSizes.empty());
-    uint8_t one = 2;
-    EXPECT_EQ(e.WriteNdata(&one, 1, 0), 1);
-    ASSERT_EQ(e.out.writeSizes.size(), 1u);
-    EXPECT_EQ(e.out.writeSizes[0], static_cast<int32_t>(ABaseRTL::kWriteThreshold));
-    EXPECT_EQ(e.Waiting(), 1u);
-    EXPECT_EQ(e.out.tags[0], 77);
-
-    // A flush with nothing of its own writes only the waiting bytes.
-    EXPECT_EQ(e.WriteNdata(nullptr, 0, 1), 0);
-    ASSERT_EQ(e.out.writeSizes.size(), 2u);
-    EXPECT_EQ(e.out.writeSizes[1], 1);
-    EXPECT_EQ(e.out.bytes.back(), 2);
-}
-
-TEST(WriteNdata, LargeWritesAndFlushesGoStraightThroughAfterTheWaitingBytes) {
-    EngineUnderTest e;
-    uint8_t head[3] = {1, 2, 3};
-    e.WriteNdata(head, 3, 0);
-    auto huge = Bytes(ABaseRTL::kWriteThreshold + 1, 9);
-    e.WriteNdata(huge.data(), static_cast<int32_t>(huge.size()), 0);
-    ASSERT_EQ(e.out.writeSizes.size(), 2u);
-    EXPECT_EQ(e.out.writeSizes[0], 3);
-    EXPECT_EQ(e.out.writeSizes[1], static_cast<int32_t>(huge.size()));
-
-    uint8_t tail[2] = {7, 8};
-    e.WriteNdata(head, 3, 0);
-    e.WriteNdata(tail, 2, 1);
-    ASSERT_EQ(e.out.writeSizes.size(), 4u);
-    EXPECT_EQ(e.out.writeSizes[2], 3);
-    EXPECT_EQ(e.out.writeSizes[3], 2);
-    EXPECT_EQ(e.Waiting(), 0u);
+    const auto t = static_cast<int32_t>(ABaseRTL::kWriteThreshold);
+    struct Write {
+        int32_t size;
+        int flush;
+    };
+    struct Row {
+        std::vector<Write> writes;
+        std::vector<int32_t> sent;
+        uint32_t waiting;
+    } rows[] = {
+        {{{t, 0}}, {}, static_cast<uint32_t>(t)}, {{{t, 0}, {1, 0}}, {t}, 1},
+        {{{t, 0}, {1, 0}, {0, 1}}, {t, 1}, 0},  // a flush of nothing sends what waits
+        {{{3, 0}, {t + 1, 0}}, {3, t + 1}, 0},    {{{3, 0}, {2, 1}}, {3, 2}, 0},
+    };
+    for (const Row& row : rows) {
+        EngineUnderTest e;
+        for (const Write& w : row.writes) {
+            const auto data = Bytes(static_cast<std::size_t>(w.size), static_cast<uint8_t>(w.size));
+            EXPECT_EQ(e.WriteNdata(data.data(), w.size, w.flush), w.size);
+        }
+        EXPECT_EQ(e.out.writeSizes, row.sent);
+        EXPECT_EQ(e.Waiting(), row.waiting);
+        for (int64_t tag : e.out.tags) EXPECT_EQ(tag, 77);
+        int64_t sent = 0;
+        for (int32_t n : row.sent) sent += n;
+        EXPECT_EQ(static_cast<int64_t>(e.out.bytes.size()), sent);
+    }
 }
 
 TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
@@ -115,59 +108,47 @@ TEST(EngineStatus, ProgressIsClampedAndRightAligned) {
 }
 
 TEST(ExpandPixels, RepeatsPixelsAndAdvancesThePosition) {
-    EngineUnderTest e;
-    e.ctx.m_nScaleX = 2;
-    const uint8_t src[1] = {0xA0};
-    uint8_t dst[4] = {0xFF, 0xFF, 0xFF, 0xFF};
-    int32_t pos = 0;
-    e.ExpandPixels(1, 3, src, 2, &pos, dst);
-    EXPECT_EQ(dst[0], 0xCC);
-    EXPECT_EQ(pos, 6);
-
-    // Two-bit pixels repeated three times.
-    e.ctx.m_nScaleX = 3;
-    const uint8_t src2[1] = {0b01'10'11'00};
-    uint8_t dst2[3] = {};
-    pos = 0;
-    e.ExpandPixels(2, 8, src2, 3, &pos, dst2);
-    EXPECT_EQ(dst2[0], 0b01'01'01'10);
-    EXPECT_EQ(dst2[1], 0b10'10'11'11);
-    EXPECT_EQ(dst2[2], 0b11'00'00'00);
-    EXPECT_EQ(pos, 24);
-
-    // Without repetition on a byte boundary the bytes are copied.
-    e.ctx.m_nScaleX = 1;
-    const uint8_t src3[2] = {0x12, 0x34};
-    uint8_t dst3[2] = {};
-    pos = 0;
-    e.ExpandPixels(1, 12, src3, 1, &pos, dst3);
-    EXPECT_EQ(dst3[0], 0x12);
-    EXPECT_EQ(dst3[1], 0x34);
-    EXPECT_EQ(pos, 12);
+    struct Row {
+        int32_t scale, bits, pixels;
+        uint8_t fill;  // what dst held before
+        std::vector<uint8_t> src, expected;
+        int32_t end;
+    } rows[] = {
+        {2, 1, 3, 0xFF, {0xA0}, {0xCC}, 6},
+        {3, 2, 8, 0, {0b01'10'11'00}, {0b01'01'01'10, 0b10'10'11'11, 0b11'00'00'00}, 24},
+        {1, 1, 12, 0, {0x12, 0x34}, {0x12, 0x34}, 12},  // on a byte boundary: copied
+    };
+    for (const Row& row : rows) {
+        EngineUnderTest e;
+        e.ctx.m_nScaleX = static_cast<int16_t>(row.scale);
+        // Whole source bytes are expanded: the caller's buffer has room for them.
+        std::vector<uint8_t> dst(row.expected.size() + 2, row.fill);
+        int32_t pos = 0;
+        e.ExpandPixels(row.bits, row.pixels, row.src.data(), row.scale, &pos, dst.data());
+        dst.resize(row.expected.size());
+        EXPECT_EQ(dst, row.expected) << row.bits << " bits";
+        EXPECT_EQ(pos, row.end);
+    }
 }
 
+// Pairs set their byte until an item does not fit; a text cut short anywhere is not read past.
 TEST(OptionTexts, PairsStopAtTheFirstItemThatDoesNotFit) {
-    uint8_t out[8];
-    std::memset(out, 0xEE, sizeof out);
-    ABaseRTL::ParseDriverOptionPairs("DriverOption3=1;DriverOption8=1;DriverOption2=1", out, 8);
-    EXPECT_EQ(out[3], 1);
-    EXPECT_EQ(out[2], 0xEE);
-
-    std::memset(out, 0xEE, sizeof out);
-    ABaseRTL::ParseDriverOptionPairs("DriverOption1=2 DriverOption4=x DriverOption5=1", out, 8);
-    EXPECT_EQ(out[1], 2);
-    EXPECT_EQ(out[4], 0xEE);
-    EXPECT_EQ(out[5], 0xEE);
-
-    // Cut short in every place: nothing beyond the text is read.
+    constexpr int E = 0xEE;  // untouched
+    std::vector<std::pair<std::string, std::vector<int>>> rows = {
+        {"DriverOption3=1;DriverOption8=1;DriverOption2=1", {E, E, E, 1, E, E, E, E}},
+        {"DriverOption1=2 DriverOption4=x DriverOption5=1", {E, 2, E, E, E, E, E, E}},
+        {"DriverOption-1=3", std::vector<int>(8, E)},
+        {"DriverOption99999999999999=3", std::vector<int>(8, E)},
+    };
     const std::string full = "DriverOption6=3";
-    for (std::size_t n = 0; n < full.size(); ++n) {
-        std::memset(out, 0xEE, sizeof out);
-        ABaseRTL::ParseDriverOptionPairs(full.substr(0, n).c_str(), out, 8);
-        EXPECT_EQ(out[6], 0xEE) << n;
+    for (std::size_t n = 0; n < full.size(); ++n)
+        rows.push_back({full.substr(0, n), {E, E, E, E, E, E, E, E}});
+    for (const auto& [text, expected] : rows) {
+        uint8_t out[8];
+        std::memset(out, E, sizeof out);
+        ABaseRTL::ParseDriverOptionPairs(text.c_str(), out, 8);
+        EXPECT_EQ(std::vector<int>(out, out + 8), expected) << text;
     }
-    ABaseRTL::ParseDriverOptionPairs("DriverOption-1=3", out, 8);
-    ABaseRTL::ParseDriverOptionPairs("DriverOption99999999999999=3", out, 8);
 }
 
 TEST(OptionTexts, BinaryOptionsCarryHexBytes) {

@@ -178,38 +178,46 @@ TEST_F(HostLifecycle, StalledHostGetsControlBackEveryStepAndCanAbort) {
     EXPECT_EQ(out.bytes.size(), sent);
 }
 
-// A custom colour mode replaces entries by their order; the other planes keep the colour
-// mode's inks, so the image's other colorants still feed them.
-TEST_F(HostLifecycle, CustomColourModeKeepsTheOtherPlanesInks) {
-    const char* options =
-        "<?xml version=\"1.0\"?><RootElement><CustomColorMode><Color><Order>1</Order>"
-        "<InternalName>Spot</InternalName><ColorDepth>1</ColorDepth></Color>"
-        "</CustomColorMode></RootElement>";
-    struct Case {
-        const char* layer;  // a layer colorant of the second ink, for the first page
-    } cases[] = {{nullptr}, {"Magenta_l_1"}};
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.layer ? c.layer : "no layer");
-        TempDir jobDir;
-        std::vector<test::TestColorant> inks = {{"Spot"}, {"Magenta"}, {"Yellow"}, {"Black"}};
-        if (c.layer) inks.push_back({c.layer});
-        JobTicket ticket = test::DefaultTicket("CP52", 180, 0);
-        ticket.settings[13] = 0;
-        auto job = test::MakeJob(jobDir, ticket, {NumberedPage(0, 2, inks)});
-        job->m_pszCustomColorXml = options;
+// A host that writes only while the driver waits (1,500 ms each time, through the clock):
+// `perWait` rows per wait up to row `last` of 10, then the page ends, short or not, and the job.
+// The start mutex is free during every wait, every row arrives once and in order, and a page that
+// ends short is completed with blank rows.
+TEST_F(HostLifecycle, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
+    for (const auto& [perWait, last] : {std::pair{3, 10}, std::pair{2, 6}}) {
+        SCOPED_TRACE(last);
+        jobs.clear();
+        auto writer = LiveJob("waits");
+        const TestPage page = NumberedPage(0, 10);
+        test::AppendPage(*writer, page, 0, perWait);
+        int written = perWait;
+        bool startFree = true;
+        clock.onSleep = [&](uint32_t ms) {
+            EXPECT_EQ(ms, 1500u);
+            startFree = startFree && fuzz::FreeForOtherThreads("QRM_PRINT_START0");
+            const int n = std::min(perWait, last - written);
+            if (n > 0) test::AppendPage(*writer, page, written, n);
+            written += n;
+            std::string error;
+            if (written == last && writer) {
+                EXPECT_TRUE(writer->EndPage(error) && writer->Finish(error)) << error;
+                writer.reset();
+            }
+        };
         CDriver d;
         MemoryChannel channel;
-        ASSERT_GT(test::RunJob(d, *job, channel), 0);
+        ASSERT_GT(test::RunJob(d, *jobs[0], channel), 0);
+        clock.onSleep = nullptr;
+        EXPECT_TRUE(startFree);
+        EXPECT_FALSE(writer) << "the job ended before the host did";
         const auto pages = test::ReadStreamRows(channel.bytes);
         ASSERT_EQ(pages.size(), 1u);
-        // Sent K, C, M, Y; the colorant index shows in the first byte of each row.
-        const auto& planes = pages[0].rows.at(0).planes;
-        ASSERT_EQ(planes.size(), 4u);
-        const int layerShift = c.layer ? 4 * 5 : 1 * 5;  // the layer is colorant 4
-        EXPECT_EQ(planes[0].at(0), 3 * 5) << "black";
-        EXPECT_EQ(planes[1].at(0), 0) << "spot, the custom entry";
-        EXPECT_EQ(planes[2].at(0), layerShift) << "magenta";
-        EXPECT_EQ(planes[3].at(0), 2 * 5) << "yellow";
+        ASSERT_EQ(pages[0].rows.size(), 10u);
+        for (int r = 0; r < 10; ++r) {
+            const std::vector<uint8_t> expected =
+                r < last ? std::vector<uint8_t>{uint8_t(r), uint8_t(r + 1)}
+                         : std::vector<uint8_t>(2, 0);
+            EXPECT_EQ(pages[0].rows[std::size_t(r)].planes.at(0), expected) << "row " << r;
+        }
     }
 }
 
