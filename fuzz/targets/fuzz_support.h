@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "support/log_capture.h"
 #include "support/memory_channel.h"
 #include "support/message_script.h"
+#include "support/scoped_env.h"
 #include "tarnwick/printer_driver.h"
 #include "tarnwick/records.h"
 
@@ -32,19 +32,6 @@ class Invariants {
   private:
     const char* m_target;
     int m_failures = 0;
-};
-
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    std::string m_name;
-    std::optional<std::string> m_previous;
 };
 
 // The scratch folder of the process, emptied again when the run ends, with a lock folder for
@@ -65,8 +52,8 @@ class FuzzRun {
 
   private:
     std::string m_folder;
-    std::unique_ptr<ScopedEnv> m_lockDir;
-    std::unique_ptr<ScopedEnv> m_root;
+    std::unique_ptr<test::ScopedEnv> m_lockDir;
+    std::unique_ptr<test::ScopedEnv> m_root;
     FakeClock m_clock;
     std::unique_ptr<ScopedClock> m_useClock;
     std::unique_ptr<ScopedLogCapture> m_log;
@@ -107,9 +94,9 @@ struct JobOutcome {
 JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputChannel& out,
                         int maxSteps);
 
-// True when both named mutexes of the job id can be taken at once.
 // Whether another thread could take the named mutex now.
 bool FreeForOtherThreads(const std::string& name);
+// True when both named mutexes of the job id can be taken at once.
 bool JobLocksFree(int jobId);
 
 int CountOf(std::span<const uint8_t> haystack, const std::string& needle);
