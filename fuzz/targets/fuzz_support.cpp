@@ -62,8 +62,8 @@ void Empty(const std::string& folder, std::initializer_list<std::string_view> ke
 }  // namespace
 
 FuzzRun::FuzzRun(std::vector<int> messageAnswers) : m_folder(Workspace::Folder()) {
-    m_lockDir = std::make_unique<test::ScopedEnv>("TARNWICK_LOCK_DIR", File("locks"));
-    m_root = std::make_unique<test::ScopedEnv>("TARNWICK_ROOT", File("root"));
+    m_lockDir = std::make_unique<ScopedEnv>("TARNWICK_LOCK_DIR", File("locks"));
+    m_root = std::make_unique<ScopedEnv>("TARNWICK_ROOT", File("root"));
     m_useClock = std::make_unique<ScopedClock>(&m_clock);
     m_log = std::make_unique<ScopedLogCapture>();
     m_messages = std::make_unique<ScopedMessageScript>(std::move(messageAnswers));

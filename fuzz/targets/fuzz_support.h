@@ -34,6 +34,9 @@ class Invariants {
     int m_failures = 0;
 };
 
+// Sets an environment variable for the life of the object (the hardening tests use it too).
+using ScopedEnv = test::ScopedEnv;
+
 // The scratch folder of the process, emptied again when the run ends, with a lock folder for
 // the named mutexes and an empty configuration root, both made current for the run.
 class FuzzRun {
@@ -52,8 +55,8 @@ class FuzzRun {
 
   private:
     std::string m_folder;
-    std::unique_ptr<test::ScopedEnv> m_lockDir;
-    std::unique_ptr<test::ScopedEnv> m_root;
+    std::unique_ptr<ScopedEnv> m_lockDir;
+    std::unique_ptr<ScopedEnv> m_root;
     FakeClock m_clock;
     std::unique_ptr<ScopedClock> m_useClock;
     std::unique_ptr<ScopedLogCapture> m_log;
