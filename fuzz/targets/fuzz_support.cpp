@@ -6,7 +6,6 @@
 
 #include <algorithm>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <stdexcept>
@@ -18,9 +17,6 @@
 #include "host/job/ox_job.h"
 #include "platform/named_mutex.h"
 #include "rtl/rtl.h"
-#include "support/fake_clock.h"
-#include "support/log_capture.h"
-#include "support/message_script.h"
 #include "support/temp_dir.h"
 
 namespace tarnwick::fuzz {
@@ -29,19 +25,6 @@ void Invariants::Check(bool holds, const char* what) {
     if (holds) return;
     ++m_failures;
     std::fprintf(stderr, "%s: invariant broken: %s\n", m_target, what);
-}
-
-ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name) {
-    if (const char* previous = std::getenv(name)) m_previous = previous;
-    ::setenv(name, value.c_str(), 1);
-}
-
-ScopedEnv::~ScopedEnv() {
-    if (m_previous) {
-        ::setenv(m_name.c_str(), m_previous->c_str(), 1);
-    } else {
-        ::unsetenv(m_name.c_str());
-    }
 }
 
 namespace {

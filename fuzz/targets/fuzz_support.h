@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <memory>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
@@ -17,6 +16,7 @@
 #include "support/log_capture.h"
 #include "support/memory_channel.h"
 #include "support/message_script.h"
+#include "support/scoped_env.h"
 #include "tarnwick/printer_driver.h"
 #include "tarnwick/records.h"
 
@@ -34,18 +34,8 @@ class Invariants {
     int m_failures = 0;
 };
 
-// Sets an environment variable for the life of the object.
-class ScopedEnv {
-  public:
-    ScopedEnv(const char* name, const std::string& value);
-    ~ScopedEnv();
-    ScopedEnv(const ScopedEnv&) = delete;
-    ScopedEnv& operator=(const ScopedEnv&) = delete;
-
-  private:
-    std::string m_name;
-    std::optional<std::string> m_previous;
-};
+// Sets an environment variable for the life of the object (the hardening tests use it too).
+using ScopedEnv = test::ScopedEnv;
 
 // The scratch folder of the process, emptied again when the run ends, with a lock folder for
 // the named mutexes and an empty configuration root, both made current for the run.
@@ -107,9 +97,9 @@ struct JobOutcome {
 JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputChannel& out,
                         int maxSteps);
 
-// True when both named mutexes of the job id can be taken at once.
 // Whether another thread could take the named mutex now.
 bool FreeForOtherThreads(const std::string& name);
+// True when both named mutexes of the job id can be taken at once.
 bool JobLocksFree(int jobId);
 
 int CountOf(std::span<const uint8_t> haystack, const std::string& needle);

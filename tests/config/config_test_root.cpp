@@ -1,6 +1,5 @@
 #include "config_test_root.h"
 
-#include <cstdlib>
 #include <fstream>
 #include <span>
 #include <stdexcept>
@@ -23,19 +22,9 @@ void WriteBytes(const fs::path& path, std::span<const uint8_t> bytes) {
 
 }  // namespace
 
-TempConfigRoot::TempConfigRoot() {
-    m_root = m_dir.path();
+TempConfigRoot::TempConfigRoot()
+    : m_root(m_dir.path()), m_rootVariable("TARNWICK_ROOT", m_dir.path()) {
     fs::create_directories(m_root / "OutputDrivers");
-    if (const char* previous = std::getenv("TARNWICK_ROOT")) m_previousRoot = previous;
-    setenv("TARNWICK_ROOT", m_root.c_str(), 1);
-}
-
-TempConfigRoot::~TempConfigRoot() {
-    if (m_previousRoot) {
-        setenv("TARNWICK_ROOT", m_previousRoot->c_str(), 1);
-    } else {
-        unsetenv("TARNWICK_ROOT");
-    }
 }
 
 std::string TempConfigRoot::Path(std::string_view relative) const {

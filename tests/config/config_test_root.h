@@ -4,10 +4,10 @@
 #pragma once
 
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <string_view>
 
+#include "support/scoped_env.h"
 #include "support/temp_dir.h"
 #include "tarnwick/records.h"
 
@@ -16,9 +16,6 @@ namespace tarnwick::config_test {
 class TempConfigRoot {
   public:
     TempConfigRoot();
-    ~TempConfigRoot();
-    TempConfigRoot(const TempConfigRoot&) = delete;
-    TempConfigRoot& operator=(const TempConfigRoot&) = delete;
 
     // Paths are relative to the OutputDrivers folder; folders are made as
     // needed. Returns the full path written.
@@ -29,7 +26,7 @@ class TempConfigRoot {
   private:
     test::TempDir m_dir;
     std::filesystem::path m_root;
-    std::optional<std::string> m_previousRoot;
+    test::ScopedEnv m_rootVariable;
 };
 
 // A print setup with the fields the configuration readers look at.

@@ -1,12 +1,23 @@
+// Dither and screening parameters: the defaults, and the cases of
+// param_cases.txt read in the C locale and again under a decimal comma.
 #include "config/dither_params.h"
 
 #include <gtest/gtest.h>
 
+#include <charconv>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "config/screening_params.h"
 #include "config_test_root.h"
 #include "platform/message_box.h"
+#include "support/comma_locale.h"
 #include "support/message_script.h"
 
 namespace tarnwick {
@@ -35,16 +46,149 @@ DitherParamRecord Untouched() {
     return record;
 }
 
-// A dither section reached through "Default" at every level above it.
-std::string DitherFile(const std::string& ditherBody, const std::string& ditherId = "2,4") {
-    return Hardware(
-        "<Model ID='Default'><Media ID='Default'><PrintMode ID='Default'><Resolution ID='Default'>"
-        "<ColorMode ID='Default'><DitherParams ID='" +
-        ditherId + "'>" + ditherBody +
-        "</DitherParams></ColorMode></Resolution></PrintMode></Media></Model>");
+std::vector<std::string> Split(const std::string& s, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(s);
+    for (std::string part; std::getline(in, part, separator);) {
+        const auto first = part.find_first_not_of(' ');
+        parts.push_back(first == std::string::npos
+                            ? ""
+                            : part.substr(first, part.find_last_not_of(' ') - first + 1));
+    }
+    return parts;
 }
 
-const std::string kTail = "<AntiClogLevel Value='3'/><NoiseLevel Value='0.25'/>";
+// The table's numbers, read the same in every locale.
+float Num(const std::string& text) {
+    float value = 0;
+    EXPECT_EQ(std::from_chars(text.data(), text.data() + text.size(), value).ec, std::errc{})
+        << text;
+    return value;
+}
+
+// Reads one case line of the table against a fresh configuration root.
+void RunCase(const std::vector<std::string>& column) {
+    TempConfigRoot root;
+    ScopedMessageScript messages;
+    std::vector<std::string> call = Split(column[1], ' ');
+    std::string model = "CP52", house = "Tarnwick Imaging";
+    int media = call[0] == "screen" ? 0 : 1;
+    bool withSetup = true;
+    for (std::size_t i = call[0] == "screen" ? 1 : 3; i < call.size(); ++i) {
+        const std::string& word = call[i];
+        const std::string value = word.substr(word.find('=') + 1);
+        if (word == "nosetup") withSetup = false;
+        if (word.starts_with("model=")) model = value == "-" ? "" : value;
+        if (word.starts_with("house=")) house = value == "-" ? "" : value;
+        if (word.starts_with("media=")) media = std::stoi(value);
+    }
+    const PrintSetup setup = MakeSetup(model.c_str(), house.c_str(), media, 0, 0, 0);
+    DitherParamRecord dither = Untouched();
+    auto screens = std::make_unique<ScreeningRecord>();
+    std::memset(screens.get(), 0x5A, sizeof(ScreeningRecord));
+    int result = -1;
+    if (call[0] == "screen") {
+        root.WritePlain("ScreeningParams.xml", column[2]);
+        result = LoadScreeningParamsWith(screens.get(), withSetup ? &setup : nullptr);
+    } else if (call[0] == "dither") {
+        root.WritePlain("Ditherparams.xml", column[2]);
+        Colors colors(std::stoi(call[2]), std::stoi(call[1]));
+        SetDitherDefaults(colors.list, &dither);
+        result = LoadDitherParamsWith(model.c_str(), house.c_str(), &setup, &dither, &colors.list);
+    } else {
+        root.WritePlain("Ditherparams.xml", column[2]);
+        dither.levelCount = std::stoi(call[1]);
+        dither.inkCount = std::stoi(call[2]);
+        result = LoadDitherParamsWith(model.c_str(), "", &setup, &dither, nullptr);
+    }
+    EXPECT_EQ(std::to_string(result), column[3]);
+    std::vector<std::string> shown;
+    for (const MessageRequest& r : messages.requests()) {
+        shown.push_back(r.text);
+        EXPECT_EQ(r.flags & MB_SETFOREGROUND, MB_SETFOREGROUND);
+    }
+    EXPECT_EQ(shown, column[4] == "-" ? std::vector<std::string>{} : Split(column[4], ';'));
+    if (column.size() < 6 || column[5].empty()) return;
+    for (const std::string& check : Split(column[5], ';')) {
+        SCOPED_TRACE(check);
+        const std::string key = check.substr(0, check.find('='));
+        const std::string value = check.substr(check.find('=') + 1);
+        const int n = key.find_first_of("0123456789") == std::string::npos
+                          ? 0
+                          : std::stoi(key.substr(key.find_first_of("0123456789")));
+        const ScreenEntry& e = screens->entries[n];
+        if (key[0] == 'w') {
+            const float w = dither.weights[n][std::stoi(key.substr(key.find('.') + 1))];
+            if (value == "u") {
+                EXPECT_EQ(w, kUntouched);
+            } else {
+                EXPECT_FLOAT_EQ(w, Num(value));
+            }
+        } else if (key == "levels") {
+            EXPECT_EQ(dither.levelCount, std::stoi(value));
+        } else if (key == "inks") {
+            EXPECT_EQ(dither.inkCount, std::stoi(value));
+        } else if (key == "anticlog") {
+            EXPECT_EQ(dither.antiClogLevel, std::stoi(value));
+        } else if (key == "noise") {
+            EXPECT_FLOAT_EQ(dither.noiseLevel, Num(value));
+        } else if (key == "count") {
+            EXPECT_EQ(screens->count, std::stoi(value));
+        } else if (key.starts_with("color")) {
+            EXPECT_EQ(std::string(e.colorName), value);
+        } else if (key.starts_with("shape")) {
+            EXPECT_EQ(std::string(e.shapeName), value);
+        } else if (key.starts_with("angle")) {
+            EXPECT_FLOAT_EQ(e.angle, Num(value));
+        } else if (key.starts_with("freq")) {
+            EXPECT_FLOAT_EQ(e.frequency, Num(value));
+        } else {
+            ADD_FAILURE() << "unknown check";
+        }
+    }
+}
+
+void RunCaseTable() {
+    const auto file = std::filesystem::path(__FILE__).parent_path() / "param_cases.txt";
+    std::ifstream in(file);
+    ASSERT_TRUE(in) << file;
+    std::map<std::string, std::string> defines;
+    int count = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (line.empty() || line[0] == '#') continue;
+        if (line.starts_with("define ")) {
+            const auto space = line.find(' ', 7);
+            defines["{" + line.substr(7, space - 7) + "}"] = line.substr(space + 1);
+            continue;
+        }
+        std::vector<std::string> column = Split(line, '|');
+        ASSERT_GE(column.size(), 5u) << line;
+        for (bool again = true; again;) {
+            again = false;
+            for (const auto& [name, text] : defines) {
+                for (auto at = column[2].find(name); at != std::string::npos;
+                     at = column[2].find(name)) {
+                    column[2].replace(at, name.size(), text);
+                    again = true;
+                }
+            }
+        }
+        SCOPED_TRACE(column[0]);
+        RunCase(column);
+        ++count;
+    }
+    EXPECT_GE(count, 30);
+}
+
+TEST(ParamFiles, CaseTable) {
+    RunCaseTable();
+}
+
+// Numbers in the files are written with a decimal point whatever the host's locale.
+using ParamFilesUnderCommaLocale = test::CommaLocaleTest;
+TEST_F(ParamFilesUnderCommaLocale, CaseTable) {
+    RunCaseTable();
+}
 
 TEST(DitherDefaults, LevelsAndWeightsFollowTheFirstColorantDepth) {
     struct Case {
@@ -77,9 +221,7 @@ TEST(DitherDefaults, LevelsAndWeightsFollowTheFirstColorantDepth) {
         }
         EXPECT_EQ(record.weights[4][0], kUntouched);
     }
-}
-
-TEST(DitherDefaults, InkCountIsCappedAtSixteen) {
+    // The ink count is capped at sixteen.
     Colors colors(20, 1);
     DitherParamRecord record = Untouched();
     SetDitherDefaults(colors.list, &record);
@@ -87,188 +229,48 @@ TEST(DitherDefaults, InkCountIsCappedAtSixteen) {
     EXPECT_EQ(record.weights[15][0], 1.0f);
 }
 
-class DitherRead : public ::testing::Test {
-  protected:
-    // Reads `doc` as the top-level file with a two-level, four-ink record.
-    int Read(const std::string& doc, int levelCount = 2, int inkCount = 4) {
-        root.WritePlain("Ditherparams.xml", doc);
-        Colors colors(inkCount, levelCount == 4 ? 2 : 1);
-        record = Untouched();
-        SetDitherDefaults(colors.list, &record);
-        return LoadDitherParamsWith("CP52", "Tarnwick Imaging", &setup, &record, &colors.list);
-    }
-    std::vector<std::string> Shown() const {
-        std::vector<std::string> texts;
-        for (const MessageRequest& r : messages.requests()) texts.push_back(r.text);
-        return texts;
-    }
+TEST(DitherDefaults, OtherFileNamesNeedTheEncipheredForm) {
     TempConfigRoot root;
     ScopedMessageScript messages;
-    PrintSetup setup = MakeSetup("CP52", "Tarnwick Imaging", 1, 0, 0, 0);
-    DitherParamRecord record{};
-};
-
-TEST_F(DitherRead, ReadsLevelsAntiClogAndNoise) {
-    EXPECT_EQ(Read(DitherFile("<Level Value='4'><Weight ColorInk='1' Level='2' Value='0.5'/>"
-                              "<Weight ColorInk='default' Level='0' Value='0.1'/></Level>" +
-                              kTail),
-                   4),
-              1);
-    EXPECT_FLOAT_EQ(record.weights[1][2], 0.5f);
-    EXPECT_FLOAT_EQ(record.weights[0][0], 0.1f);
-    EXPECT_FLOAT_EQ(record.weights[1][0], 1.0f / 3);  // named ink: no copy
-    EXPECT_EQ(record.antiClogLevel, 3);
-    EXPECT_FLOAT_EQ(record.noiseLevel, 0.25f);
-    EXPECT_TRUE(Shown().empty());
-}
-
-TEST_F(DitherRead, FirstNamedInkRowIsCopiedToUnnamedInks) {
-    ASSERT_EQ(Read(DitherFile("<Level Value='4'><Weight ColorInk='Default' Level='0' Value='0.2'/>"
-                              "<Weight ColorInk='Default' Level='1' Value='0.6'/>"
-                              "<Weight ColorInk='Default' Level='2' Value='0.9'/></Level>" +
-                              kTail),
-                   4),
-              1);
-    for (int ink = 0; ink < 4; ++ink) {
-        EXPECT_FLOAT_EQ(record.weights[ink][0], 0.2f) << ink;
-        EXPECT_FLOAT_EQ(record.weights[ink][2], 0.9f) << ink;
-    }
-    EXPECT_EQ(record.weights[4][0], kUntouched);  // beyond inkCount
-
-    // The source is the first ink named, not ink 0.
-    ASSERT_EQ(Read(DitherFile("<Level Value='2'><Weight ColorInk='2' Level='0' Value='0.4'/>"
-                              "<Weight ColorInk='3' Level='0' Value='0.7'/></Level>" +
-                              kTail)),
-              1);
-    EXPECT_FLOAT_EQ(record.weights[0][0], 0.4f);
-    EXPECT_FLOAT_EQ(record.weights[1][0], 0.4f);
-    EXPECT_FLOAT_EQ(record.weights[3][0], 0.7f);
-}
-
-TEST_F(DitherRead, FullTableIsTakenWithoutCopying) {
-    // Four children for one level and four inks: nothing is copied, even
-    // though ink 3 is never named.
-    ASSERT_EQ(Read(DitherFile("<Level Value='2'><Weight ColorInk='0' Level='0' Value='0.3'/>"
-                              "<Weight ColorInk='1' Level='0' Value='0.3'/><Note/><Note/></Level>" +
-                              kTail)),
-              1);
-    EXPECT_FLOAT_EQ(record.weights[3][0], 1.0f);
-    ASSERT_EQ(Read(DitherFile("<Level Value='2'/>" + kTail)), 1);
-    EXPECT_FLOAT_EQ(record.weights[2][0], 1.0f);
-}
-
-TEST_F(DitherRead, EachMissingSectionIsShown) {
-    const std::string model = "<Model ID='CP52'>";
-    struct Case {
-        std::string doc;
-        const char* shown;
-    };
-    const Case cases[] = {
-        {Hardware("<Model ID='CP52'><Media ID='7'/></Model>"), "Getting media node fails"},
-        {Hardware("<Model ID='Other'><Media ID='Default'/></Model>"), "Getting media node fails"},
-        {Hardware(model + "<Media ID='1'><PrintMode ID='1'/></Media></Model>"),
-         "Getting printmode node fails"},
-        {Hardware(model + "<Media ID='1'><PrintMode ID='0'><Resolution ID='1,2'/></PrintMode>"
-                          "</Media></Model>"),
-         "Getting resolution node fails"},
-        {Hardware(model + "<Media ID='1'><PrintMode ID='0'><Resolution ID='0'><ColorMode ID='3'/>"
-                          "</Resolution></PrintMode></Media></Model>"),
-         "Getting colormode node fails"},
-        {DitherFile("", "4"), "Getting ditherparams node fails"},
-        {DitherFile("<AntiClogLevel Value='1'/>"), "Getting ditherparams-level node fails"},
-        {DitherFile("<Level Value='2'/><NoiseLevel Value='1'/>"),
-         "Getting ditherparams-anti clog level node fails"},
-        {DitherFile("<Level Value='2'/><AntiClogLevel Value='1'/>"),
-         "Getting ditherparams-noise level node fails"},
-    };
-    std::size_t expected = 0;
-    for (const Case& c : cases) {
-        EXPECT_EQ(Read(c.doc), 0) << c.shown;
-        ASSERT_EQ(Shown().size(), ++expected) << c.shown;
-        EXPECT_EQ(Shown().back(), c.shown);
-        EXPECT_EQ(messages.requests().back().flags & MB_SETFOREGROUND, MB_SETFOREGROUND);
-    }
-}
-
-TEST_F(DitherRead, SilentFailures) {
-    EXPECT_EQ(Read("<RootElement><Other/></RootElement>"), 0);
-    EXPECT_EQ(Read("<RootElement><PrinterHardware>"), 0);
-    EXPECT_EQ(Read(DitherFile("<Level Value='4'/>" + kTail)), 0);
-    EXPECT_EQ(Read(DitherFile("<Level Value='two'/>" + kTail)), 0);
-    EXPECT_TRUE(Shown().empty());
-
-    // A host asking for 256 levels has no record-made defaults; the missing
-    // section is expected then.
-    root.WritePlain("Ditherparams.xml", DitherFile(kTail, "2"));
-    record = Untouched();
-    record.levelCount = 256;
-    record.inkCount = 1;
-    EXPECT_EQ(LoadDitherParamsWith("CP52", "", &setup, &record, nullptr), 0);
-    EXPECT_TRUE(Shown().empty());
-    EXPECT_EQ(record.weights[0][0], kUntouched);
-}
-
-TEST_F(DitherRead, PartialReadKeepsWhatWasWritten) {
-    EXPECT_EQ(Read(DitherFile("<Level Value='2'><Weight ColorInk='0' Level='0' Value='0.5'/>"
-                              "</Level><AntiClogLevel Value='9'/>")),
-              0);
-    EXPECT_FLOAT_EQ(record.weights[2][0], 0.5f);
-    EXPECT_EQ(record.antiClogLevel, 9);
-    EXPECT_EQ(record.noiseLevel, 1.0f);
-}
-
-TEST_F(DitherRead, ModelIdOnlyHasToContainTheName) {
-    const std::string section =
-        "<Media ID='Default'><PrintMode ID='Default'><Resolution ID='Default'><ColorMode "
-        "ID='Default'><DitherParams ID='Default'><Level Value='2'/><AntiClogLevel Value='%'/>"
-        "<NoiseLevel Value='0.5'/></DitherParams></ColorMode></Resolution></PrintMode></Media>";
-    auto model = [&](const std::string& id, char tag) {
-        std::string body = section;
-        body.replace(body.find('%'), 1, 1, tag);
-        return "<Model ID='" + id + "'>" + body + "</Model>";
-    };
-    EXPECT_EQ(Read(Hardware(model("Default", '1') + model("CP52-LM", '2') + model("CP52", '3'))),
-              1);
-    EXPECT_EQ(record.antiClogLevel, 2);
-    EXPECT_EQ(Read(Hardware(model("ASBRU_V3C", '1') + model("Default", '4') + model("X", '5'))), 1);
-    EXPECT_EQ(record.antiClogLevel, 4);
-}
-
-TEST_F(DitherRead, EightBitColorantsReadNoFile) {
-    root.WritePlain("Ditherparams.xml", DitherFile("<Level Value='64'/>" + kTail, "Default"));
-    Colors colors(4, 8);
-    record = Untouched();
-    EXPECT_EQ(LoadDitherParamsWith("CP52", "Tarnwick Imaging", &setup, &record, &colors.list), 0);
-    EXPECT_EQ(record.levelCount, 64);
-    EXPECT_EQ(record.antiClogLevel, 0);  // the file would have made it 3
-}
-
-TEST_F(DitherRead, WithoutColorListTheHostRecordSelects) {
-    root.WritePlain("Ditherparams.xml",
-                    DitherFile("<Level Value='4'><Weight ColorInk='0' Level='1' Value='0.5'/>"
-                               "</Level>" +
-                               kTail));
-    record = Untouched();
-    record.levelCount = 4;
-    record.inkCount = 2;
-    EXPECT_EQ(LoadDitherParamsWith("CP52", "", &setup, &record, nullptr), 1);
-    EXPECT_FLOAT_EQ(record.weights[1][1], 0.5f);
-    EXPECT_EQ(record.weights[1][0], kUntouched);  // copied from ink 0, never set
-    EXPECT_EQ(record.weights[2][1], kUntouched);
-}
-
-TEST_F(DitherRead, OtherFileNamesNeedTheEncipheredForm) {
-    const std::string doc = DitherFile("<Level Value='2'/>" + kTail);
+    const PrintSetup setup = MakeSetup("CP52", "Tarnwick Imaging", 1, 0, 0, 0);
+    const std::string doc = Hardware(
+        "<Model ID='Default'><Media ID='Default'><PrintMode ID='Default'><Resolution "
+        "ID='Default'><ColorMode ID='Default'><DitherParams ID='2,4'><Level Value='2'/>"
+        "<AntiClogLevel Value='3'/><NoiseLevel Value='0.25'/></DitherParams></ColorMode>"
+        "</Resolution></PrintMode></Media></Model>");
     Colors colors(1, 1);
-    record = Untouched();
+    DitherParamRecord record = Untouched();
     SetDitherDefaults(colors.list, &record);
-    EXPECT_EQ(
-        ReadDitherParams(AFilePath(root.WritePlain("model.xml", doc).c_str()), &setup, &record), 0);
-    EXPECT_EQ(ReadDitherParams(AFilePath(root.WriteEnciphered("model.xml", doc).c_str()), &setup,
-                               &record),
-              1);
-    EXPECT_EQ(ReadDitherParams(AFilePath(root.Path("").c_str()), &setup, &record), 0);
-    EXPECT_TRUE(Shown().empty());
+    const auto read = [&](const std::string& path) {
+        return ReadDitherParams(AFilePath(path.c_str()), &setup, &record);
+    };
+    EXPECT_EQ(read(root.WritePlain("model.xml", doc)), 0);
+    EXPECT_EQ(read(root.WriteEnciphered("model.xml", doc)), 1);
+    EXPECT_EQ(read(root.Path("")), 0);
+    EXPECT_TRUE(messages.requests().empty());
+}
+
+TEST(ScreeningDefaults, EightDiamondScreensAndNothingElse) {
+    auto record = std::make_unique<ScreeningRecord>();
+    std::memset(record.get(), 0x5A, sizeof(ScreeningRecord));
+    WriteDefaultScreening(record.get());
+    EXPECT_EQ(record->count, 8);
+    const char* names[] = {"Cyan",  "Magenta",  "Yellow", "Black",
+                           "LCyan", "LMagenta", "Orange", "Green"};
+    const float angles[] = {105, 75, 90, 45, 75, 105, 105, 75};
+    for (int i = 0; i < 8; ++i) {
+        const ScreenEntry& e = record->entries[i];
+        EXPECT_STREQ(e.colorName, names[i]);
+        EXPECT_STREQ(e.shapeName, "Diamond");
+        EXPECT_EQ(e.frequency, 55.0f);
+        EXPECT_EQ(e.angle, angles[i]);
+        // Bytes after each name's NUL are the host's.
+        EXPECT_EQ(e.colorName[std::strlen(names[i]) + 1], 0x5A);
+        EXPECT_EQ(e.shapeName[8], 0x5A);
+    }
+    EXPECT_EQ(record->entries[8].colorName[0], 0x5A);
+    EXPECT_STREQ(HalftoneShapeNames[kDefaultHalftoneShape], "Diamond");
+    EXPECT_STREQ(HalftoneShapeNames[15], "Square");
 }
 
 }  // namespace

@@ -3,9 +3,7 @@
 // print mode, colour mode and level count the printer offers.
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <memory>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,24 +27,11 @@ using config_test::MakeSetup;
 
 class SampleTree : public ::testing::Test {
   protected:
-    SampleTree() {
-        if (const char* old = std::getenv("TARNWICK_ROOT")) m_previous = old;
-        setenv("TARNWICK_ROOT", TARNWICK_SOURCE_DATADIR, 1);
-    }
-    ~SampleTree() override {
-        if (m_previous) {
-            setenv("TARNWICK_ROOT", m_previous->c_str(), 1);
-        } else {
-            unsetenv("TARNWICK_ROOT");
-        }
-    }
     static std::string Path(const std::string& relative) {
         return std::string(TARNWICK_SOURCE_DATADIR) + "/OutputDrivers/" + relative;
     }
+    test::ScopedEnv root{"TARNWICK_ROOT", TARNWICK_SOURCE_DATADIR};
     ScopedMessageScript messages;
-
-  private:
-    std::optional<std::string> m_previous;
 };
 
 struct Model {

@@ -2,96 +2,68 @@
 
 #include <gtest/gtest.h>
 #include <stdlib.h>
-#include <unistd.h>
 
-#include <filesystem>
 #include <fstream>
-#include <optional>
 #include <string>
+#include <tuple>
 
 #include "support/scoped_env.h"
+#include "support/temp_dir.h"
 
 namespace tarnwick {
 namespace {
 
-namespace fs = std::filesystem;
-
-using test::ScopedEnv;
-
-TEST(AFilePathTest, AppendInsertsOneSeparator) {
+TEST(AFilePathTest, AppendingPutsOneSlashBetweenParts) {
+    struct Case {
+        const char *base, *part, *expected;
+    };
+    const Case cases[] = {
+        {"root", "OutputDrivers", "root/OutputDrivers"},
+        {"root/", "a", "root/a"},
+        {"C:\\root\\", "a", "C:\\root\\a"},
+        {"", "a", "a"},
+        {"root", "\\a", "root/a"},
+        {"/data", "Dither\\CP\\mode.xml", "/data/Dither/CP/mode.xml"},  // Windows separators
+        {"/data", nullptr, "/data"},
+        {"/data", "", "/data"},
+    };
+    for (const Case& c : cases) {
+        AFilePath p(c.base);
+        p += c.part;
+        EXPECT_EQ(p.GetFullPath(), c.expected) << c.base << " + " << (c.part ? c.part : "(null)");
+    }
     AFilePath p("root");
-    p += "OutputDrivers";
     p += AString("Generic");
-    EXPECT_STREQ(p.c_str(), "root/OutputDrivers/Generic");
-
-    AFilePath slash("root/");
-    slash += "a";
-    EXPECT_STREQ(slash.c_str(), "root/a");
-
-    AFilePath back("C:\\root\\");
-    back += "a";
-    EXPECT_STREQ(back.c_str(), "C:\\root\\a");
-
-    AFilePath empty("");
-    empty += "a";
-    EXPECT_STREQ(empty.c_str(), "a");
-
-    AFilePath lead("root");
-    lead += "\\a";
-    EXPECT_STREQ(lead.c_str(), "root/a");
-}
-
-TEST(AFilePathTest, AppendTurnsWindowsSeparatorsIntoSlashes) {
-    AFilePath p("/data");
-    p += "Dither\\CP\\mode.xml";
-    EXPECT_EQ(p.GetFullPath(), "/data/Dither/CP/mode.xml");
-    p += static_cast<const char*>(nullptr);
-    p += "";
-    EXPECT_EQ(p.GetFullPath(), "/data/Dither/CP/mode.xml");
+    EXPECT_STREQ(p.c_str(), "root/Generic");
 }
 
 TEST(AFilePathTest, ExistsAndIsDirectoryTellFilesFromFolders) {
-    const fs::path dir =
-        fs::path(::testing::TempDir()) / ("afile_path_test-" + std::to_string(::getpid()));
-    fs::create_directories(dir);
-    std::ofstream(dir / "f.xml") << "<a/>";
-
-    AFilePath folder(dir.c_str());
-    EXPECT_NE(folder.exists(), 0);
-    EXPECT_NE(folder.isDirectory(), 0);
-
-    AFilePath file(folder);
-    file += "f.xml";
-    EXPECT_NE(file.exists(), 0);
-    EXPECT_EQ(file.isDirectory(), 0);
-
-    AFilePath missing(folder);
-    missing += "missing";
-    EXPECT_EQ(missing.exists(), 0);
-    EXPECT_EQ(missing.isDirectory(), 0);
-    EXPECT_EQ(AFilePath("").exists(), 0);
-
-    fs::remove_all(dir);
+    test::TempDir dir;
+    std::ofstream(dir.file("f.xml")) << "<a/>";
+    const std::tuple<std::string, int, int> cases[] = {
+        {dir.path(), 1, 1}, {dir.file("f.xml"), 1, 0}, {dir.file("missing"), 0, 0}, {"", 0, 0}};
+    for (const auto& [path, exists, folder] : cases) {
+        EXPECT_EQ(AFilePath(path.c_str()).exists() != 0, exists != 0) << path;
+        EXPECT_EQ(AFilePath(path.c_str()).isDirectory() != 0, folder != 0) << path;
+    }
 }
 
-TEST(AFilePathTest, RootRulePrefersEnvironmentThenInstalledThenSource) {
+TEST(AFilePathTest, RootIsTheEnvironmentThenInstalledThenSourceFolder) {
     const std::string existing = ::testing::TempDir();
     EXPECT_EQ(ChooseConfigurationRoot("/env/root", existing, "/src/data"), "/env/root");
     EXPECT_EQ(ChooseConfigurationRoot("", existing, "/src/data"), existing);
     EXPECT_EQ(ChooseConfigurationRoot(nullptr, existing, "/src/data"), existing);
     EXPECT_EQ(ChooseConfigurationRoot(nullptr, "/no/such/install/dir", "/src/data"), "/src/data");
-}
-
-TEST(AFilePathTest, DefaultPathReadsTarnwickRootEveryTime) {
     {
-        ScopedEnv env("TARNWICK_ROOT", "/first/root");
+        // TARNWICK_ROOT is read every time a default path is made.
+        test::ScopedEnv env("TARNWICK_ROOT", "/first/root");
         EXPECT_STREQ(AFilePath().c_str(), "/first/root");
         ::setenv("TARNWICK_ROOT", "/second/root", 1);
         AFilePath drivers;
         drivers += "OutputDrivers";
         EXPECT_STREQ(drivers.c_str(), "/second/root/OutputDrivers");
     }
-    ScopedEnv empty("TARNWICK_ROOT", "");
+    test::ScopedEnv empty("TARNWICK_ROOT", "");
     EXPECT_STRNE(AFilePath().c_str(), "");
 }
 

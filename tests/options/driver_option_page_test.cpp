@@ -1,17 +1,28 @@
-// The options page against its record: what it shows for each model class,
-// how each control writes the record, and the rules between controls.
+// The options page against its record and the driver's options slot: the
+// scenarios of page_scenarios.txt, and the string, module state and factory
+// cases a line of text cannot say.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <map>
 #include <memory>
 #include <optional>
+#include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "config/fixed_text.h"
+#include "driver/cdriver.h"
 #include "options/driver_option_dialog.h"
 #include "options_test_support.h"
 #include "platform/message_box.h"
 #include "platform/mfc/driver_dll.h"
 #include "platform/mfc/load_string.h"
+#include "platform/mfc/modal_runner.h"
 #include "platform/mfc/resource.h"
 #include "platform/mfc/string_table.h"
 #include "platform/mfc/user_input.h"
@@ -23,236 +34,257 @@ namespace {
 
 using namespace options_test;
 
-constexpr int kClassDependent[] = {IDC_DRY_TIME, IDC_DRY_TIME_LABEL, IDC_CROP_MARK, IDC_ADVANCE};
-constexpr int kOptionControls[] = {
-    IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT, IDC_PAGE_SPACING, IDC_COLOR_BAR,
-    IDC_DRY_TIME,       IDC_CALIBRATION,   IDC_CUT_SHEET, IDC_CROP_MARK,    IDC_ADVANCE};
+const std::map<std::string, std::vector<int>> kControls = {
+    {"OK", {IDOK}},
+    {"CANCEL", {IDCANCEL}},
+    {"RESTORE_DEFAULTS", {IDC_RESTORE_DEFAULTS}},
+    {"ENABLE_OPTIONS", {IDC_ENABLE_OPTIONS}},
+    {"UNIDIRECTIONAL", {IDC_UNIDIRECTIONAL}},
+    {"BIDIRECTIONAL", {IDC_BIDIRECTIONAL}},
+    {"CALIBRATION", {IDC_CALIBRATION}},
+    {"CUT_SHEET", {IDC_CUT_SHEET}},
+    {"OVERPRINT", {IDC_OVERPRINT}},
+    {"PAGE_SPACING", {IDC_PAGE_SPACING}},
+    {"DRY_TIME", {IDC_DRY_TIME}},
+    {"CROP_MARK", {IDC_CROP_MARK}},
+    {"ADVANCE", {IDC_ADVANCE}},
+    {"COLOR_BAR", {IDC_COLOR_BAR}},
+    {"CLASS", {IDC_DRY_TIME, IDC_DRY_TIME_LABEL, IDC_CROP_MARK, IDC_ADVANCE}},
+    {"OPTIONS",
+     {IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT, IDC_PAGE_SPACING, IDC_COLOR_BAR,
+      IDC_DRY_TIME, IDC_CALIBRATION, IDC_CUT_SHEET, IDC_CROP_MARK, IDC_ADVANCE}}};
 
-class PageTest : public ::testing::Test {
-  protected:
-    CDriverOptionDialog& Open(const char* model) {
-        m_page = std::make_unique<CDriverOptionDialog>(nullptr, &m_area.settings, model);
-        EXPECT_TRUE(m_page->Create());
-        return *m_page;
+std::string Trim(const std::string& s) {
+    const auto first = s.find_first_not_of(" \t");
+    return first == std::string::npos ? "" : s.substr(first, s.find_last_not_of(" \t") - first + 1);
+}
+
+std::vector<std::string> Split(const std::string& s, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(s);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(Trim(part));
+    if (!s.empty() && s.back() == separator) parts.emplace_back();
+    return parts;
+}
+
+std::size_t FieldOffset(const std::string& name) {
+    for (const Field& f : kFields) {
+        if (name == f.name) return f.offset;
+    }
+    throw std::invalid_argument("no record field " + name);
+}
+
+int ControlId(const std::string& name) {
+    return kControls.at(name).front();
+}
+
+// One scenario: the record, the page or the driver slot, and the counters the
+// checks read.
+class Scenario {
+  public:
+    explicit Scenario(std::string dialogSteps) : m_dialogSteps(std::move(dialogSteps)) {
+        std::strcpy(m_setup.modelName, "Coldstream SP-1400C");
+        m_setup.media = -100;
     }
 
+    void Run(CDialog* dialog, const std::string& steps) {
+        for (const std::string& step : Split(steps, ';')) {
+            if (step.empty()) continue;
+            SCOPED_TRACE(step);
+            const auto space = step.find(' ');
+            const std::string verb = step.substr(0, space);
+            const std::string arg = space == std::string::npos ? "" : step.substr(space + 1);
+            const auto eq = arg.find('=');
+            const std::string key = arg.substr(0, eq);
+            const int value = eq == std::string::npos ? 0 : std::atoi(arg.c_str() + eq + 1);
+            const std::string text = eq == std::string::npos ? arg : arg.substr(eq + 1);
+            Step(dialog, verb, arg, key, value, text);
+        }
+    }
+
+  private:
+    void Step(CDialog* dialog, const std::string& verb, const std::string& arg,
+              const std::string& key, int value, const std::string& text) {
+        if (verb == "set") {
+            Byte(m_area, FieldOffset(key)) = static_cast<uint8_t>(value);
+        } else if (verb == "open") {
+            m_page = std::make_unique<CDriverOptionDialog>(
+                nullptr, &m_area.settings, arg == "-" ? nullptr : m_model.assign(arg).c_str());
+            ASSERT_TRUE(m_page->Create());
+            m_before = m_area;
+            m_page->SetModifiedListener([this](bool changed) { m_modified += changed ? 1 : 0; });
+        } else if (verb == "setup") {
+            CopyFixedText(m_setup.modelName, arg.c_str());
+        } else if (verb == "norunner" || verb == "norecord" || verb == "nosetup") {
+            m_flags.push_back(verb);
+        } else if (verb == "show") {
+            Show(std::atoi(key.c_str()), value);
+        } else if (verb == "return") {
+            m_return = std::atoi(arg.c_str());
+        } else if (verb == "throw") {
+            throw std::runtime_error("window system gone");
+        } else if (verb == "rec") {
+            EXPECT_EQ(Byte(m_area, FieldOffset(key)), value);
+        } else if (verb == "defaults") {
+            const std::vector<std::string> skip = Split(arg, ' ');
+            ExpectDefaults(m_area.settings, {skip.begin(), skip.end()});
+        } else if (verb == "same") {
+            SettingsArea expected = m_before;
+            for (const std::string& f : Split(arg, ' ')) {
+                if (!f.empty()) Byte(expected, FieldOffset(f)) = Byte(m_area, FieldOffset(f));
+            }
+            EXPECT_EQ(std::memcmp(&expected, &m_area, sizeof m_area), 0);
+        } else if (verb == "modified") {
+            EXPECT_EQ(m_modified, std::atoi(arg.c_str()));
+        } else if (verb == "runs") {
+            EXPECT_EQ(m_runs, std::atoi(arg.c_str()));
+        } else if (verb == "modulestate") {
+            EXPECT_EQ(ModuleStateScope::ModuleStateCurrent(), arg == "1");
+        } else if (verb == "engine") {
+            EXPECT_EQ(std::string(m_driver.Engine()->CurrentPrintSetup().modelName), arg);
+        } else if (verb == "media") {
+            EXPECT_EQ(m_setup.media, std::atoi(arg.c_str()));
+        } else {
+            if (dialog == nullptr) dialog = m_page.get();
+            ASSERT_NE(dialog, nullptr) << "no page for " << verb;
+            ControlStep(*dialog, verb, key, value, text);
+        }
+    }
+
+    void ControlStep(CDialog& dialog, const std::string& verb, const std::string& key, int value,
+                     const std::string& text) {
+        if (verb == "click" || verb == "noclick") {
+            EXPECT_EQ(ClickButton(dialog, ControlId(key)), verb == "click");
+        } else if (verb == "choose" || verb == "nochoose") {
+            EXPECT_EQ(ChooseListItem(dialog, ControlId(key), value), verb == "choose");
+        } else if (verb == "unselect") {
+            dialog.FindChild(ControlId(key))->curSel = CB_ERR;
+        } else if (verb == "selchange" || verb == "bnclicked") {
+            const int code = verb == "selchange" ? CBN_SELCHANGE : BN_CLICKED;
+            EXPECT_EQ(dialog.OnCommand(ControlId(key), code), value != 0);
+        } else if (verb == "activate") {
+            EXPECT_EQ(m_page->OnSetActive(), std::atoi(key.c_str()));
+        } else if (verb == "deactivate") {
+            EXPECT_EQ(m_page->OnKillActive(), std::atoi(key.c_str()));
+        } else if (verb == "shown") {
+            EXPECT_EQ(Shown(dialog, ControlId(key)), text);
+        } else if (verb == "items") {
+            const std::vector<std::string> items =
+                text.empty() ? std::vector<std::string>{} : Split(text, ',');
+            EXPECT_EQ(Control(dialog, ControlId(key)).items, items);
+        } else if (verb == "checked" || verb == "enabled" || verb == "visible") {
+            for (int id : kControls.at(key)) {
+                const WindowState& c = Control(dialog, id);
+                const bool state = verb == "checked"   ? c.check == BST_CHECKED
+                                   : verb == "enabled" ? c.enabled
+                                                       : c.visible;
+                EXPECT_EQ(state, value != 0) << verb << " " << id;
+            }
+        } else {
+            FAIL() << "unknown step " << verb;
+        }
+    }
+
+    void Show(int action, int result) {
+        const auto flag = [&](const char* f) {
+            return std::find(m_flags.begin(), m_flags.end(), f) != m_flags.end();
+        };
+        std::optional<ScopedModalRunner> runner;
+        if (!flag("norunner")) {
+            runner.emplace([this](CDialog& dialog) {
+                ++m_runs;
+                Run(&dialog, m_dialogSteps);
+                return m_return;
+            });
+        }
+        m_before = m_area;
+        EXPECT_EQ(m_driver.ShowOptionsDialog(flag("norecord") ? nullptr : &m_area.settings, action,
+                                             flag("nosetup") ? nullptr : &m_setup, nullptr),
+                  result);
+    }
+
+    std::string m_dialogSteps;
+    std::string m_model;
     SettingsArea m_area = EditedArea();
+    SettingsArea m_before = m_area;
     std::unique_ptr<CDriverOptionDialog> m_page;
+    CDriver m_driver;
+    PrintSetup m_setup{};
+    std::vector<std::string> m_flags;
+    int m_modified = 0, m_runs = 0, m_return = 0;
 };
 
-TEST_F(PageTest, NamedModelsShowTheDryTimeCropMarkAndAdvanceControls) {
+TEST(OptionsPage, Scenarios) {
+    const auto file = std::filesystem::path(__FILE__).parent_path() / "page_scenarios.txt";
+    std::ifstream in(file);
+    ASSERT_TRUE(in) << file;
+    int count = 0;
+    for (std::string line; std::getline(in, line);) {
+        if (Trim(line).empty() || line[0] == '#') continue;
+        const std::vector<std::string> columns = Split(line, '|');
+        ASSERT_GE(columns.size(), 2u) << line;
+        SCOPED_TRACE(columns[0]);
+        Scenario(columns.size() > 2 ? columns[2] : "").Run(nullptr, columns[1]);
+        ++count;
+    }
+    EXPECT_GE(count, 30);
+}
+
+TEST(OptionsPage, MissingStringsAreReportedAndLeaveTheirListEmpty) {
     struct Case {
         const char* model;
-        int modelClass;
+        std::vector<int> missing;
+        std::vector<std::string> shown;
+        std::vector<int> asked;  // empty: not checked
+        std::size_t overprintItems;
     };
-    for (const Case& c : {Case{"Coldstream SP-1400C", 1}, Case{"CP52-LM", 2}, Case{"CP52", 1},
-                          Case{"ASBRU_V3C rev B", 1}}) {
+    const Case cases[] = {
+        {"CP52",
+         {IDS_SPACE, IDS_DRY_TIME},
+         {"Error Loading String: IDS_SPACE", "Error Loading String: IDS_DRY_TIME"},
+         {},
+         3},
+        // A generic model has no dry time list to load.
+        {"Generic RTL",
+         {IDS_OVERPRINT, IDS_SPACE, IDS_COLORBAR},
+         {"Error Loading String: IDS_OVERPRINT", "Error Loading String: IDS_SPACE",
+          "Error Loading String: IDS_COLORBAR"},
+         {IDS_OVERPRINT, IDS_SPACE, IDS_COLORBAR},
+         0},
+    };
+    for (const Case& c : cases) {
         SCOPED_TRACE(c.model);
-        m_area = EditedArea();
-        CDriverOptionDialog& page = Open(c.model);
-        EXPECT_EQ(m_area.settings.modelClass, c.modelClass);
-        for (int id : kClassDependent) EXPECT_TRUE(Visible(page, id)) << id;
-        EXPECT_EQ(Shown(page, IDC_DRY_TIME), "7 min");
-        EXPECT_TRUE(Checked(page, IDC_CROP_MARK));
-        // The page in the host's sheet has no OK or Cancel of its own.
-        EXPECT_FALSE(Visible(page, IDOK));
-        EXPECT_FALSE(Visible(page, IDCANCEL));
+        std::vector<int> asked;
+        ScopedStringSource strings([&](int id) -> std::optional<std::string> {
+            asked.push_back(id);
+            if (std::find(c.missing.begin(), c.missing.end(), id) != c.missing.end()) {
+                return std::nullopt;
+            }
+            return std::string(*FindStringResource(id));
+        });
+        ScopedMessageScript messages;
+        SettingsArea area = EditedArea();
+        CDriverOptionDialog page(nullptr, &area.settings, c.model);
+        ASSERT_TRUE(page.Create());
+        std::vector<std::string> shown;
+        for (const MessageRequest& r : messages.requests()) {
+            shown.push_back(r.text);
+            EXPECT_EQ(r.caption, "");
+        }
+        EXPECT_EQ(shown, c.shown);
+        if (!c.asked.empty()) {
+            EXPECT_EQ(asked, c.asked);
+        }
+        EXPECT_EQ(Control(page, IDC_PAGE_SPACING).items.size(), 0u);
+        EXPECT_EQ(Control(page, IDC_OVERPRINT).items.size(), c.overprintItems);
+        // The page still works.
+        EXPECT_TRUE(ClickButton(page, IDC_CUT_SHEET));
+        EXPECT_FALSE(ChooseListItem(page, IDC_PAGE_SPACING, 0));
+        EXPECT_EQ(area.settings.pageSpacing, 7);
     }
 }
 
-TEST_F(PageTest, GenericModelHidesTheNamedModelControls) {
-    m_area.settings.modelClass = 1;
-    CDriverOptionDialog& page = Open("Some RTL Plotter 5000");
-    EXPECT_EQ(m_area.settings.modelClass, 0);
-    for (int id : kClassDependent) EXPECT_FALSE(Visible(page, id)) << id;
-    EXPECT_EQ(Control(page, IDC_DRY_TIME).items.size(), 0u);
-    // The rest of the page is there.
-    EXPECT_TRUE(Visible(page, IDC_CUT_SHEET));
-    EXPECT_EQ(Shown(page, IDC_PAGE_SPACING), "70 mm");
-}
-
-TEST_F(PageTest, ShowsTheRecord) {
-    CDriverOptionDialog& page = Open("CP52");
-    EXPECT_TRUE(Checked(page, IDC_ENABLE_OPTIONS));
-    EXPECT_TRUE(Checked(page, IDC_UNIDIRECTIONAL));
-    EXPECT_FALSE(Checked(page, IDC_BIDIRECTIONAL));
-    EXPECT_FALSE(Checked(page, IDC_CALIBRATION));
-    EXPECT_TRUE(Checked(page, IDC_CUT_SHEET));
-    EXPECT_TRUE(Checked(page, IDC_ADVANCE));
-    EXPECT_EQ(Shown(page, IDC_OVERPRINT), "3");
-    EXPECT_EQ(Shown(page, IDC_PAGE_SPACING), "70 mm");
-    EXPECT_EQ(Shown(page, IDC_COLOR_BAR), "Mixed color");
-    for (int id : kOptionControls) EXPECT_TRUE(Enabled(page, id)) << id;
-}
-
-TEST_F(PageTest, ListsHoldTheirItems) {
-    CDriverOptionDialog& page = Open("CP52");
-    const std::vector<std::string> spacing = {"None",  "10 mm", "20 mm", "30 mm", "40 mm", "50 mm",
-                                              "60 mm", "70 mm", "80 mm", "90 mm", "100 mm"};
-    const std::vector<std::string> dryTime = {"None",  "1 min",  "3 min", "5 min",
-                                              "7 min", "10 min", "15 min"};
-    EXPECT_EQ(Control(page, IDC_PAGE_SPACING).items, spacing);
-    EXPECT_EQ(Control(page, IDC_DRY_TIME).items, dryTime);
-    EXPECT_EQ(Control(page, IDC_OVERPRINT).items, (std::vector<std::string>{"1", "2", "3"}));
-    EXPECT_EQ(Control(page, IDC_COLOR_BAR).items,
-              (std::vector<std::string>{"None", "Pure color", "Mixed color"}));
-}
-
-TEST_F(PageTest, OutOfRangeRecordValuesSelectNothing) {
-    m_area.settings.pageSpacing = 11;
-    m_area.settings.printDirection = 2;
-    CDriverOptionDialog& page = Open("CP52");
-    EXPECT_EQ(Shown(page, IDC_PAGE_SPACING), "<none>");
-    EXPECT_FALSE(Checked(page, IDC_UNIDIRECTIONAL));
-    EXPECT_FALSE(Checked(page, IDC_BIDIRECTIONAL));
-    // Nothing outside the radio pair was checked in their place.
-    EXPECT_TRUE(Checked(page, IDC_CUT_SHEET));
-}
-
-TEST_F(PageTest, EveryControlWritesItsFieldAtOnce) {
-    CDriverOptionDialog& page = Open("CP52-LM");
-    int modified = 0;
-    page.SetModifiedListener([&](bool changed) { modified += changed ? 1 : 0; });
-    const PrinterSettings& s = m_area.settings;
-
-    ASSERT_TRUE(ChooseListItem(page, IDC_OVERPRINT, 1));
-    EXPECT_EQ(s.overprint, 1);
-    ASSERT_TRUE(ChooseListItem(page, IDC_PAGE_SPACING, 10));
-    EXPECT_EQ(s.pageSpacing, 10);
-    ASSERT_TRUE(ChooseListItem(page, IDC_COLOR_BAR, 0));
-    EXPECT_EQ(s.colorBar, 0);
-    ASSERT_TRUE(ChooseListItem(page, IDC_DRY_TIME, 6));
-    EXPECT_EQ(s.dryTime, 6);
-    ASSERT_TRUE(ClickButton(page, IDC_BIDIRECTIONAL));
-    EXPECT_EQ(s.printDirection, 1);
-    EXPECT_FALSE(Checked(page, IDC_UNIDIRECTIONAL));
-    ASSERT_TRUE(ClickButton(page, IDC_UNIDIRECTIONAL));
-    EXPECT_EQ(s.printDirection, 0);
-    ASSERT_TRUE(ClickButton(page, IDC_CALIBRATION));
-    EXPECT_EQ(s.mediaFeedCalibration, 1);
-    ASSERT_TRUE(ClickButton(page, IDC_CUT_SHEET));
-    EXPECT_EQ(s.cutSheet, 0);
-    ASSERT_TRUE(ClickButton(page, IDC_CROP_MARK));
-    EXPECT_EQ(s.cropMark, 0);
-    ASSERT_TRUE(ClickButton(page, IDC_ADVANCE));
-    EXPECT_EQ(s.advanceAfterPrint, 0);
-    EXPECT_EQ(modified, 10);
-    // Fields no control touched.
-    EXPECT_EQ(s.reserved10, 0x42);
-    EXPECT_EQ(m_area.rest[0], 0xA5);
-}
-
-TEST_F(PageTest, SelectionChangeWithoutSelectionLeavesTheField) {
-    CDriverOptionDialog& page = Open("CP52");
-    page.FindChild(IDC_OVERPRINT)->curSel = CB_ERR;
-    EXPECT_TRUE(page.OnCommand(IDC_OVERPRINT, CBN_SELCHANGE));
-    EXPECT_EQ(m_area.settings.overprint, 2);
-    // A notification the control does not send is not handled.
-    EXPECT_FALSE(page.OnCommand(IDC_OVERPRINT, BN_CLICKED));
-}
-
-TEST_F(PageTest, UncheckingEnableDisablesTheOptionsAndKeepsTheRecord) {
-    CDriverOptionDialog& page = Open("Coldstream SP-1400C");
-    SettingsArea before = m_area;
-    ASSERT_TRUE(ClickButton(page, IDC_ENABLE_OPTIONS));
-    EXPECT_EQ(m_area.settings.driverOptionsOff, 1);
-    before.settings.driverOptionsOff = 1;
-    EXPECT_TRUE(SameBytes(before, m_area));
-    for (int id : kOptionControls) EXPECT_FALSE(Enabled(page, id)) << id;
-    // The disabled controls still show the record.
-    EXPECT_EQ(Shown(page, IDC_OVERPRINT), "3");
-    EXPECT_TRUE(Checked(page, IDC_CUT_SHEET));
-    EXPECT_FALSE(ClickButton(page, IDC_CROP_MARK));
-    EXPECT_FALSE(ChooseListItem(page, IDC_OVERPRINT, 0));
-    EXPECT_EQ(m_area.settings.cropMark, 1);
-
-    ASSERT_TRUE(ClickButton(page, IDC_ENABLE_OPTIONS));
-    EXPECT_EQ(m_area.settings.driverOptionsOff, 0);
-    for (int id : kOptionControls) EXPECT_TRUE(Enabled(page, id)) << id;
-}
-
-TEST_F(PageTest, RecordWithOptionsOffOpensDisabled) {
-    m_area.settings.driverOptionsOff = 1;
-    CDriverOptionDialog& page = Open("CP52");
-    EXPECT_FALSE(Checked(page, IDC_ENABLE_OPTIONS));
-    for (int id : kOptionControls) EXPECT_FALSE(Enabled(page, id)) << id;
-}
-
-TEST_F(PageTest, CutSheetFollowsAdvanceAfterPrint) {
-    CDriverOptionDialog& page = Open("CP52");
-    ASSERT_TRUE(ClickButton(page, IDC_ADVANCE));
-    EXPECT_EQ(m_area.settings.advanceAfterPrint, 0);
-    EXPECT_FALSE(Enabled(page, IDC_CUT_SHEET));
-    EXPECT_FALSE(Checked(page, IDC_CUT_SHEET));
-    EXPECT_EQ(m_area.settings.cutSheet, 1);
-
-    ASSERT_TRUE(ClickButton(page, IDC_ADVANCE));
-    EXPECT_TRUE(Enabled(page, IDC_CUT_SHEET));
-    EXPECT_TRUE(Checked(page, IDC_CUT_SHEET));
-
-    // With cutting off in the record, switching advance back on shows it off.
-    ASSERT_TRUE(ClickButton(page, IDC_CUT_SHEET));
-    ASSERT_TRUE(ClickButton(page, IDC_ADVANCE));
-    ASSERT_TRUE(ClickButton(page, IDC_ADVANCE));
-    EXPECT_TRUE(Enabled(page, IDC_CUT_SHEET));
-    EXPECT_FALSE(Checked(page, IDC_CUT_SHEET));
-}
-
-TEST_F(PageTest, RestoreDefaults) {
-    m_area.settings.driverOptionsOff = 1;
-    CDriverOptionDialog& page = Open("CP52-LM");
-    ASSERT_TRUE(ClickButton(page, IDC_RESTORE_DEFAULTS));
-    ExpectDefaults(m_area.settings);
-    EXPECT_EQ(m_area.settings.modelClass, 2);
-    EXPECT_EQ(m_area.settings.reserved10, 0x42);
-    EXPECT_EQ(m_area.rest[0], 0xA5);
-    EXPECT_TRUE(Checked(page, IDC_ENABLE_OPTIONS));
-    EXPECT_TRUE(Checked(page, IDC_BIDIRECTIONAL));
-    EXPECT_FALSE(Checked(page, IDC_UNIDIRECTIONAL));
-    EXPECT_TRUE(Checked(page, IDC_CALIBRATION));
-    EXPECT_EQ(Shown(page, IDC_PAGE_SPACING), "10 mm");
-    EXPECT_EQ(Shown(page, IDC_OVERPRINT), "1");
-    EXPECT_EQ(Shown(page, IDC_COLOR_BAR), "Pure color");
-    EXPECT_EQ(Shown(page, IDC_DRY_TIME), "None");
-    EXPECT_FALSE(Checked(page, IDC_CUT_SHEET));
-    EXPECT_FALSE(Checked(page, IDC_CROP_MARK));
-    EXPECT_TRUE(Checked(page, IDC_ADVANCE));
-    for (int id : kOptionControls) EXPECT_TRUE(Enabled(page, id)) << id;
-}
-
-TEST_F(PageTest, MissingStringsAreReportedAndLeaveTheirListEmpty) {
-    ScopedStringSource strings([](int id) -> std::optional<std::string> {
-        if (id == IDS_SPACE || id == IDS_DRY_TIME) return std::nullopt;
-        return std::string(*FindStringResource(id));
-    });
-    ScopedMessageScript messages;
-    CDriverOptionDialog& page = Open("CP52");
-    ASSERT_EQ(messages.requests().size(), 2u);
-    EXPECT_EQ(messages.requests()[0].text, "Error Loading String: IDS_SPACE");
-    EXPECT_EQ(messages.requests()[1].text, "Error Loading String: IDS_DRY_TIME");
-    EXPECT_EQ(messages.requests()[0].caption, "");
-    EXPECT_EQ(Control(page, IDC_PAGE_SPACING).items.size(), 0u);
-    EXPECT_EQ(Control(page, IDC_OVERPRINT).items.size(), 3u);
-    // The page still works.
-    EXPECT_TRUE(ClickButton(page, IDC_CROP_MARK));
-    EXPECT_FALSE(ChooseListItem(page, IDC_PAGE_SPACING, 0));
-    EXPECT_EQ(m_area.settings.pageSpacing, 7);
-}
-
-TEST_F(PageTest, GenericModelDoesNotAskForTheDryTimeString) {
-    std::vector<int> asked;
-    ScopedStringSource strings([&](int id) -> std::optional<std::string> {
-        asked.push_back(id);
-        return std::nullopt;
-    });
-    ScopedMessageScript messages;
-    Open("Generic RTL");
-    EXPECT_EQ(asked, (std::vector<int>{IDS_OVERPRINT, IDS_SPACE, IDS_COLORBAR}));
-    ASSERT_EQ(messages.requests().size(), 3u);
-    EXPECT_EQ(messages.requests()[2].text, "Error Loading String: IDS_COLORBAR");
-}
-
-TEST(FillComboFromList, CountsByTheLastCharacter) {
+TEST(OptionsPage, FillComboFromListCountsByTheLastCharacter) {
     struct Case {
         const char* text;
         std::vector<std::string> items;
@@ -266,52 +298,42 @@ TEST(FillComboFromList, CountsByTheLastCharacter) {
         {"ab,b", {"ab", ""}},
         {",,,", {"", "", ""}},
     };
+    SettingsArea area = EditedArea();
+    CDriverOptionDialog page(nullptr, &area.settings, "CP52");
+    ASSERT_TRUE(page.Create());
+    CComboBox combo;
+    combo.Attach(page.FindChild(IDC_OVERPRINT));
     for (const Case& c : cases) {
         SCOPED_TRACE(c.text);
-        SettingsArea area = EditedArea();
-        CDriverOptionDialog page(nullptr, &area.settings, "CP52");
-        ASSERT_TRUE(page.Create());
-        CComboBox combo;
-        combo.Attach(page.FindChild(IDC_OVERPRINT));
         combo.ResetContent();
         CDriverOptionDialog::FillComboFromList(combo, c.text);
         EXPECT_EQ(page.FindChild(IDC_OVERPRINT)->items, c.items);
     }
 }
 
-TEST(DriverOptionPage, WithoutARecordTheControlsDoNothing) {
-    CDriverOptionDialog page(nullptr, nullptr, "CP52");
-    ASSERT_TRUE(page.Create());
-    EXPECT_TRUE(ClickButton(page, IDC_RESTORE_DEFAULTS));
-    EXPECT_TRUE(ClickButton(page, IDC_ENABLE_OPTIONS));
-    EXPECT_TRUE(ChooseListItem(page, IDC_OVERPRINT, 1));
-    EXPECT_EQ(page.DetectModelClass(), 1);
-    EXPECT_FALSE(page.IsModified());
-}
-
-TEST(DriverOptionPage, NullModelNameIsAGenericPrinter) {
+TEST(OptionsPage, FactoryPageAndPageWithoutARecord) {
     SettingsArea area = EditedArea();
-    CDriverOptionDialog page(nullptr, &area.settings, nullptr);
-    ASSERT_TRUE(page.Create());
-    EXPECT_EQ(area.settings.modelClass, 0);
-    EXPECT_FALSE(Visible(page, IDC_ADVANCE));
-}
-
-TEST(DriverOptionPage, ActivationRereadsTheRecord) {
-    SettingsArea area = EditedArea();
-    CDriverOptionDialog page(nullptr, &area.settings, "CP52-LM");
+    std::unique_ptr<CDriverOptionDialog> page(
+        static_cast<CDriverOptionDialog*>(createDriverPage(&area.settings, "CP52")));
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(page->Settings(), &area.settings);
+    EXPECT_STREQ(page->ModelName(), "CP52");
+    EXPECT_EQ(page->TemplateId(), IDD_DRIVER_OPTIONS);
     // Not made yet: the sheet must not activate it.
-    EXPECT_EQ(page.OnSetActive(), 0);
-    EXPECT_EQ(page.OnKillActive(), 0);
-    ASSERT_TRUE(page.Create());
-    area.settings.overprint = 0;
-    area.settings.modelClass = 0;
-    area.settings.advanceAfterPrint = 0;
-    EXPECT_EQ(page.OnSetActive(), 1);
-    EXPECT_EQ(area.settings.modelClass, 2);
-    EXPECT_EQ(Shown(page, IDC_OVERPRINT), "1");
-    EXPECT_FALSE(Enabled(page, IDC_CUT_SHEET));
-    EXPECT_EQ(page.OnKillActive(), 1);
+    EXPECT_EQ(page->OnSetActive(), 0);
+    EXPECT_EQ(page->OnKillActive(), 0);
+    ASSERT_TRUE(page->Create());
+    EXPECT_EQ(page->OnSetActive(), 1);
+    ASSERT_TRUE(ChooseListItem(*page, IDC_PAGE_SPACING, 2));
+    EXPECT_EQ(area.settings.pageSpacing, 2);
+
+    CDriverOptionDialog bare(nullptr, nullptr, "CP52");
+    ASSERT_TRUE(bare.Create());
+    EXPECT_TRUE(ClickButton(bare, IDC_RESTORE_DEFAULTS));
+    EXPECT_TRUE(ClickButton(bare, IDC_ENABLE_OPTIONS));
+    EXPECT_TRUE(ChooseListItem(bare, IDC_OVERPRINT, 1));
+    EXPECT_EQ(bare.DetectModelClass(), 1);
+    EXPECT_FALSE(bare.IsModified());
 }
 
 // Records whether the module's state was current each time the page's data
@@ -328,7 +350,7 @@ class ObservedPage : public CDriverOptionDialog {
     }
 };
 
-TEST(DriverOptionPage, ModuleStateIsCurrentAtEveryEntry) {
+TEST(OptionsPage, ModuleStateIsCurrentAtEveryEntry) {
     ASSERT_FALSE(ModuleStateScope::ModuleStateCurrent());
     SettingsArea area = EditedArea();
     ObservedPage page(nullptr, &area.settings, "CP52");
@@ -351,20 +373,6 @@ TEST(DriverOptionPage, ModuleStateIsCurrentAtEveryEntry) {
     ClickButton(page, IDC_RESTORE_DEFAULTS);
     EXPECT_EQ(handlers, (std::vector<bool>{true, true, true}));
     EXPECT_FALSE(ModuleStateScope::ModuleStateCurrent());
-}
-
-TEST(CreateDriverPage, GivesAPageBoundToTheRecord) {
-    SettingsArea area = EditedArea();
-    std::unique_ptr<CDriverOptionDialog> page(
-        static_cast<CDriverOptionDialog*>(createDriverPage(&area.settings, "CP52")));
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->Settings(), &area.settings);
-    EXPECT_STREQ(page->ModelName(), "CP52");
-    EXPECT_EQ(page->TemplateId(), IDD_DRIVER_OPTIONS);
-    ASSERT_TRUE(page->Create());
-    EXPECT_EQ(page->OnSetActive(), 1);
-    ASSERT_TRUE(ChooseListItem(*page, IDC_PAGE_SPACING, 2));
-    EXPECT_EQ(area.settings.pageSpacing, 2);
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// A small reader of the raster rows in a printer stream, for checking what
-// a job sent: every "ESC *b <n> V|W" transfer, its data decoded.
+// The raster rows of a printer stream, read through the stream inspector, for checking what
+// a job sent: every "ESC *b <n> V|W" transfer of every page, its data decoded.
 #pragma once
 
 #include <cstdint>
@@ -16,8 +16,8 @@ struct StreamPage {
     std::vector<StreamRow> rows;
 };
 
-// Splits the stream at each "ESC *r C" (end of raster graphics) into pages.
-// A row ends with the W transfer. Fails the current test on a malformed row.
+// One page per raster graphics (from its start to "ESC *r C", or to the end of a cut stream);
+// a row ends with its W transfer. Fails the current test on damaged or overlong row data.
 std::vector<StreamPage> ReadStreamRows(const std::vector<uint8_t>& stream);
 
 // Occurrences of `needle` in the stream.
