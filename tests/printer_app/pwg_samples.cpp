@@ -18,6 +18,7 @@ struct Sample {
     const char* media;  // PWG media name
     int pages;
     bool photo;
+    unsigned repeat = 1;  // rows that share one line of pixels
 };
 
 constexpr Sample kSamples[] = {
@@ -43,12 +44,13 @@ bool Write(const std::string& path, const Sample& sample, const char* type, int 
     for (int page = 0; ok && page < sample.pages; ++page) {
         ok = cupsRasterWriteHeader2(raster, &header) != 0;
         for (unsigned y = 0; ok && y < header.cupsHeight; ++y) {
-            for (unsigned x = 0; x < header.cupsWidth; ++x) {
+            for (unsigned x = 0; y % sample.repeat == 0 && x < header.cupsWidth; ++x) {
                 for (unsigned c = 0; c < channels; ++c) {
                     unsigned char value = 255;
                     if (sample.photo) {
-                        value = static_cast<unsigned char>(((c + 1) * x + y) * 255 /
-                                                           ((c + 1) * header.cupsWidth + header.cupsHeight));
+                        value = static_cast<unsigned char>(
+                            ((c + 1) * x + y) * 255 /
+                            ((c + 1) * header.cupsWidth + header.cupsHeight));
                     } else if (y % (dpi / 3) < static_cast<unsigned>(dpi / 12) &&
                                x > header.cupsWidth / 10 &&
                                x < header.cupsWidth * (8 - page) / 10) {
@@ -69,7 +71,7 @@ bool Write(const std::string& path, const Sample& sample, const char* type, int 
 
 int main(int argc, char* argv[]) {
     if (argc == 6 && std::string(argv[1]) == "--banner") {
-        const Sample banner{"banner", "", 1, true};
+        const Sample banner{"banner", "", 1, true, 64};
         pwg_media_t* size = pwgMediaForSize(static_cast<int>(std::atof(argv[4]) * 2540),
                                             static_cast<int>(std::atof(argv[5]) * 2540));
         return Write(argv[2], banner, "srgb_8", std::atoi(argv[3]), size) ? 0 : 1;

@@ -33,7 +33,8 @@ void Usage(void*) {
         "  -m DRIVER               the driver of a new printer (see 'drivers')\n"
         "  -v DEVICE-URI           its device: file:///folder, file:///file, socket://host:9100\n"
         "  -o NAME=VALUE           an option: server-port, listen-hostname (default localhost),\n"
-        "                          spool-directory, log-file, log-level, or a job attribute\n"
+        "                          spool-directory, state-file, log-file, log-level,\n"
+        "                          raster-max-dpi (default 360), or a job attribute\n"
         "                          (print-quality, print-color-mode, media, tarnwick-...)\n"
         "  --help, --version");
 }
@@ -65,6 +66,16 @@ pappl_system_t* MakeSystem(int numOptions, cups_option_t* options, void*) {
             return nullptr;
         }
         port = static_cast<int>(parsed);
+    }
+    if (const char* value = option("raster-max-dpi")) {
+        char* end = nullptr;
+        const long dpi = std::strtol(value, &end, 10);
+        if (*value == '\0' || *end != '\0' || dpi < 1 || dpi > 10000) {
+            std::fprintf(stderr, "tarnwick-printer-app: raster-max-dpi '%s' must be 1 to 10000\n",
+                         value);
+            return nullptr;
+        }
+        tarnwick::app::SetRasterMaxDpi(static_cast<int>(dpi));
     }
     std::string spool;
     if (const char* value = option("spool-directory")) {

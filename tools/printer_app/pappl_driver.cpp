@@ -20,9 +20,9 @@ constexpr const char* kRollMax = "roll_max_64x3937in";  // 64 inches by 100 metr
 constexpr const char* kRollMin = "roll_min_4x4in";
 constexpr int kMargin = 500;
 // Raster documents (PWG and Apple raster, and the images PAPPL rasterises) come at most at this
-// resolution: a banner at 720 dpi is gigabytes of pixels on the wire. PDF documents are
-// rendered here, at any resolution of the printer (see pdf_document.h).
-constexpr int kRasterMaxDpi = 360;
+// resolution unless the server is told otherwise: a banner at 720 dpi is gigabytes of pixels on
+// the wire. PDF documents are rendered here, at any resolution of the printer.
+int g_rasterMaxDpi = 360;
 // The sizes offered by name besides the roll: the ones print dialogs and the IPP Everywhere
 // samples use, then the large formats posters are made in.
 constexpr const char* kNamedMedia[] = {
@@ -48,6 +48,10 @@ bool StartJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_t* dev
 }
 
 }  // namespace
+
+void SetRasterMaxDpi(int dpi) {
+    g_rasterMaxDpi = dpi;
+}
 
 const ModelDescription* ModelOf(pappl_job_t* job) {
     return g_catalog == nullptr
@@ -249,12 +253,12 @@ void AddEverywhereAttributes(const ModelDescription& model, ipp_t* attrs) {
     const char* overrides[] = {"document-number", "pages"};
     ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "overrides-supported", 2, nullptr,
                   overrides);
-    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default",
-                 nullptr, "auto");
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-default", nullptr,
+                 "auto");
     ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "print-rendering-intent-supported",
                  nullptr, "auto");
-    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back",
-                 nullptr, "normal");
+    ippAddString(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD, "pwg-raster-document-sheet-back", nullptr,
+                 "normal");
 }
 
 ipp_t* DriverAttributes(const ModelDescription& model, pappl_pr_driver_data_t* data) {
@@ -342,14 +346,20 @@ bool DescribePrinter(pappl_system_t*, const char* driverName, const char*, const
     const std::vector<int> dpis = model->Resolutions();
     data->num_resolution = 0;
     for (const int dpi : dpis) {
-        if (data->num_resolution >= PAPPL_MAX_RESOLUTION || dpi > kRasterMaxDpi) break;
+        if (data->num_resolution >= PAPPL_MAX_RESOLUTION) break;
+        if (data->num_resolution > 0 && dpi > g_rasterMaxDpi) break;
         data->x_resolution[data->num_resolution] = dpi;
         data->y_resolution[data->num_resolution] = dpi;
         ++data->num_resolution;
     }
-    // The first print mode's resolution is the printer's default.
-    data->x_default = model->printModes.front().dpiX;
-    data->y_default = model->printModes.front().dpiY;
+    // The first print mode's resolution is the printer's default, if raster documents may come
+    // at it; else the highest they may come at.
+    data->x_default = data->y_default = data->x_resolution[data->num_resolution - 1];
+    for (int i = 0; i < data->num_resolution; ++i) {
+        if (data->x_resolution[i] == model->printModes.front().dpiX) {
+            data->x_default = data->y_default = data->x_resolution[i];
+        }
+    }
 
     data->left_right = kMargin;
     data->bottom_top = kMargin;

@@ -33,6 +33,10 @@ bool WriteRasterLine(pappl_job_t* job, const unsigned char* line);
 bool EndRasterPage(pappl_job_t* job);
 bool EndRasterJob(pappl_job_t* job);
 
+// The highest resolution at which printers take raster documents (default 360 dpi); their
+// lowest resolution is always taken. Set before any printer is made.
+void SetRasterMaxDpi(int dpi);
+
 // The model of the job's printer; null for a printer of another application.
 const ModelDescription* ModelOf(pappl_job_t* job);
 

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "pappl_driver.h"
 #include "model_description.h"
+#include "pappl_driver.h"
 #include "raster_job.h"
 
 namespace tarnwick::app {
@@ -23,8 +23,8 @@ constexpr int kBandRows = 64;
 constexpr double kPointsPerInch = 72.0;
 
 struct PageGeometry {
-    int width = 0;   // pixels across
-    int height = 0;  // rows
+    int width = 0;       // pixels across
+    int height = 0;      // rows
     double scale = 1.0;  // rendering resolution = scale x printer resolution
 };
 
@@ -124,7 +124,8 @@ bool PrintPdf(pappl_job_t* job, pappl_device_t* device, void*) {
     const ModelDescription* model = ModelOf(job);
     bool printed = model != nullptr && BeginRasterJob(job, options, device);
     if (printed) {
-        printed = PrintPages(job, *document, *options, ResolutionFor(*model, options->print_quality));
+        printed =
+            PrintPages(job, *document, *options, ResolutionFor(*model, options->print_quality));
     }
     // The job ends either way, so that the printer is not left inside a page.
     printed = EndRasterJob(job) && printed;

@@ -37,7 +37,7 @@ class DeviceChannel : public OutputChannel {
     bool m_failed = false;
 };
 
-constexpr int kStartRows = 2048;
+constexpr int kStartRows = 4096;
 
 std::size_t PixelBytes(halftone::PixelFormat format) {
     return static_cast<std::size_t>(halftone::Channels(format));
