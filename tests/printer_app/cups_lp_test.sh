@@ -6,6 +6,7 @@
 # inspect` with no fault, with the documents' pages and the colour mode's six inks.
 # usage: cups_lp_test.sh APP TARNWICK        (exit 77: skipped, cupsd must run as root)
 set -euo pipefail
+source "$(dirname "$0")/servers.sh"
 app=$1 tool=$2
 here=$(cd "$(dirname "$0")" && pwd)
 [ "$(id -u)" -eq 0 ] || { echo "cupsd runs as root with its own ServerRoot; skipped"; exit 77; }
@@ -20,20 +21,16 @@ fail() {
   exit 1
 }
 stop() {
-  [ -n "$cupsd" ] && kill "$cupsd" 2>/dev/null && wait "$cupsd" 2>/dev/null
-  [ -n "$server" ] && kill "$server" 2>/dev/null && wait "$server" 2>/dev/null
+  [ -z "$cupsd" ] || end_process "$cupsd"
+  [ -z "$server" ] || end_process "$server"
   rm -rf "$work"
 }
 trap stop EXIT
-free_port() { python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])'; }
 
 # The application, with its socket, state and device folder in the test's folder.
+start_app "$app" "$work/app" || fail "the application did not start"
+server=$app_pid aport=$app_port
 mkdir -p "$work/app/prints"
-aport=$(free_port)
-TMPDIR=$work/app "$app" server -o server-port="$aport" -o spool-directory="$work/app/spool" \
-  -o state-file="$work/app/state" -o log-file="$work/app/log" -o log-level=info &
-server=$!
-for _ in $(seq 100); do TMPDIR=$work/app "$app" status >/dev/null 2>&1 && break; sleep 0.1; done
 TMPDIR=$work/app "$app" add -d CP52 -m tarnwick_cp52 -v "file://$work/app/prints" ||
   fail "cannot add the printer"
 
@@ -108,4 +105,11 @@ for name in poster photo; do
   grep -q ', 1 page,' <<<"$report" || fail "$name: not one page: $report"
   grep -q 'raster: .* 6 planes' <<<"$report" || fail "$name: not the six inks: $report"
 done
+# The poster fills the printable width of A3 (297 mm less two 5 mm margins) at the stream's
+# resolution, and keeps the PDF page's proportions (842 x 1191 points): its rows say so.
+report=$("$tool" inspect "$work/app/prints"/*poster*.prn)
+read -r rows dpi < <(sed -n 's/.*raster: [0-9]* x \([0-9]*\) pixels at \([0-9]*\) dpi.*/\1 \2/p' <<<"$report")
+awk -v rows="$rows" -v dpi="$dpi" 'BEGIN { want = 287 / 25.4 * dpi * 1191 / 842;
+  exit !(rows > 0.98 * want && rows < 1.02 * want) }' ||
+  fail "the poster has $rows rows at $dpi dpi; its page at the printable width has about $(awk -v d="$dpi" 'BEGIN { printf "%d", 287 / 25.4 * d * 1191 / 842 }')"
 echo "CUPS printed a PDF and a PNG through the printer application"

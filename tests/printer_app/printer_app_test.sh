@@ -8,6 +8,7 @@
 # Every stream that reached a device must read back through `tarnwick inspect` without a fault.
 # usage: printer_app_test.sh APP PWG_SAMPLES TARNWICK full|short
 set -euo pipefail
+source "$(dirname "$0")/servers.sh"
 app=$1 samples=$2 tool=$3 scope=${4:-full}
 here=$(cd "$(dirname "$0")" && pwd)
 work=$(mktemp -d "${TMPDIR:-/tmp}/tarnwick-app-test.XXXXXX")
@@ -15,23 +16,16 @@ export TMPDIR=$work HOME=$work XDG_CONFIG_HOME=$work  # the app's socket and fil
 server=""
 fail() { echo "FAIL: $*" >&2; [ -f "$work/log" ] && tail -n 40 "$work/log" >&2; exit 1; }
 stop() {
-  if [ -n "$server" ]; then
-    "$app" shutdown >/dev/null 2>&1 || kill "$server" 2>/dev/null || true
-    wait "$server" 2>/dev/null || true
-  fi
+  [ -z "$server" ] || end_process "$server"
   rm -rf "$work"
 }
 trap stop EXIT
 
-port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 # Raster documents at each printer's lowest resolution only, so that ipptool's whole print
 # matrix (36 jobs a printer) stays within the suite's time; higher resolutions are the same code
 # at more pixels.
-"$app" server -o server-port="$port" -o listen-hostname=localhost -o spool-directory="$work/spool" \
-  -o state-file="$work/state" -o log-file="$work/log" -o log-level=info -o raster-max-dpi=180 &
-server=$!
-for _ in $(seq 100); do "$app" status >/dev/null 2>&1 && break; sleep 0.1; done
-"$app" status >/dev/null || fail "the application did not start"
+start_app "$app" "$work" -o raster-max-dpi=180 || fail "the application did not start"
+server=$app_pid port=$app_port
 
 # name:driver; each printer writes into a folder of its own.
 printers="Generic:tarnwick_generic_rtl ASBRU:tarnwick_asbru_v3c CP52:tarnwick_cp52 CP52-LM:tarnwick_cp52_lm SP-1400C:tarnwick_coldstream_sp_1400c"
@@ -50,6 +44,15 @@ job_state() {
     sleep 0.2
   done
   echo "timeout"
+}
+
+# Waits until printer $1 has no job pending or processing (Print-Job answers before the job ends).
+wait_idle() {
+  for _ in $(seq 1500); do
+    "$app" jobs -d "$1" | grep -qE ' (pending|processing|held) ' || return 0
+    sleep 0.2
+  done
+  fail "$1 still has jobs: $("$app" jobs -d "$1")"
 }
 
 # Every stream in a printer's folder reads back whole: the pages asked for, no fault.
@@ -91,6 +94,7 @@ if [ "$scope" = full ]; then
   grep -c '\[PASS\]' "$work"/ipptool-*.txt
   for entry in $printers; do
     name=${entry%%:*}
+    wait_idle "$name"
     "$app" jobs -d "$name" | awk '$2 != "completed" { bad = 1 } END { exit bad }' ||
       fail "$name has jobs that did not complete: $("$app" jobs -d "$name")"
     check_streams "$name" 6  # one file per job name
