@@ -109,6 +109,24 @@ id=$("$app" submit -d CP52 -o print-quality=3 -o media=iso_a2_420x594mm "$work/p
 check_streams CP52 1
 grep -q 'raster: .* 6 planes' <<<"$("$tool" inspect "$work/out/CP52"/*.prn)" || fail "poster: not six inks"
 
+# A printer default set over IPP outlives a restart, and a job's own attribute wins over it.
+"$app" modify -d CP52 -o tarnwick-page-spacing-default=30-mm || fail "cannot set a printer default"
+end_process "$server"
+start_app "$app" "$work" -o raster-max-dpi=180 || fail "the application did not start again"
+server=$app_pid
+rm -f "$work/out/CP52"/*.prn
+python3 "$here/make_poster_pdf.py" "$work/card.pdf" 288 432  # 4 x 6 inches
+for spacing in default none; do
+  options=(-o print-quality=3 -o media=na_index-4x6_4x6in)
+  [ "$spacing" = default ] || options+=(-o tarnwick-page-spacing="$spacing")
+  id=$("$app" submit -d CP52 -t "spacing-$spacing" "${options[@]}" "$work/card.pdf")
+  [ "$(job_state CP52 "${id##*-}")" = completed ] || fail "the card ($spacing) did not print"
+done
+grep -q 'SPACE=30' <<<"$("$tool" inspect "$work/out/CP52/spacing-default.prn")" ||
+  fail "the printer default page spacing was lost"
+grep -q 'SPACE=0' <<<"$("$tool" inspect "$work/out/CP52/spacing-none.prn")" ||
+  fail "the job's page spacing did not win over the printer default"
+
 # A banner cancelled while it prints: the stream ends with the abort page end, and the next job
 # prints normally.
 "$samples" --banner "$work/banner.pwg" 180 36 600 || fail "cannot make the banner"

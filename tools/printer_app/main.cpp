@@ -47,7 +47,7 @@ bool SaveState(pappl_system_t* system, void*) {
 
 // The server's system: like PAPPL's own, but listening on the loopback address unless told
 // otherwise, and with PDF documents rendered by the application.
-pappl_system_t* MakeSystem(int numOptions, cups_option_t* options, void*) {
+pappl_system_t* MakeSystem(int numOptions, cups_option_t* options, void* data) {
     auto option = [&](const char* name) { return cupsGetOption(name, numOptions, options); };
     pappl_loglevel_t level = PAPPL_LOGLEVEL_WARN;
     if (const char* value = option("log-level")) {
@@ -92,6 +92,11 @@ pappl_system_t* MakeSystem(int numOptions, cups_option_t* options, void*) {
     papplSystemAddListeners(system, listen != nullptr ? listen : "localhost");
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", tarnwick::app::PrintPdf,
                              nullptr);
+    // The drivers first: the printers of a saved state are made with them.
+    auto* catalog = static_cast<Catalog*>(data);
+    papplSystemSetPrinterDrivers(system, static_cast<int>(catalog->papplDrivers.size()),
+                                 catalog->papplDrivers.data(), nullptr, nullptr,
+                                 tarnwick::app::DescribePrinter, catalog);
     // An explicit state file (printers, their defaults) instead of PAPPL's per-user one.
     if (const char* state = option("state-file")) {
         g_stateFile = state;

@@ -77,6 +77,17 @@ bool BeginRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
     for (int i = 0; i < options->num_vendor; ++i) {
         request.vendor.emplace_back(options->vendor[i].name, options->vendor[i].value);
     }
+    // The printer's defaults for what the job leaves open (PAPPL does not pass them on).
+    ipp_t* defaults = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
+    for (const VendorAttribute& attribute : VendorAttributes(*model)) {
+        const bool given = std::any_of(request.vendor.begin(), request.vendor.end(),
+                                       [&](const auto& pair) { return pair.first == attribute.name; });
+        const char* value = ippGetString(
+            ippFindAttribute(defaults, (attribute.name + "-default").c_str(), IPP_TAG_ZERO), 0,
+            nullptr);
+        if (!given && value != nullptr) request.vendor.emplace_back(attribute.name, value);
+    }
+    ippDelete(defaults);
     // The spool file's name is the job's own; the ticket and data file go beside it.
     char path[1024];
     const int fd = papplJobOpenFile(job, path, sizeof path, nullptr, "tkt", "w");
