@@ -267,10 +267,11 @@ TEST_F(AbortFollowTest, ThePagePauseWaitsForTheAnswerOnTheTerminal) {
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.reply);
-        const ToolResult result =
-            RunToolOnTerminal({"print", ticket, "-o", File("out.prn"), "--job-options",
-                               JobOptions("<PauseBtwPages>1</PauseBtwPages>")},
-                              env, question, c.reply);
+        RunningTool tool({"print", ticket, "-o", File("out.prn"), "--job-options",
+                          JobOptions("<PauseBtwPages>1</PauseBtwPages>")},
+                         env, {}, true);
+        EXPECT_TRUE(tool.Answer(question, c.reply));
+        const ToolResult result = tool.Wait();
         EXPECT_FALSE(result.hung) << result.out;
         EXPECT_EQ(result.exitCode, c.exitCode) << result.out;
         EXPECT_NE(result.out.find("Do you want to continue printing the " + question),

@@ -50,12 +50,12 @@ std::string ToolPath() {
 }
 
 RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& env,
-                         const ToolLimits& limits)
+                         const ToolLimits& limits, bool terminal)
     : m_limits(limits) {
     int out[2];
     int err[2];
-    if (::pipe2(out, O_CLOEXEC) != 0) return;
-    if (::pipe2(err, O_CLOEXEC) != 0) {
+    if (!terminal && ::pipe2(out, O_CLOEXEC) != 0) return;
+    if (!terminal && ::pipe2(err, O_CLOEXEC) != 0) {
         ::close(out[0]);
         ::close(out[1]);
         return;
@@ -66,11 +66,13 @@ RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& en
     std::vector<char*> argvPointers = Pointers(argv);
     std::vector<char*> envPointers = Pointers(envp);
     // Only async-signal-safe calls between fork and exec.
-    const pid_t pid = ::fork();
+    const pid_t pid = terminal ? ::forkpty(&m_outFd, nullptr, nullptr, nullptr) : ::fork();
     if (pid == 0) {
-        const int in = ::open(limits.input.c_str(), O_RDONLY | O_CLOEXEC);
-        if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0) {
-            ::_exit(127);
+        if (!terminal) {
+            const int in = ::open(limits.input.c_str(), O_RDONLY | O_CLOEXEC);
+            if (in < 0 || ::dup2(in, 0) < 0 || ::dup2(out[1], 1) < 0 || ::dup2(err[1], 2) < 0) {
+                ::_exit(127);
+            }
         }
         const auto limit = [](int resource, uint64_t bytes) {
             const rlimit value{bytes, bytes};
@@ -83,6 +85,7 @@ RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& en
         ::_exit(127);
     }
     if (pid > 0) m_pid = pid;
+    if (terminal) return;
     ::close(out[1]);
     ::close(err[1]);
     m_outFd = out[0];
@@ -136,6 +139,13 @@ std::optional<std::string> RunningTool::ReadErrorLine() {
     }
 }
 
+bool RunningTool::Answer(const std::string& prompt, const std::string& reply) {
+    while (m_out.find(prompt) == std::string::npos) {
+        if (m_outFd < 0 || !Pump(m_limits.stallMillis)) return false;
+    }
+    return ::write(m_outFd, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+}
+
 void RunningTool::Signal(int signal) {
     if (m_pid > 0 && !m_reaped) ::kill(m_pid, signal);
 }
@@ -169,48 +179,6 @@ ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env,
                    const ToolLimits& limits) {
     RunningTool tool(args, env, limits);
     return tool.Wait();
-}
-
-ToolResult RunToolOnTerminal(const std::vector<std::string>& args, const ToolEnv& env,
-                             const std::string& prompt, const std::string& reply) {
-    ToolResult result;
-    std::vector<std::string> argv = {ToolPath()};
-    argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> envp = ChildEnvironment(env);
-    std::vector<char*> argvPointers = Pointers(argv);
-    std::vector<char*> envPointers = Pointers(envp);
-    int master = -1;
-    const pid_t pid = ::forkpty(&master, nullptr, nullptr, nullptr);
-    if (pid < 0) return result;
-    if (pid == 0) {
-        ::execve(argv[0].c_str(), argvPointers.data(), envPointers.data());
-        ::_exit(127);
-    }
-    bool replied = false;
-    for (;;) {
-        pollfd entry{master, POLLIN, 0};
-        if (::poll(&entry, 1, 60'000) <= 0) {
-            result.hung = true;
-            ::kill(pid, SIGKILL);
-            break;
-        }
-        char buffer[4096];
-        const ssize_t n = ::read(master, buffer, sizeof buffer);
-        if (n < 0 && errno == EINTR) continue;
-        if (n <= 0) break;  // EIO once the child has closed the terminal
-        result.out.append(buffer, static_cast<std::size_t>(n));
-        if (!replied && result.out.find(prompt) != std::string::npos) {
-            replied =
-                ::write(master, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
-        }
-    }
-    ::close(master);
-    int status = 0;
-    while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
-    if (WIFEXITED(status)) result.exitCode = WEXITSTATUS(status);
-    if (WIFSIGNALED(status)) result.signal = WTERMSIG(status);
-    return result;
 }
 
 void ToolTest::SetUp() {

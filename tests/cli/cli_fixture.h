@@ -40,11 +40,12 @@ struct ToolResult {
     std::string err;
 };
 
-// A running tool whose stderr can be read line by line while it runs.
+// A running tool whose stderr can be read line by line while it runs. On a terminal, the tool's
+// standard input, output and error are a pseudo-terminal that is also its controlling terminal.
 class RunningTool {
   public:
     RunningTool(const std::vector<std::string>& args, const ToolEnv& env,
-                const ToolLimits& limits = {});
+                const ToolLimits& limits = {}, bool terminal = false);
     ~RunningTool();  // kills a tool that is still running
     RunningTool(const RunningTool&) = delete;
     RunningTool& operator=(const RunningTool&) = delete;
@@ -52,6 +53,8 @@ class RunningTool {
     bool started() const { return m_pid > 0; }
     // The next line of stderr (without its line feed); nothing once the tool has closed it.
     std::optional<std::string> ReadErrorLine();
+    // Once the output shows `prompt`, types `reply`; false when it never showed.
+    bool Answer(const std::string& prompt, const std::string& reply);
     void Signal(int signal);
     bool Exited();  // without waiting
     // Reads what is left of both outputs and waits for the tool to end.
@@ -70,12 +73,6 @@ class RunningTool {
     bool m_reaped = false;
     int m_status = 0;
 };
-
-// Runs the tool on a pseudo-terminal (its standard input, output and error, and its controlling
-// terminal): once the terminal shows `prompt`, `reply` is typed. out holds all the terminal
-// showed; the run is stopped when the terminal stays silent for a minute.
-ToolResult RunToolOnTerminal(const std::vector<std::string>& args, const ToolEnv& env,
-                             const std::string& prompt, const std::string& reply);
 
 // Runs the tool to its end.
 ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env = {},
