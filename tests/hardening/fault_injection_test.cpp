@@ -352,24 +352,17 @@ TEST_F(FaultInjection, PeakMemoryOfAPageDoesNotGrowWithItsLength) {
     ColorList list{0, entries, kMaxPlanes};
     ASSERT_NE(CDriver().GetColorList(2, &list), 0);
     ASSERT_EQ(list.count, 6);
+    // Every row the same runs of equal bytes: quick to write and to compress, so that the test
+    // measures memory, not time.
+    TestPage page{kWidth, kRows, 0,
+                  0,      {},    [](int, int, int i) {
+                      return static_cast<uint8_t>(i / 96 * 37); }};
+    for (int i = 0; i < list.count; ++i) page.colorants.push_back({entries[i].name});
     long growth[2] = {};
     for (const int length : {1, 10}) {
-        // Every row the same runs of equal bytes: quick to write and to compress, so that the
-        // test measures memory, not time.
         test::TempDir jobDir;
-        std::string error;
-        ASSERT_TRUE(WriteJobTicket(jobDir.file("job.tkt"), ticket, error)) << error;
-        auto writer = JobWriter::Create(fuzz::DataFileFor(jobDir.file("job.tkt")), error);
-        ASSERT_TRUE(writer) << error;
-        PageFormat page{kWidth, length * kRows, 0, 0, {}};
-        for (int i = 0; i < list.count; ++i) page.colorants.push_back({entries[i].name, 1});
-        ASSERT_TRUE(writer->BeginPage(page, error)) << error;
-        std::vector<uint8_t> row(kWidth / 8);
-        for (std::size_t i = 0; i < row.size(); ++i) row[i] = static_cast<uint8_t>(i / 96 * 37);
-        const std::vector<std::span<const uint8_t>> planes(6, row);
-        for (int r = 0; r < length * kRows; ++r) ASSERT_TRUE(writer->AppendRow(planes, error));
-        ASSERT_TRUE(writer->Finish(error)) << error;
-        growth[length / 10] = PeakGrowthKiB(*test::MakeHostRecord(jobDir.file("job.tkt")));
+        page.height = length * kRows;
+        growth[length / 10] = PeakGrowthKiB(*test::MakeJob(jobDir, ticket, {page}));
         ASSERT_GE(growth[length / 10], 0) << "the peak memory could not be measured";
     }
     RecordProperty("peak_growth_kib_short", static_cast<int>(growth[0]));
