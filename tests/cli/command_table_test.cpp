@@ -137,8 +137,9 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Secti
         const std::string& what = w[0];
         if (what == "set") {
             m_vars["$" + w[1]] = w[2];
-        } else if (what == "limit") {  // the address space of the commands after it, in MiB
+        } else if (what == "limit") {  // address space [file size] of later commands, in MiB
             m_limits.addressSpace = kAddressLimitWorks ? std::stoull(w[1]) << 20 : 0;
+            m_limits.fileSize = w.size() > 2 ? std::stoull(w[2]) << 20 : 0;
         } else if (what == "write") {  // PATH TEXT [REPEATED COUNT [TAIL]]
             std::string text = w[2];
             for (int i = w.size() > 4 ? std::stoi(w[4]) : 0; i > 0; --i) text += w[3];

@@ -111,6 +111,7 @@ class BadInput : public hardening::JobTest {
         test::MemoryChannel out;
         CDriver driver;
         ScopedLogCapture log;
+        const int descriptors = hardening::OpenDescriptors();
         const int opened = driver.OpenJob(job.get(), &out);
         if (row.outcome == Outcome::kRefusedAtOpen) {
             EXPECT_EQ(opened, 0);
@@ -135,6 +136,7 @@ class BadInput : public hardening::JobTest {
         EXPECT_TRUE(row.outcome != Outcome::kRefusedAtOpen || out.bytes.empty());
         EXPECT_EQ(ReadAll(job->path), ticket) << "the ticket is left as it was";
         EXPECT_TRUE(fuzz::JobLocksFree(0));
+        EXPECT_EQ(hardening::OpenDescriptors(), descriptors) << "a descriptor outlived the job";
     }
 };
 

@@ -1,7 +1,8 @@
 // Faults from outside while a job prints: the channel going short or dead at every write, the
 // data file vanishing or shrinking during a wait, the holder of the start mutex killed, and an
-// abort at every phase. Each fails (or ends) cleanly, and every byte the printer got is a
-// prefix of the good stream.
+// abort at every phase. Each fails (or ends) cleanly, every byte the printer got is a prefix of
+// the good stream, and no descriptor or mutex outlives the job. Last, the peak memory of
+// printing a page does not grow with the page's length.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/stat.h>
@@ -9,15 +10,16 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <functional>
+#include <span>
 #include <thread>
 
 #include "driver/cdriver.h"
 #include "hardening/hardening_support.h"
 #include "host/job/job_writer.h"
-#include "platform/clock.h"
 #include "platform/named_mutex.h"
 #include "support/log_capture.h"
 #include "support/stream_rows.h"
@@ -26,232 +28,192 @@ namespace tarnwick {
 namespace {
 
 using hardening::StartsWith;
-using test::MemoryChannel;
 using test::TestPage;
 
-class FaultInjection : public hardening::JobTest {};
+const TestPage kCmyk{16, 6, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
 
-// ---- The output channel ----
-
-struct ChannelFault {
-    const char* name;
-    // What the failing write returns for a request of n bytes.
-    int32_t (*accept)(int32_t n);
-};
-
-const ChannelFault kChannelFaults[] = {
-    {"short", [](int32_t n) { return n / 2; }},
-    {"zero", [](int32_t) { return 0; }},
-    {"minus one", [](int32_t) { return -1; }},
-};
-
-// Runs the job against a channel that breaks at write `failAt`; false when the run never got
-// that far (the job completed first).
-bool RunWithBrokenChannel(HostJobRecord& job, const std::vector<uint8_t>& good, int failAt,
-                          const ChannelFault& fault, int32_t requested) {
-    SCOPED_TRACE(std::string(fault.name) + " at write " + std::to_string(failAt));
-    test::MemoryChannel channel(failAt, fault.accept(requested));
-    CDriver driver;
-    ScopedLogCapture log;
-    job.m_nDone = 0;
-    EXPECT_EQ(driver.OpenJob(&job, &channel), 1);
-    int result = 1;
-    for (int step = 0; step < 1000 && result == 1 && job.m_nDone != -1; ++step) {
-        result = driver.PrintStep(nullptr, nullptr, nullptr);
-    }
-    if (!channel.failed) {
-        EXPECT_EQ(result, 1);
-        EXPECT_EQ(channel.bytes, good);
-        return false;
-    }
-    EXPECT_EQ(result, 0);
-    const std::vector<std::string> lines = hardening::LogTexts(log.entries());
-    if (lines.empty()) {
-        ADD_FAILURE() << "the failed step logged nothing";
-        return true;
-    }
-    EXPECT_EQ(lines.front().rfind("ABaseRTL::WriteNdata", 0), 0u) << lines.front();
-    EXPECT_EQ(lines.back(), "Exception");
-    EXPECT_TRUE(StartsWith(good, channel.bytes)) << "accepted bytes are not a prefix";
-
-    // The host aborts; the channel stays dead, so the page end cannot go out, but the job's
-    // mutexes must be given back all the same.
-    driver.AbortJob(nullptr, nullptr, nullptr);
-    EXPECT_TRUE(StartsWith(good, channel.bytes));
-    EXPECT_TRUE(fuzz::JobLocksFree(0));
-    return true;
-}
-
-// Every write of the job, for every way of failing, until a run completes untouched.
-int TryEveryWrite(HostJobRecord& job) {
-    const hardening::GoodRun good = hardening::PrintUndisturbed(job);
-    int faults = 0;
-    for (const ChannelFault& fault : kChannelFaults) {
-        for (int failAt = 0;; ++failAt) {
-            // The short write needs the size it is asked for: that of the good run's write.
-            if (!RunWithBrokenChannel(job, good.bytes, failAt, fault, 64)) break;
-            ++faults;
-            if (::testing::Test::HasFailure()) return faults;
-        }
-    }
-    EXPECT_EQ(faults, 3 * good.writes);
-    return faults;
-}
-
-TEST_F(FaultInjection, ChannelFailingAtEveryWriteOfASmallJobFailsItCleanly) {
-    auto job = hardening::SmallNamedJob(dir, 3);
-    const int faults = TryEveryWrite(*job);
-    RecordProperty("fault_points", faults);
-    EXPECT_GE(faults, 3 * 3 * 2);  // at least the buffer and the page end of each page
-}
-
-TEST_F(FaultInjection, ChannelFailingInTheMiddleOfTheRowsFailsTheRowsStep) {
-    // Rows of 4 x 4000 bytes overflow the 1 MiB output buffer within a page, so writes also
-    // happen in the rows step.
-    JobTicket ticket = test::DefaultTicket("CP52", 180, 0);
-    ticket.settings[13] = 0;
-    const TestPage wide{32000, 100, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
-    auto job = test::MakeJob(dir, ticket, {wide, wide});
-    const int faults = TryEveryWrite(*job);
-    RecordProperty("fault_points", faults);
-    EXPECT_GE(faults, 3 * 6);
-}
-
-// ---- The data file during a wait for data ----
-
-class WaitForData : public FaultInjection {
+class FaultInjection : public hardening::JobTest {
   protected:
-    void SetUp() override {
-        ticket = test::DefaultTicket("CP52", 180, 0);
-        ticket.settings[13] = 0;
-        std::string error;
-        ASSERT_TRUE(WriteJobTicket(dir.file("job.tkt"), ticket, error)) << error;
-        job = test::MakeHostRecord(dir.file("job.tkt"));
-        dataFile = fuzz::DataFileFor(job->path);
-        writer = JobWriter::Create(dataFile, error);
-        ASSERT_TRUE(writer) << error;
-        test::AppendPage(*writer, page, 0, 2);  // two rows of six, the host still writing
-    }
-
-    // The stream of the same page when the host has written it all before printing.
-    std::vector<uint8_t> GoodStream() {
-        test::TempDir other;
-        auto full = test::MakeJob(other, ticket, {page});
-        test::MemoryChannel good;
-        CDriver d;
-        EXPECT_GT(test::RunJob(d, *full, good), 0);
-        return good.bytes;
-    }
-
-    // Prints until the wait goes wrong, then aborts: the failed step names the fault, and the
-    // two rows already read go out in front of the abort page end.
-    void ExpectFailedWait(const std::string& firstLine) {
-        const std::vector<uint8_t> good = GoodStream();
-        test::MemoryChannel out;
-        CDriver driver;
-        ScopedLogCapture log;
-        ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
+    // Steps the open job until it ends or a step fails; the last step's result.
+    static int StepToTheEnd(CDriver& driver, HostJobRecord& job, int maxSteps = 1000) {
         int result = 1;
-        for (int step = 0; step < 100 && result == 1; ++step) {
+        for (int i = 0; i < maxSteps && result == 1 && job.m_nDone != -1; ++i) {
             result = driver.PrintStep(nullptr, nullptr, nullptr);
         }
-        EXPECT_EQ(result, 0);
-        EXPECT_FALSE(clock.sleeps().empty());
-        const std::vector<std::string> lines = hardening::LogTexts(log.entries());
-        ASSERT_EQ(lines.size(), 2u);
-        EXPECT_EQ(lines[0].rfind(firstLine, 0), 0u) << lines[0];
-        EXPECT_EQ(lines[1], "Exception");
-
+        return result;
+    }
+    // Aborts the job: its stream ends with the abort page end, and what went before it is a
+    // prefix of the good stream.
+    static void ExpectAbortedPrefix(CDriver& driver, const test::MemoryChannel& out,
+                                    const std::vector<uint8_t>& good) {
         EXPECT_EQ(driver.AbortJob(nullptr, nullptr, nullptr), 1);
-        EXPECT_EQ(job->m_nDone, -1);
-        EXPECT_TRUE(fuzz::JobLocksFree(0));
         ASSERT_TRUE(hardening::EndsWith(out.bytes, hardening::kNamedAbortEnd));
         const std::vector<uint8_t> sent(out.bytes.begin(),
                                         out.bytes.end() - hardening::kNamedAbortEnd.size());
         EXPECT_TRUE(StartsWith(good, sent)) << "what was sent is not a prefix of the good stream";
+    }
+};
+
+// ---- The output channel: every write of a job, for every way of failing ----
+
+TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
+    const struct {
+        const char* name;
+        int32_t (*accept)(int32_t n);  // what the failing write returns for n bytes
+    } faults[] = {
+        {"short", [](int32_t n) { return n / 2; }},
+        {"zero", [](int32_t) { return 0; }},
+        {"minus one", [](int32_t) { return -1; }},
+    };
+    // Rows of 4 x 4000 bytes overflow the 1 MiB output buffer within a page, so that writes
+    // also happen in the rows step.
+    const TestPage wide{32000, 100, 0, 0, kCmyk.colorants};
+    const struct {
+        std::vector<TestPage> pages;
+        int minFaults;  // at least the buffer and the page end of each page, per fault
+    } jobs[] = {{{kCmyk, kCmyk, kCmyk}, 3 * 3 * 2}, {{wide, wide}, 3 * 6}};
+    for (const auto& j : jobs) {
+        SCOPED_TRACE(j.pages[0].width);
+        JobTicket ticket = test::DefaultTicket("CP52", 180, 0);
+        ticket.settings[13] = 0;  // no colour bar
+        auto job = test::MakeJob(dir, ticket, j.pages);
+        const hardening::GoodRun good = hardening::PrintUndisturbed(*job);
+        int failures = 0;
+        for (const auto& fault : faults) {
+            for (int failAt = 0;; ++failAt) {
+                SCOPED_TRACE(std::string(fault.name) + " at write " + std::to_string(failAt));
+                // The short write needs the size it is asked for: that of the good run's write.
+                test::MemoryChannel channel(failAt, fault.accept(64));
+                CDriver driver;
+                ScopedLogCapture log;
+                job->m_nDone = 0;
+                const int descriptors = hardening::OpenDescriptors();
+                EXPECT_EQ(driver.OpenJob(job.get(), &channel), 1);
+                const int result = StepToTheEnd(driver, *job);
+                if (!channel.failed) {  // the job completed before the fault
+                    EXPECT_EQ(result, 1);
+                    EXPECT_EQ(channel.bytes, good.bytes);
+                    EXPECT_EQ(hardening::OpenDescriptors(), descriptors);
+                    break;
+                }
+                ++failures;
+                EXPECT_EQ(result, 0);
+                const std::vector<std::string> lines = hardening::LogTexts(log.entries());
+                ASSERT_FALSE(lines.empty()) << "the failed step logged nothing";
+                EXPECT_EQ(lines.front().rfind("ABaseRTL::WriteNdata", 0), 0u) << lines.front();
+                EXPECT_EQ(lines.back(), "Exception");
+                // The channel stays dead, so the page end cannot go out, but the job's mutexes
+                // and descriptors must be given back all the same.
+                driver.AbortJob(nullptr, nullptr, nullptr);
+                EXPECT_TRUE(StartsWith(good.bytes, channel.bytes)) << "not a prefix";
+                EXPECT_TRUE(fuzz::JobLocksFree(0));
+                EXPECT_EQ(hardening::OpenDescriptors(), descriptors);
+                if (HasFailure()) return;
+            }
+        }
+        RecordProperty("fault_points", failures);
+        EXPECT_EQ(failures, 3 * good.writes);
+        EXPECT_GE(failures, j.minFaults);
+    }
+}
+
+// ---- The data file during a wait for data ----
+
+TEST_F(FaultInjection, DataFileDeletedOrCutDuringAWaitFailsTheJob) {
+    JobTicket ticket = test::DefaultTicket("CP52", 180, 0);
+    ticket.settings[13] = 0;
+    std::vector<uint8_t> good;  // the page when the host has written it all before printing
+    {
+        test::TempDir other;
+        auto full = test::MakeJob(other, ticket, {kCmyk});
+        good = hardening::PrintUndisturbed(*full).bytes;
+    }
+    const struct {
+        std::intmax_t size;  // -1 deletes the file
+        std::string firstLine;
+    } rows[] = {
+        {-1, "job data file vanished: "},
+        // In the file header, in the colorant table, and inside the second row.
+        {0, "job data file truncated in its header (0 of 64 bytes)"},
+        {64 + 32 + 68 + 10, "job data file truncated in page 0 colorant table"},
+        {64 + 32 + 4 * 68 + 8 + 3, "job data file truncated in page 0 rows"},
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.firstLine);
+        test::TempDir jobDir;
+        std::string error;
+        ASSERT_TRUE(WriteJobTicket(jobDir.file("job.tkt"), ticket, error)) << error;
+        auto job = test::MakeHostRecord(jobDir.file("job.tkt"));
+        const std::string dataFile = fuzz::DataFileFor(job->path);
+        auto writer = JobWriter::Create(dataFile, error);
+        ASSERT_TRUE(writer) << error;
+        test::AppendPage(*writer, kCmyk, 0, 2);  // two rows of six, the host still writing
+        clock.onSleep = [&](uint32_t) {
+            if (row.size < 0) std::filesystem::remove(dataFile);
+            if (row.size >= 0) std::filesystem::resize_file(dataFile, row.size);
+        };
+        test::MemoryChannel out;
+        CDriver driver;
+        ScopedLogCapture log;
+        ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
+        EXPECT_EQ(StepToTheEnd(driver, *job, 100), 0);
+        EXPECT_FALSE(clock.sleeps().empty());
+        const std::vector<std::string> lines = hardening::LogTexts(log.entries());
+        ASSERT_EQ(lines.size(), 2u);
+        const std::string first = row.firstLine + (row.size < 0 ? job->path : "");
+        EXPECT_EQ(lines[0].rfind(first, 0), 0u) << lines[0];
+        EXPECT_EQ(lines[1], "Exception");
+        // The two rows already read go out in front of the abort page end.
+        ExpectAbortedPrefix(driver, out, good);
+        EXPECT_EQ(job->m_nDone, -1);
+        EXPECT_TRUE(fuzz::JobLocksFree(0));
         const auto pages = test::ReadStreamRows(out.bytes);
         ASSERT_EQ(pages.size(), 1u);
         EXPECT_EQ(pages[0].rows.size(), 2u);
+        clock.onSleep = nullptr;
     }
-
-    JobTicket ticket;
-    std::unique_ptr<HostJobRecord> job;
-    std::string dataFile;
-    std::unique_ptr<JobWriter> writer;
-    const TestPage page{16, 6, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
-};
-
-TEST_F(WaitForData, DataFileDeletedDuringAWaitFailsTheJob) {
-    clock.onSleep = [this](uint32_t) { std::filesystem::remove(dataFile); };
-    ExpectFailedWait("job data file vanished: " + std::string(job->path));
 }
-
-struct Cut {
-    std::uintmax_t size;
-    const char* message;
-};
-
-class DataFileCutDuringAWait : public WaitForData, public ::testing::WithParamInterface<Cut> {};
-
-TEST_P(DataFileCutDuringAWait, FailsTheJob) {
-    clock.onSleep = [this](uint32_t) { std::filesystem::resize_file(dataFile, GetParam().size); };
-    ExpectFailedWait(GetParam().message);
-}
-
-// In the file header, in the colorant table, and inside the second row.
-INSTANTIATE_TEST_SUITE_P(
-    Hardening, DataFileCutDuringAWait,
-    ::testing::Values(Cut{0, "job data file truncated in its header (0 of 64 bytes)"},
-                      Cut{64 + 32 + 68 + 10, "job data file truncated in page 0 colorant table"},
-                      Cut{64 + 32 + 4 * 68 + 8 + 3, "job data file truncated in page 0 rows"}));
 
 // ---- The holder of the start mutex killed ----
 
-// A child process that holds a named mutex until it is killed; killed and reaped at the latest
-// when the object goes, so that a failing test cannot leave a waiter blocked.
-class MutexHolder {
-  public:
-    explicit MutexHolder(const std::string& name) {
+// A child process that holds a named mutex until it is killed; killed at the latest when the
+// object goes, and gone by itself once this process is, so that no waiter stays blocked.
+struct MutexHolder {
+    explicit MutexHolder(const char* name) {
         int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(m_release) != 0) return;
-        m_pid = ::fork();
-        if (m_pid == 0) {
-            ::close(ready[0]);
-            ::close(m_release[1]);
-            CMutex mutex(false, name.c_str());
+        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
+        pid = ::fork();
+        if (pid == 0) {
+            ::close(release[1]);
+            CMutex mutex(false, name);
             const char held = mutex.Lock(0) == 1 ? 'y' : 'n';
-            if (::write(ready[1], &held, 1) != 1) ::_exit(1);
             char byte;
-            while (::read(m_release[0], &byte, 1) < 0) {
+            if (::write(ready[1], &held, 1) == 1) {
+                while (::read(release[0], &byte, 1) < 0) {
+                }
             }
             ::_exit(0);
         }
         ::close(ready[1]);
-        ::close(m_release[0]);
+        ::close(release[0]);
         char held = 'n';
-        m_holding = ::read(ready[0], &held, 1) == 1 && held == 'y';
+        holding = pid > 0 && ::read(ready[0], &held, 1) == 1 && held == 'y';
         ::close(ready[0]);
     }
     ~MutexHolder() {
         Kill();
-        ::close(m_release[1]);
+        ::close(release[1]);
     }
-    MutexHolder(const MutexHolder&) = delete;
-    MutexHolder& operator=(const MutexHolder&) = delete;
-
-    bool holding() const { return m_pid > 0 && m_holding; }
     void Kill() {
-        if (m_pid <= 0) return;
-        ::kill(m_pid, SIGKILL);
-        int status = 0;
-        ::waitpid(m_pid, &status, 0);
-        m_pid = -1;
+        if (pid > 0) {
+            ::kill(pid, SIGKILL);
+            ::waitpid(pid, nullptr, 0);
+        }
+        pid = -1;
     }
-
-  private:
-    pid_t m_pid = -1;
-    int m_release[2] = {-1, -1};
-    bool m_holding = false;
+    pid_t pid = -1;
+    int release[2] = {-1, -1};
+    bool holding = false;
 };
 
 // True once some process waits in flock for the lock file: the kernel lists a blocked request
@@ -264,10 +226,8 @@ bool SomeoneWaitsFor(const std::string& lockFile) {
     while (std::chrono::steady_clock::now() < deadline) {
         std::ifstream locks("/proc/locks");
         for (std::string line; std::getline(locks, line);) {
-            if (line.find("-> FLOCK") != std::string::npos &&
-                line.find(inode) != std::string::npos) {
+            if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
                 return true;
-            }
         }
         std::this_thread::yield();
     }
@@ -278,9 +238,8 @@ TEST_F(FaultInjection, KilledHolderOfTheStartMutexLetsTheWaitingJobGoOn) {
     const std::string xml = "<?xml version=\"1.0\"?><RootElement><JobId>4242</JobId></RootElement>";
     auto job = hardening::SmallNamedJob(dir, 2);
     job->m_pszCustomColorXml = xml.c_str();
-
     MutexHolder holder("QRM_PRINT_START4242");
-    ASSERT_TRUE(holder.holding());
+    ASSERT_TRUE(holder.holding);
     test::MemoryChannel out;
     CDriver driver;
     int opened = -1;
@@ -289,13 +248,8 @@ TEST_F(FaultInjection, KilledHolderOfTheStartMutexLetsTheWaitingJobGoOn) {
     holder.Kill();
     waiter.join();
     EXPECT_TRUE(waited) << "the job never waited for the held mutex";
-
     ASSERT_EQ(opened, 1);
-    int steps = 0;
-    while (job->m_nDone != -1 && steps < 100) {
-        ASSERT_EQ(driver.PrintStep(nullptr, nullptr, nullptr), 1);
-        ++steps;
-    }
+    EXPECT_EQ(StepToTheEnd(driver, *job, 100), 1);
     EXPECT_EQ(job->m_nDone, -1);
     EXPECT_EQ(test::ReadStreamRows(out.bytes).size(), 2u);
     EXPECT_TRUE(fuzz::JobLocksFree(4242));
@@ -303,71 +257,119 @@ TEST_F(FaultInjection, KilledHolderOfTheStartMutexLetsTheWaitingJobGoOn) {
 
 // ---- An abort at every phase ----
 
-enum class Phase { AfterOpen, AfterHeader, InTheRows, BeforePageEnd, BetweenPages };
-
-struct AbortCase {
-    const char* name;
-    Phase phase;
-};
-
-class AbortAtEveryPhase : public FaultInjection, public ::testing::WithParamInterface<AbortCase> {};
-
-TEST_P(AbortAtEveryPhase, EndsWithTheAbortPageEndAndFreesBothMutexes) {
+TEST_F(FaultInjection, AbortAtEveryPhaseEndsWithTheAbortPageEndAndFreesEverything) {
     const std::string xml = "<?xml version=\"1.0\"?><RootElement><JobId>31</JobId></RootElement>";
-    auto job = hardening::SmallNamedJob(dir, 2, 8);
-    const hardening::GoodRun good = hardening::PrintUndisturbed(*job);
-    job->m_pszCustomColorXml = xml.c_str();
-
-    test::MemoryChannel out;
-    CDriver driver;
-    ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    const JobContext& ctx = *driver.CurrentJobContext();
-    const auto step = [&] { ASSERT_EQ(driver.PrintStep(nullptr, nullptr, nullptr), 1); };
-    switch (GetParam().phase) {
-        case Phase::AfterOpen:
-            break;
-        case Phase::AfterHeader:
-            step();
-            ASSERT_EQ(ctx.m_bStartPage, 0);
-            ASSERT_EQ(ctx.m_nCurRow, 0);
-            break;
-        case Phase::InTheRows:
-            step();
-            clock.SetAutoAdvance(60);  // the rows step runs out of time after a few rows
-            step();
-            ASSERT_GT(ctx.m_nCurRow, 0);
-            ASSERT_LT(ctx.m_nCurRow, 8);
-            break;
-        case Phase::BeforePageEnd:
-            step();
-            step();
-            ASSERT_EQ(ctx.m_bPageDone, 1);
-            break;
-        case Phase::BetweenPages:
-            for (int i = 0; i < 3; ++i) step();
-            ASSERT_EQ(ctx.m_nCurPage, 1);
-            ASSERT_EQ(ctx.m_bStartPage, 1);
-            break;
+    const struct {
+        const char* name;
+        int steps;
+        bool slowRows;  // the rows step runs out of time after a few rows
+        std::function<bool(const JobContext&)> reached;
+    } phases[] = {
+        {"after open", 0, false, [](const JobContext&) { return true; }},
+        {"after the header", 1, false,
+         [](const JobContext& c) { return c.m_bStartPage == 0 && c.m_nCurRow == 0; }},
+        {"in the rows", 2, true,
+         [](const JobContext& c) { return c.m_nCurRow > 0 && c.m_nCurRow < 8; }},
+        {"before the page end", 2, false, [](const JobContext& c) { return c.m_bPageDone == 1; }},
+        {"between pages", 3, false,
+         [](const JobContext& c) { return c.m_nCurPage == 1 && c.m_bStartPage == 1; }},
+    };
+    for (const auto& phase : phases) {
+        SCOPED_TRACE(phase.name);
+        test::TempDir jobDir;
+        auto job = hardening::SmallNamedJob(jobDir, 2, 8);
+        const hardening::GoodRun good = hardening::PrintUndisturbed(*job);
+        job->m_pszCustomColorXml = xml.c_str();
+        test::MemoryChannel out;
+        CDriver driver;
+        const int descriptors = hardening::OpenDescriptors();
+        ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
+        for (int i = 0; i < phase.steps; ++i) {
+            if (i == 1 && phase.slowRows) clock.SetAutoAdvance(60);
+            ASSERT_EQ(driver.PrintStep(nullptr, nullptr, nullptr), 1);
+        }
+        clock.SetAutoAdvance(0);
+        ASSERT_TRUE(phase.reached(*driver.CurrentJobContext()));
+        ExpectAbortedPrefix(driver, out, good.bytes);
+        EXPECT_EQ(job->m_nDone, -1);
+        EXPECT_TRUE(fuzz::JobLocksFree(31));
+        // The job's end gives everything back, not the driver's destruction.
+        EXPECT_EQ(hardening::OpenDescriptors(), descriptors);
     }
-    if (HasFatalFailure()) return;
-    EXPECT_EQ(driver.AbortJob(nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(job->m_nDone, -1);
-    ASSERT_TRUE(hardening::EndsWith(out.bytes, hardening::kNamedAbortEnd));
-    const std::vector<uint8_t> sent(out.bytes.begin(),
-                                    out.bytes.end() - hardening::kNamedAbortEnd.size());
-    EXPECT_TRUE(StartsWith(good.bytes, sent)) << "what was sent is not a prefix of the good stream";
-    EXPECT_TRUE(fuzz::JobLocksFree(31));
 }
 
-INSTANTIATE_TEST_SUITE_P(Hardening, AbortAtEveryPhase,
-                         ::testing::Values(AbortCase{"AfterOpen", Phase::AfterOpen},
-                                           AbortCase{"AfterHeader", Phase::AfterHeader},
-                                           AbortCase{"InTheRows", Phase::InTheRows},
-                                           AbortCase{"BeforePageEnd", Phase::BeforePageEnd},
-                                           AbortCase{"BetweenPages", Phase::BetweenPages}),
-                         [](const ::testing::TestParamInfo<AbortCase>& info) {
-                             return std::string(info.param.name);
-                         });
+// ---- Peak memory against page length ----
+
+long StatusKiB(const char* field) {
+    std::ifstream status("/proc/self/status");
+    for (std::string line; std::getline(status, line);) {
+        if (line.rfind(field, 0) == 0) return std::stol(line.substr(std::strlen(field) + 1));
+    }
+    return -1;
+}
+
+// The growth of the peak resident memory over printing the job, in KiB (-1 when it could not be
+// measured), in a child process: it starts from the same state every time and carries no other
+// test's memory.
+long PeakGrowthKiB(HostJobRecord& job) {
+    int result[2];
+    if (::pipe(result) != 0) return -1;
+    const pid_t pid = ::fork();
+    if (pid == 0) {
+        long growth = -1;
+        {
+            test::MemoryChannel out;  // keeps nothing: not memory of the driver
+            out.keep = false;
+            CDriver driver;
+            std::ofstream reset("/proc/self/clear_refs");
+            reset << "5" << std::flush;  // the peak starts again from the current size
+            const long start = StatusKiB("VmRSS:");
+            if (reset && start > 0 && driver.OpenJob(&job, &out) == 1) {
+                for (int i = 0; i < 100 && job.m_nDone != -1; ++i) {
+                    if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) break;
+                }
+                if (job.m_nDone == -1 && out.taken > 0) growth = StatusKiB("VmHWM:") - start;
+            }
+        }
+        ::_exit(::write(result[1], &growth, sizeof growth) == sizeof growth ? 0 : 1);
+    }
+    ::close(result[1]);
+    long growth = -1;
+    if (::read(result[0], &growth, sizeof growth) != sizeof growth) growth = -1;
+    ::close(result[0]);
+    ::waitpid(pid, nullptr, 0);
+    return growth;
+}
+
+TEST_F(FaultInjection, PeakMemoryOfAPageDoesNotGrowWithItsLength) {
+    // 5,760 bytes of each of six inks per row; the long page's data is ten times the 4 MiB
+    // after which the job file's mapping lets go of what it has read.
+    constexpr int kWidth = 5760 * 8;
+    constexpr int kRows = 120;
+    JobTicket ticket = test::DefaultTicket("CP52", 180, 2);
+    ticket.settings[13] = 0;
+    ColorEntry entries[kMaxPlanes] = {};
+    ColorList list{0, entries, kMaxPlanes};
+    ASSERT_NE(CDriver().GetColorList(2, &list), 0);
+    ASSERT_EQ(list.count, 6);
+    // Every row the same runs of equal bytes: quick to write and to compress, so that the test
+    // measures memory, not time.
+    TestPage page{kWidth, kRows, 0,
+                  0,      {},    [](int, int, int i) {
+                      return static_cast<uint8_t>(i / 96 * 37); }};
+    for (int i = 0; i < list.count; ++i) page.colorants.push_back({entries[i].name});
+    long growth[2] = {};
+    for (const int length : {1, 10}) {
+        test::TempDir jobDir;
+        page.height = length * kRows;
+        growth[length / 10] = PeakGrowthKiB(*test::MakeJob(jobDir, ticket, {page}));
+        ASSERT_GE(growth[length / 10], 0) << "the peak memory could not be measured";
+    }
+    RecordProperty("peak_growth_kib_short", static_cast<int>(growth[0]));
+    RecordProperty("peak_growth_kib_long", static_cast<int>(growth[1]));
+    EXPECT_LE(growth[1], growth[0] + growth[0] / 10 + 4096)
+        << kRows << " rows: " << growth[0] << " KiB, " << 10 * kRows << " rows: " << growth[1];
+}
 
 }  // namespace
 }  // namespace tarnwick

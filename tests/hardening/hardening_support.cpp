@@ -33,10 +33,6 @@ bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& p
     return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
 }
 
-bool StartsWith(const std::vector<uint8_t>& bytes, const std::string& prefix) {
-    return StartsWith(bytes, std::vector<uint8_t>(prefix.begin(), prefix.end()));
-}
-
 bool EndsWith(const std::vector<uint8_t>& bytes, const std::string& suffix) {
     return bytes.size() >= suffix.size() &&
            std::equal(suffix.begin(), suffix.end(), bytes.end() - suffix.size());
@@ -58,12 +54,8 @@ GoodRun PrintUndisturbed(HostJobRecord& job) {
 }
 
 int OpenDescriptors() {
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry :
-         std::filesystem::directory_iterator("/proc/self/fd")) {
-        ++count;
-    }
-    return count;
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(fds), end(fds)));
 }
 
 std::vector<std::string> LogTexts(const std::vector<LogEntry>& entries) {

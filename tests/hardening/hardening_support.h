@@ -1,5 +1,5 @@
-// Helpers of the hardening tests: private named mutexes, a channel that breaks for good, the
-// streams of good jobs to compare with, and counts of what a process holds.
+// Helpers of the hardening tests: private named mutexes and configuration roots, the streams of
+// good jobs to compare with, and counts of what a process holds.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -23,8 +23,7 @@ inline const std::string kNamedAbortEnd =
     "\x1b*rC\x1b%0B!PG;\x1b%-12345X@PJL\n@PJL RESET\n@PJL ENTER LANGUAGE=RESET\n\x1b"
     "E";
 
-// Gives the test its own lock folder, so that test processes running side by side never wait
-// for each other's mutexes.
+// Gives the test its own lock folder, so that tests never wait for each other's mutexes.
 class PrivateLocks {
   public:
     PrivateLocks();
@@ -47,7 +46,6 @@ class PrivateConfigRoot {
 };
 
 bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix);
-bool StartsWith(const std::vector<uint8_t>& bytes, const std::string& prefix);
 bool EndsWith(const std::vector<uint8_t>& bytes, const std::string& suffix);
 
 // A job of `pages` CMYK pages (16 x rows) for a named model, without the colour bar.
@@ -60,10 +58,7 @@ struct GoodRun {
 };
 GoodRun PrintUndisturbed(HostJobRecord& job);
 
-// Entries of /proc/self/fd.
-int OpenDescriptors();
-
-// Texts of the captured log lines, in order.
+int OpenDescriptors();  // entries of /proc/self/fd
 std::vector<std::string> LogTexts(const std::vector<LogEntry>& entries);
 
 // A job test's surroundings: time that only moves when told, private locks, scripted message
