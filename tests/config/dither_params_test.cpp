@@ -6,11 +6,7 @@
 
 #include <charconv>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +21,7 @@ namespace {
 
 using config_test::Hardware;
 using config_test::MakeSetup;
+using config_test::Split;
 using config_test::TempConfigRoot;
 
 constexpr float kUntouched = -7.0f;
@@ -44,18 +41,6 @@ DitherParamRecord Untouched() {
     record.antiClogLevel = -1;
     record.noiseLevel = -1.0f;
     return record;
-}
-
-std::vector<std::string> Split(const std::string& s, char separator) {
-    std::vector<std::string> parts;
-    std::istringstream in(s);
-    for (std::string part; std::getline(in, part, separator);) {
-        const auto first = part.find_first_not_of(' ');
-        parts.push_back(first == std::string::npos
-                            ? ""
-                            : part.substr(first, part.find_last_not_of(' ') - first + 1));
-    }
-    return parts;
 }
 
 // The table's numbers, read the same in every locale.
@@ -149,35 +134,13 @@ void RunCase(const std::vector<std::string>& column) {
 }
 
 void RunCaseTable() {
-    const auto file = std::filesystem::path(__FILE__).parent_path() / "param_cases.txt";
-    std::ifstream in(file);
-    ASSERT_TRUE(in) << file;
-    std::map<std::string, std::string> defines;
-    int count = 0;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        if (line.starts_with("define ")) {
-            const auto space = line.find(' ', 7);
-            defines["{" + line.substr(7, space - 7) + "}"] = line.substr(space + 1);
-            continue;
-        }
-        std::vector<std::string> column = Split(line, '|');
-        ASSERT_GE(column.size(), 5u) << line;
-        for (bool again = true; again;) {
-            again = false;
-            for (const auto& [name, text] : defines) {
-                for (auto at = column[2].find(name); at != std::string::npos;
-                     at = column[2].find(name)) {
-                    column[2].replace(at, name.size(), text);
-                    again = true;
-                }
-            }
-        }
-        SCOPED_TRACE(column[0]);
-        RunCase(column);
-        ++count;
-    }
-    EXPECT_GE(count, 30);
+    EXPECT_GE(config_test::ForEachCase("param_cases.txt",
+                                       [](std::vector<std::string>& column) {
+                                           ASSERT_GE(column.size(), 5u);
+                                           SCOPED_TRACE(column[0]);
+                                           RunCase(column);
+                                       }),
+              34);
 }
 
 TEST(ParamFiles, CaseTable) {
