@@ -8,6 +8,7 @@
 
 #include "options_test_support.h"
 #include "platform/mfc/afx_message_box.h"
+#include "platform/mfc/cbutton.h"
 #include "platform/mfc/ccombobox.h"
 #include "platform/mfc/cdialog.h"
 #include "platform/mfc/data_exchange.h"
@@ -59,11 +60,27 @@ TEST(DialogResource, ControlsAreMadeFromTheTemplate) {
     EXPECT_EQ(Control(dialog, IDC_CUT_SHEET).kind, ControlKind::CheckBox);
     EXPECT_EQ(Control(dialog, IDOK).style & style::kDefaultButton, style::kDefaultButton);
     // A selection outside the list clears it.
-    dialog.list.Attach(dialog.FindChild(IDC_COLOR_BAR));
-    dialog.list.AddString("a");
-    EXPECT_EQ(dialog.list.SetCurSel(0), 0);
-    EXPECT_EQ(dialog.list.SetCurSel(1), CB_ERR);
-    EXPECT_EQ(dialog.list.GetCurSel(), CB_ERR);
+    CComboBox& list = dialog.list;
+    list.Attach(dialog.FindChild(IDC_COLOR_BAR));
+    EXPECT_EQ(list.AddString("a"), 0);
+    EXPECT_EQ(list.AddString("b"), 1);
+    EXPECT_EQ(list.SetCurSel(1), 1);
+    std::string text;
+    EXPECT_EQ(list.GetLBText(1, text), 1);
+    EXPECT_EQ(text, "b");
+    EXPECT_EQ(list.GetLBText(2, text) + list.GetLBText(-1, text), 2 * CB_ERR);
+    EXPECT_EQ(list.SetCurSel(2), CB_ERR);
+    EXPECT_EQ(list.GetCurSel(), CB_ERR);
+    list.SetCurSel(0);
+    list.ResetContent();
+    EXPECT_EQ(list.GetCount() + list.GetCurSel(), CB_ERR);
+    // Wrappers on no control do nothing.
+    CComboBox detached;
+    CButton box;
+    EXPECT_EQ(detached.AddString("x") + detached.GetCount() + detached.SetCurSel(0), 3 * CB_ERR);
+    box.SetCheck(BST_CHECKED);
+    EXPECT_EQ(box.GetCheck(), BST_UNCHECKED);
+    EXPECT_FALSE(box.IsWindowEnabled() || box.ShowWindow(SW_SHOW) || box.GetDlgCtrlID() != 0);
     // No input reaches a disabled dialog.
     dialog.EnableWindow(false);
     EXPECT_FALSE(ClickButton(dialog, IDC_CALIBRATION));
