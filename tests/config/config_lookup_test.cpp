@@ -5,6 +5,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "config/find_child_by_id.h"
 #include "config/glossary.h"
@@ -34,6 +35,7 @@ std::string Pick(const std::string& children, int wanted) {
 TEST(ConfigLookup, CaseTable) {
     std::optional<TempConfigRoot> root;
     std::unique_ptr<test::ScopedEnv> sample;
+    std::vector<std::unique_ptr<test::ScopedEnv>> language;
     std::string drivers;
     const int steps = config_test::ForEachCase("lookup_cases.txt", [&](auto& column) {
         const std::string first = column[0];
@@ -54,7 +56,9 @@ TEST(ConfigLookup, CaseTable) {
             }
             return;
         }
-        ASSERT_GE(column.size(), op == "plain" || op == "cipher" || op == "say" ? 2u : 3u);
+        ASSERT_GE(column.size(), op == "lang"                                     ? 1u
+                                 : op == "plain" || op == "cipher" || op == "say" ? 2u
+                                                                                  : 3u);
         if (op == "plain") {
             root->WritePlain(column[0], column[1]);
         } else if (op == "cipher") {
@@ -72,6 +76,13 @@ TEST(ConfigLookup, CaseTable) {
             const int sign = AsciiCaseCompare(Arg(column[0]), Arg(column[1]));
             const std::string got = sign < 0 ? "<" : sign > 0 ? ">" : "=";
             EXPECT_TRUE(column[2] == "!=" ? got != "=" : got == column[2]) << got;
+        } else if (op == "lang") {
+            language.clear();
+            for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
+                const char* value = std::string(name) == "LANG" ? column[0].c_str() : nullptr;
+                language.push_back(std::make_unique<test::ScopedEnv>(name, value));
+            }
+            ClearGlossaryCache();
         } else if (op == "say") {
             EXPECT_EQ(Translate(column[0].c_str()), AString(column[1].c_str()));
         } else {

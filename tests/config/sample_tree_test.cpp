@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "config/dither_params.h"
-#include "config/glossary.h"
 #include "config/screening_params.h"
 #include "config_test_root.h"
 #include "platform/message_box.h"
@@ -96,25 +95,6 @@ TEST_F(SampleTree, EverySetupGetsParameters) {
         ExpectParameters("Unknown House", "CP52", 3, colorMode, 0);
     }
     EXPECT_TRUE(messages.requests().empty());
-}
-
-TEST_F(SampleTree, GlossaryTranslatesThePauseQuestionForGermanUsersOnly) {
-    const char* question = "Do you want to continue printing the next page?";
-    for (const auto& [lang, expected] :
-         {std::pair<const char*, const char*>{"de_DE.UTF-8",
-                                              "M\xC3\xB6"
-                                              "chten Sie mit dem Drucken der n\xC3\xA4"
-                                              "chsten Seite fortfahren?"},
-          {"en_GB.UTF-8", question},
-          {"C", question}}) {
-        test::ScopedEnv language("LANGUAGE", nullptr);
-        test::ScopedEnv all("LC_ALL", nullptr);
-        test::ScopedEnv messages("LC_MESSAGES", nullptr);
-        test::ScopedEnv langVar("LANG", lang);
-        ClearGlossaryCache();
-        EXPECT_EQ(Translate(question), AString(expected)) << lang;
-    }
-    ClearGlossaryCache();
 }
 
 }  // namespace
