@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "config/glossary.h"
@@ -17,13 +18,9 @@
 namespace tarnwick::fuzz {
 namespace {
 
-struct ConfigFile {
-    const char* path;  // below OutputDrivers
-    bool enciphered;
-};
-
-// The order the parts of an input fill; a missing part leaves its file out.
-constexpr ConfigFile kFiles[] = {
+// The files below OutputDrivers (enciphered or not) the parts of an input fill, in order; a
+// missing part leaves its file out.
+constexpr std::pair<const char*, bool> kFiles[] = {
     {"Ditherparams.xml", false},
     {"ScreeningParams.xml", false},
     {"TarnwickImaging/TarnwickImaging.xml", true},
@@ -37,11 +34,8 @@ constexpr const char* kPausePhrase = "Do you want to continue printing the next 
 std::vector<std::string> SplitAtNul(const uint8_t* data, size_t size) {
     std::vector<std::string> parts(1);
     for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) {
-            parts.emplace_back();
-        } else {
-            parts.back().push_back(static_cast<char>(data[i]));
-        }
+        if (data[i] == 0) parts.emplace_back();
+        if (data[i] != 0) parts.back().push_back(static_cast<char>(data[i]));
     }
     return parts;
 }
@@ -50,13 +44,13 @@ bool WriteTree(const FuzzRun& run, const std::vector<std::string>& parts) {
     const size_t count = std::min(parts.size(), std::size(kFiles));
     for (size_t i = 0; i < count; ++i) {
         const std::filesystem::path path =
-            std::filesystem::path(run.OutputDrivers()) / kFiles[i].path;
+            std::filesystem::path(run.OutputDrivers()) / kFiles[i].first;
         std::error_code ec;
         std::filesystem::create_directories(path.parent_path(), ec);
         const std::span<const uint8_t> plain = AsBytes(parts[i]);
         // Enciphered files are enciphered here, so that the input reaches their XML.
-        const bool written = kFiles[i].enciphered ? WriteBytes(path.string(), EncipherXml(plain))
-                                                  : WriteBytes(path.string(), plain);
+        const bool written = kFiles[i].second ? WriteBytes(path.string(), EncipherXml(plain))
+                                              : WriteBytes(path.string(), plain);
         if (!written) return false;
     }
     return true;
@@ -71,10 +65,6 @@ PrintSetup Setup(const char* model, const char* manufacturer, int media, int mod
     setup.resolution = mode;
     setup.colorMode = colorMode;
     return setup;
-}
-
-bool Terminated(const char* field, size_t size) {
-    return std::memchr(field, '\0', size) != nullptr;
 }
 
 void Query(Invariants& check, ABasePrinterDriver& driver, PrintSetup& setup) {
@@ -93,8 +83,8 @@ void Query(Invariants& check, ABasePrinterDriver& driver, PrintSetup& setup) {
     const int count = std::clamp(screens->count, 0, kMaxScreenEntries);
     for (int i = 0; i < count; ++i) {
         const ScreenEntry& e = screens->entries[i];
-        check.Check(Terminated(e.shapeName, sizeof e.shapeName) &&
-                        Terminated(e.colorName, sizeof e.colorName),
+        check.Check(std::memchr(e.shapeName, '\0', sizeof e.shapeName) != nullptr &&
+                        std::memchr(e.colorName, '\0', sizeof e.colorName) != nullptr,
                     "screen names end within their fields");
     }
 }

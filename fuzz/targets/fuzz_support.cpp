@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <stdexcept>
-#include <string_view>
+#include <fstream>
+#include <iterator>
 #include <thread>
 
 #include "host/afile_path.h"
@@ -20,6 +20,7 @@
 #include "support/temp_dir.h"
 
 namespace tarnwick::fuzz {
+namespace fs = std::filesystem;
 
 void Invariants::Check(bool holds, const char* what) {
     if (holds) return;
@@ -29,64 +30,44 @@ void Invariants::Check(bool holds, const char* what) {
 
 namespace {
 
-// One folder per process, made at the first run and removed at exit: making and removing a
-// folder for every input would cost more than most inputs take.
-class Workspace {
-  public:
-    static const std::string& Folder() {
-        static Workspace workspace;
-        return workspace.m_folder;
-    }
-
-  private:
-    Workspace() {
-        m_folder = m_dir.path();
-        // The lock folder must be private (0700) or the named mutexes refuse it.
-        ::mkdir((m_folder + "/locks").c_str(), 0700);
-        std::filesystem::create_directories(m_folder + "/root/OutputDrivers");
-    }
-    test::TempDir m_dir;
-    std::string m_folder;
-};
-
-// Removes everything in `folder` but the entries named in `keep`.
-void Empty(const std::string& folder, std::initializer_list<std::string_view> keep) {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-        const std::string name = entry.path().filename().string();
-        if (std::find(keep.begin(), keep.end(), name) != keep.end()) continue;
-        std::filesystem::remove_all(entry.path(), ec);
-    }
+// One folder per process: making and removing one per input would cost more than most inputs.
+const std::string& Workspace() {
+    static const test::TempDir dir;
+    static const std::string folder = [] {
+        ::mkdir(dir.file("locks").c_str(), 0700);  // the named mutexes refuse a shared folder
+        fs::create_directories(dir.file("root/OutputDrivers"));
+        return dir.path();
+    }();
+    return folder;
 }
 
 }  // namespace
 
-FuzzRun::FuzzRun(std::vector<int> messageAnswers) : m_folder(Workspace::Folder()) {
-    m_lockDir = std::make_unique<ScopedEnv>("TARNWICK_LOCK_DIR", File("locks"));
-    m_root = std::make_unique<ScopedEnv>("TARNWICK_ROOT", File("root"));
-    m_useClock = std::make_unique<ScopedClock>(&m_clock);
-    m_log = std::make_unique<ScopedLogCapture>();
-    m_messages = std::make_unique<ScopedMessageScript>(std::move(messageAnswers));
+FuzzRun::FuzzRun(std::vector<int> messageAnswers) : m_folder(Workspace()) {
+    m_lockDir.emplace("TARNWICK_LOCK_DIR", File("locks"));
+    m_root.emplace("TARNWICK_ROOT", File("root"));
+    m_useClock.emplace(&m_clock);
+    m_log.emplace();
+    m_messages.emplace(std::move(messageAnswers));
 }
 
 FuzzRun::~FuzzRun() {
-    m_messages.reset();
-    m_log.reset();
-    m_useClock.reset();
-    m_root.reset();
-    m_lockDir.reset();
-    Empty(m_folder, {"locks", "root"});
-    Empty(OutputDrivers(), {});
+    std::error_code ec;
+    for (const auto& entry : fs::directory_iterator(m_folder, ec)) {
+        const auto name = entry.path().filename();
+        if (name != "locks" && name != "root") fs::remove_all(entry.path(), ec);
+    }
+    for (const auto& entry : fs::directory_iterator(OutputDrivers(), ec)) {
+        fs::remove_all(entry.path(), ec);
+    }
 }
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) return false;
     std::size_t done = 0;
-    while (done < bytes.size()) {
-        const ssize_t put = ::write(fd, bytes.data() + done, bytes.size() - done);
-        if (put <= 0) break;
-        done += static_cast<std::size_t>(put);
+    for (ssize_t put = 1; done < bytes.size() && put > 0; done += static_cast<std::size_t>(put)) {
+        put = std::max<ssize_t>(::write(fd, bytes.data() + done, bytes.size() - done), 0);
     }
     return ::close(fd) == 0 && done == bytes.size();
 }
@@ -101,52 +82,60 @@ std::string DataFileFor(const std::string& ticketPath) {
 
 std::vector<uint8_t> TicketBytes(const TicketFields& fields) {
     std::vector<uint8_t> bytes(kJobHeaderSize, 0);
-    std::memcpy(bytes.data() + job_header::kPrinterModel, fields.model.data(),
-                std::min<std::size_t>(fields.model.size(), 63));
-    std::memcpy(bytes.data() + job_header::kResX, &fields.dpi, sizeof fields.dpi);
-    std::memcpy(bytes.data() + job_header::kResY, &fields.dpi, sizeof fields.dpi);
+    const auto put = [&](std::size_t at, const void* from, std::size_t n) {
+        std::memcpy(bytes.data() + at, from, n);
+    };
+    put(job_header::kPrinterModel, fields.model.data(),
+        std::min<std::size_t>(fields.model.size(), 63));
+    put(job_header::kResX, &fields.dpi, sizeof fields.dpi);
+    put(job_header::kResY, &fields.dpi, sizeof fields.dpi);
     PrinterSettings settings{};
     RTL::ResetSettings(&settings);
     settings.colorBar = fields.colorBar ? 1 : 0;
-    std::memcpy(bytes.data() + job_header::kSettings, &settings, sizeof settings);
-    std::memcpy(bytes.data() + job_header::kColorModel, &fields.colorModel,
-                sizeof fields.colorModel);
+    put(job_header::kSettings, &settings, sizeof settings);
+    put(job_header::kColorModel, &fields.colorModel, sizeof fields.colorModel);
     return bytes;
 }
 
-namespace {
-
-bool AppendRows(JobWriter& writer, const PageFormat& page, std::string& error) {
-    std::vector<std::vector<uint8_t>> rows(page.colorants.size());
-    for (int r = 0; r < page.height; ++r) {
-        std::vector<std::span<const uint8_t>> spans;
-        for (std::size_t c = 0; c < page.colorants.size(); ++c) {
-            const auto bytes = (int64_t{page.width} * page.colorants[c].bitsPerPixel + 7) / 8;
-            rows[c].resize(static_cast<std::size_t>(bytes));
-            for (std::size_t i = 0; i < rows[c].size(); ++i) {
-                rows[c][i] = static_cast<uint8_t>(0x35 * (c + 1) + 11 * r + i);
-            }
-            spans.emplace_back(rows[c]);
-        }
-        if (!writer.AppendRow(spans, error)) return false;
-    }
-    return writer.EndPage(error);
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-}  // namespace
-
-bool WriteSmallJobData(const std::string& path) {
-    const PageFormat pages[] = {
-        {24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
-        {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}},
-    };
+bool WriteJobData(const std::string& path, const std::vector<PageFormat>& pages, int stopAfterRows,
+                  std::vector<uint8_t>* live) {
     std::string error;
     auto writer = JobWriter::Create(path, error);
     if (!writer) return false;
-    for (const PageFormat& page : pages) {
-        if (!writer->BeginPage(page, error) || !AppendRows(*writer, page, error)) return false;
+    for (std::size_t p = 0; p < pages.size(); ++p) {
+        const PageFormat& page = pages[p];
+        const bool cut = p + 1 == pages.size() && stopAfterRows >= 0;
+        if (!writer->BeginPage(page, error)) return false;
+        std::vector<std::vector<uint8_t>> rows(page.colorants.size());
+        for (int r = 0; r < (cut ? stopAfterRows : page.height); ++r) {
+            std::vector<std::span<const uint8_t>> spans;
+            for (std::size_t c = 0; c < rows.size(); ++c) {
+                rows[c].resize((int64_t{page.width} * page.colorants[c].bitsPerPixel + 7) / 8);
+                for (std::size_t i = 0; i < rows[c].size(); ++i) {
+                    rows[c][i] = static_cast<uint8_t>(0x35 * (c + 1) + 11 * r + i);
+                }
+                spans.emplace_back(rows[c]);
+            }
+            if (!writer->AppendRow(spans, error)) return false;
+        }
+        if (cut) {
+            if (live != nullptr) *live = ReadBytes(path);
+            return true;
+        }
+        if (!writer->EndPage(error)) return false;
     }
     return writer->Finish(error);
+}
+
+bool WriteSmallJobData(const std::string& path) {
+    return WriteJobData(path,
+                        {{24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
+                         {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}}});
 }
 
 std::unique_ptr<HostJobRecord> MakeRecord(const std::string& ticketPath) {
@@ -178,32 +167,26 @@ JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputCh
 bool FreeForOtherThreads(const std::string& name) {
     // The owning thread may always take its mutex again, so only another thread can tell.
     bool free = false;
-    std::thread probe([&] {
+    std::thread([&] {
         CMutex mutex(false, name.c_str());
-        free = mutex.Lock(0) == 1;
-        if (free) mutex.Unlock();
-    });
-    probe.join();
+        if ((free = mutex.Lock(0) == 1)) mutex.Unlock();
+    }).join();
     return free;
 }
 
 bool JobLocksFree(int jobId) {
-    for (const char* prefix : {"QRM_PRINT_START", "QRM_PRINT_MAKELAYOUT"}) {
-        if (!FreeForOtherThreads(prefix + std::to_string(jobId))) return false;
-    }
-    return true;
+    return FreeForOtherThreads("QRM_PRINT_START" + std::to_string(jobId)) &&
+           FreeForOtherThreads("QRM_PRINT_MAKELAYOUT" + std::to_string(jobId));
 }
 
 int CountOf(std::span<const uint8_t> haystack, const std::string& needle) {
-    if (needle.empty()) return 0;
     int count = 0;
-    auto it = haystack.begin();
-    for (;;) {
-        it = std::search(it, haystack.end(), needle.begin(), needle.end());
-        if (it == haystack.end()) return count;
+    for (auto it = haystack.begin();
+         (it = std::search(it, haystack.end(), needle.begin(), needle.end())) != haystack.end();
+         ++it) {
         ++count;
-        ++it;
     }
+    return count;
 }
 
 }  // namespace tarnwick::fuzz

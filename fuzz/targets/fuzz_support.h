@@ -5,13 +5,12 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
-#include "host/kv_log.h"
-#include "platform/clock.h"
-#include "platform/message_box.h"
+#include "host/job/job_writer.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
 #include "support/memory_channel.h"
@@ -34,20 +33,16 @@ class Invariants {
     int m_failures = 0;
 };
 
-// Sets an environment variable for the life of the object (the hardening tests use it too).
 using ScopedEnv = test::ScopedEnv;
 
-// The scratch folder of the process, emptied again when the run ends, with a lock folder for
-// the named mutexes and an empty configuration root, both made current for the run.
+// The process's scratch folder (emptied again after each input) with a private lock folder and
+// an empty configuration root, both made current for the run.
 class FuzzRun {
   public:
     explicit FuzzRun(std::vector<int> messageAnswers = {});
     ~FuzzRun();
-    FuzzRun(const FuzzRun&) = delete;
-    FuzzRun& operator=(const FuzzRun&) = delete;
 
     std::string File(const std::string& name) const { return m_folder + "/" + name; }
-    // The OutputDrivers folder of the run's configuration root.
     std::string OutputDrivers() const { return m_folder + "/root/OutputDrivers"; }
     FakeClock& Clock() { return m_clock; }
     const std::vector<LogEntry>& Log() const { return m_log->entries(); }
@@ -55,17 +50,16 @@ class FuzzRun {
 
   private:
     std::string m_folder;
-    std::unique_ptr<ScopedEnv> m_lockDir;
-    std::unique_ptr<ScopedEnv> m_root;
+    std::optional<ScopedEnv> m_lockDir, m_root;
     FakeClock m_clock;
-    std::unique_ptr<ScopedClock> m_useClock;
-    std::unique_ptr<ScopedLogCapture> m_log;
-    std::unique_ptr<ScopedMessageScript> m_messages;
+    std::optional<ScopedClock> m_useClock;
+    std::optional<ScopedLogCapture> m_log;
+    std::optional<ScopedMessageScript> m_messages;
 };
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes);
+std::vector<uint8_t> ReadBytes(const std::string& path);
 std::span<const uint8_t> AsBytes(const std::string& text);
-
 // The data file the driver looks for next to a ticket.
 std::string DataFileFor(const std::string& ticketPath);
 
@@ -78,10 +72,13 @@ struct TicketFields {
 // A 3940-byte ticket whose settings area holds the printer's defaults.
 std::vector<uint8_t> TicketBytes(const TicketFields& fields);
 
+// Writes the pages; with stopAfterRows >= 0 the last page stops after that many rows and `live`
+// gets the file as a reader finds it then, while the host writes.
+bool WriteJobData(const std::string& path, const std::vector<PageFormat>& pages,
+                  int stopAfterRows = -1, std::vector<uint8_t>* live = nullptr);
 // Two small finished pages: four 1-bit inks, then a placed page with a 2-bit ink, a layer and an
 // ink no colour mode names.
 bool WriteSmallJobData(const std::string& path);
-
 // A host record for the ticket, its data file found under prefix 0.
 std::unique_ptr<HostJobRecord> MakeRecord(const std::string& ticketPath);
 
@@ -92,7 +89,6 @@ struct JobOutcome {
     bool finished = false;  // the driver marked the job done after its last step
     int aborted = -1;       // AbortJob's result, -1 when it was not needed
 };
-
 // Opens the job, steps it at most maxSteps times and aborts it when it has not finished.
 JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputChannel& out,
                         int maxSteps);
@@ -101,7 +97,6 @@ JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputCh
 bool FreeForOtherThreads(const std::string& name);
 // True when both named mutexes of the job id can be taken at once.
 bool JobLocksFree(int jobId);
-
 int CountOf(std::span<const uint8_t> haystack, const std::string& needle);
 
 }  // namespace tarnwick::fuzz

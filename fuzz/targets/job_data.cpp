@@ -17,22 +17,13 @@
 namespace tarnwick::fuzz {
 namespace {
 
-constexpr unsigned kMaxPagesRead = 16;
-constexpr int kMaxColorantsRead = 4;
-// Row bytes copied per input, so that pages of absurd but legal width stay quick.
-constexpr int64_t kReadBudget = int64_t{4} << 20;
-// Pages up to this size in each direction are printed too.
-constexpr int kPrintablePixels = 2048;
-constexpr int kMaxPagesPrinted = 8;
-constexpr int kMaxSteps = 48;
 constexpr uint8_t kUntouched = 0xA5;
 
 struct Reader {
     Invariants& check;
-    int64_t budget = kReadBudget;
+    int64_t budget = int64_t{4} << 20;  // row bytes per input, so that absurd widths stay quick
 
-    // Reads rowCount rows into a buffer of exactly their size, so that the sanitizer sees any
-    // write past it; returns ReadRows' result.
+    // Into a buffer of exactly the rows' size, so that the sanitizer sees a write past it.
     int Read(AImage& image, const AColorant& colorant, int row, int rowCount, int64_t rowBytes) {
         const int64_t bytes = rowBytes * rowCount;
         budget -= bytes;
@@ -40,8 +31,7 @@ struct Reader {
         std::fill_n(buffer.get(), bytes, kUntouched);
         const int result = image.ReadRows(&colorant, row, rowCount, buffer.get(), 0);
         if (result == 0) {
-            check.Check(std::all_of(buffer.get(), buffer.get() + bytes,
-                                    [](uint8_t b) { return b == kUntouched; }),
+            check.Check(std::count(buffer.get(), buffer.get() + bytes, kUntouched) == bytes,
                         "a refused read leaves the destination untouched");
         }
         return result;
@@ -50,8 +40,7 @@ struct Reader {
     void Colorant(AImage& image, const AColorant& colorant, bool complete) {
         const int height = image.GetHeight();
         const int64_t rowBytes = (int64_t{image.GetWidth()} * colorant.GetBitsPerPixel() + 7) / 8;
-        const int rows[] = {0, 1, height / 2, height - 1};
-        for (int row : rows) {
+        for (int row : {0, 1, height / 2, height - 1}) {
             if (row < 0 || row >= height || budget < rowBytes) continue;
             const int result = Read(image, colorant, row, 1, rowBytes);
             if (complete) check.Check(result == 1, "every row of a complete page reads");
@@ -74,41 +63,38 @@ struct Reader {
         const bool complete = job.m_bWriting == 0 || static_cast<int>(page) < job.m_nWritePage;
         AObList colorants(0, 10);
         image->GetColorants(colorants);
-        int x = 0;
-        int y = 0;
+        int x = 0, y = 0;
         image->GetOffset(x, y);
         // As placed in the file, then with the placement dropped as the engine does.
         for (const auto& [dx, dy] : {std::pair{0, 0}, std::pair{-x, -y}}) {
             image->SetOffset(dx, dy);
             check.Check(image->GetWidth() >= 0 && image->GetHeight() >= 0,
                         "page sizes are not negative");
-            const int count = std::min(colorants.GetCount(), kMaxColorantsRead);
-            for (int c = 0; c < count; ++c) Colorant(*image, *colorants.GetAt(c), complete);
+            for (int c = 0; c < std::min(colorants.GetCount(), 4); ++c) {
+                Colorant(*image, *colorants.GetAt(c), complete);
+            }
         }
-        const AColorant stranger("Stranger", 1, 99);
         if (budget > 0) {
-            check.Check(Read(*image, stranger, 0, 1, 1) == 0,
+            check.Check(Read(*image, AColorant("Stranger", 1, 99), 0, 1, 1) == 0,
                         "a colorant of another page is not available");
         }
     }
 };
 
+// At most eight pages of at most 2048 pixels each way are printed.
 bool SmallEnoughToPrint(OXJob& job) {
-    if (job.m_nJobPages > kMaxPagesPrinted) return false;
+    if (job.m_nJobPages > 8) return false;
     for (int p = 0; p < job.m_nJobPages; ++p) {
         auto* image = dynamic_cast<AGroupImage*>(job.GetImage(static_cast<unsigned>(p)));
-        if (image == nullptr) return false;
-        if (image->GetWidth() > kPrintablePixels || image->GetHeight() > kPrintablePixels) {
-            return false;
-        }
+        if (image == nullptr || image->GetWidth() > 2048 || image->GetHeight() > 2048) return false;
     }
     return true;
 }
 
 void Print(Invariants& check, FuzzRun& run, const std::string& ticket, const std::string& data) {
     if (!WriteBytes(ticket, TicketBytes({"CP52", 180, 2, false}))) return;
-    // A host that says it is still writing never adds a row here: after a few waits its file
-    // goes away, which ends the job.
+    // A host that says it is still writing never adds a row: after a few waits its file goes
+    // away, which ends the job.
     int waits = 0;
     run.Clock().onSleep = [&](uint32_t) {
         if (++waits == 3) std::remove(data.c_str());
@@ -117,7 +103,7 @@ void Print(Invariants& check, FuzzRun& run, const std::string& ticket, const std
     auto job = MakeRecord(ticket);
     test::MemoryChannel out;
     CDriver driver;
-    const JobOutcome outcome = PrintBounded(driver, *job, out, kMaxSteps);
+    const JobOutcome outcome = PrintBounded(driver, *job, out, 48);
     if (outcome.opened == 0 || outcome.stepFailed) {
         check.Check(!run.Log().empty(), "a failed job says why");
     }
@@ -146,7 +132,7 @@ int FuzzJobData(const uint8_t* data, size_t size) {
         } else {
             check.Check(job.m_nJobPages >= 0, "the page count is not negative");
             Reader reader{check};
-            const unsigned pages = std::min(static_cast<unsigned>(job.m_nJobPages), kMaxPagesRead);
+            const unsigned pages = std::min(static_cast<unsigned>(job.m_nJobPages), 16u);
             for (unsigned p = 0; p < pages; ++p) reader.Page(job, p);
             check.Check(job.GetImage(static_cast<unsigned>(job.m_nJobPages)) == nullptr,
                         "no page past the count");

@@ -4,8 +4,10 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
@@ -35,5 +37,13 @@ PrintSetup MakeSetup(const char* model, const char* manufacturer, int media, int
 
 // Wraps a "PrinterHardware" body in a document.
 std::string Hardware(std::string_view body);
+
+// Splits at `separator` and trims each part; a part in double quotes keeps its blanks.
+std::vector<std::string> Split(const std::string& s, char separator);
+
+// Calls `each` with the columns of every case line of the table tests/config/<name>, after
+// "define NAME text" lines; {NAME} stands for its text, {N*text} for N copies of text (with
+// '#' the copy's number) and \xNN for a byte.
+int ForEachCase(const char* name, const std::function<void(std::vector<std::string>&)>& each);
 
 }  // namespace tarnwick::config_test

@@ -6,11 +6,7 @@
 
 #include <charconv>
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <map>
 #include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +21,7 @@ namespace {
 
 using config_test::Hardware;
 using config_test::MakeSetup;
+using config_test::Split;
 using config_test::TempConfigRoot;
 
 constexpr float kUntouched = -7.0f;
@@ -44,18 +41,6 @@ DitherParamRecord Untouched() {
     record.antiClogLevel = -1;
     record.noiseLevel = -1.0f;
     return record;
-}
-
-std::vector<std::string> Split(const std::string& s, char separator) {
-    std::vector<std::string> parts;
-    std::istringstream in(s);
-    for (std::string part; std::getline(in, part, separator);) {
-        const auto first = part.find_first_not_of(' ');
-        parts.push_back(first == std::string::npos
-                            ? ""
-                            : part.substr(first, part.find_last_not_of(' ') - first + 1));
-    }
-    return parts;
 }
 
 // The table's numbers, read the same in every locale.
@@ -90,6 +75,9 @@ void RunCase(const std::vector<std::string>& column) {
     if (call[0] == "screen") {
         root.WritePlain("ScreeningParams.xml", column[2]);
         result = LoadScreeningParamsWith(screens.get(), withSetup ? &setup : nullptr);
+    } else if (call[0] == "defaults") {
+        Colors colors(std::stoi(call[2]), std::stoi(call[1]));
+        result = SetDitherDefaults(colors.list, &dither) ? 1 : 0;
     } else if (call[0] == "dither") {
         root.WritePlain("Ditherparams.xml", column[2]);
         Colors colors(std::stoi(call[2]), std::stoi(call[1]));
@@ -142,6 +130,10 @@ void RunCase(const std::vector<std::string>& column) {
             EXPECT_FLOAT_EQ(e.angle, Num(value));
         } else if (key.starts_with("freq")) {
             EXPECT_FLOAT_EQ(e.frequency, Num(value));
+        } else if (key.starts_with("host")) {  // the bytes after the names are the host's
+            const std::size_t color = e.colorName[0] == 0x5A ? 0 : std::strlen(e.colorName) + 1;
+            EXPECT_EQ(e.colorName[color], 0x5A);
+            EXPECT_EQ(e.shapeName[e.shapeName[0] == 0x5A ? 0 : std::strlen(e.shapeName) + 1], 0x5A);
         } else {
             ADD_FAILURE() << "unknown check";
         }
@@ -149,35 +141,13 @@ void RunCase(const std::vector<std::string>& column) {
 }
 
 void RunCaseTable() {
-    const auto file = std::filesystem::path(__FILE__).parent_path() / "param_cases.txt";
-    std::ifstream in(file);
-    ASSERT_TRUE(in) << file;
-    std::map<std::string, std::string> defines;
-    int count = 0;
-    for (std::string line; std::getline(in, line);) {
-        if (line.empty() || line[0] == '#') continue;
-        if (line.starts_with("define ")) {
-            const auto space = line.find(' ', 7);
-            defines["{" + line.substr(7, space - 7) + "}"] = line.substr(space + 1);
-            continue;
-        }
-        std::vector<std::string> column = Split(line, '|');
-        ASSERT_GE(column.size(), 5u) << line;
-        for (bool again = true; again;) {
-            again = false;
-            for (const auto& [name, text] : defines) {
-                for (auto at = column[2].find(name); at != std::string::npos;
-                     at = column[2].find(name)) {
-                    column[2].replace(at, name.size(), text);
-                    again = true;
-                }
-            }
-        }
-        SCOPED_TRACE(column[0]);
-        RunCase(column);
-        ++count;
-    }
-    EXPECT_GE(count, 30);
+    EXPECT_GE(config_test::ForEachCase("param_cases.txt",
+                                       [](std::vector<std::string>& column) {
+                                           ASSERT_GE(column.size(), 5u);
+                                           SCOPED_TRACE(column[0]);
+                                           RunCase(column);
+                                       }),
+              34);
 }
 
 TEST(ParamFiles, CaseTable) {
@@ -188,45 +158,6 @@ TEST(ParamFiles, CaseTable) {
 using ParamFilesUnderCommaLocale = test::CommaLocaleTest;
 TEST_F(ParamFilesUnderCommaLocale, CaseTable) {
     RunCaseTable();
-}
-
-TEST(DitherDefaults, LevelsAndWeightsFollowTheFirstColorantDepth) {
-    struct Case {
-        int depth, levels;
-        std::vector<float> weights;
-        bool noFile;
-    };
-    const Case cases[] = {
-        {1, 2, {1.0f}, false}, {2, 4, {1.0f / 3, 2.0f / 3, 1.0f}, false},
-        {6, 64, {}, false},    {7, 64, {}, false},
-        {8, 64, {}, true},     {16, 64, {}, true},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.depth);
-        Colors colors(4, c.depth);
-        DitherParamRecord record = Untouched();
-        EXPECT_EQ(SetDitherDefaults(colors.list, &record), c.noFile);
-        EXPECT_EQ(record.levelCount, c.levels);
-        EXPECT_EQ(record.inkCount, 4);
-        EXPECT_EQ(record.antiClogLevel, 0);
-        EXPECT_EQ(record.noiseLevel, 1.0f);
-        for (int ink = 0; ink < 4; ++ink) {
-            for (std::size_t l = 0; l < c.weights.size(); ++l) {
-                EXPECT_FLOAT_EQ(record.weights[ink][l], c.weights[l]);
-            }
-            EXPECT_EQ(record.weights[ink][c.levels - 2], 1.0f);
-            if (c.levels < 64) {
-                EXPECT_EQ(record.weights[ink][c.levels - 1], kUntouched);
-            }
-        }
-        EXPECT_EQ(record.weights[4][0], kUntouched);
-    }
-    // The ink count is capped at sixteen.
-    Colors colors(20, 1);
-    DitherParamRecord record = Untouched();
-    SetDitherDefaults(colors.list, &record);
-    EXPECT_EQ(record.inkCount, 16);
-    EXPECT_EQ(record.weights[15][0], 1.0f);
 }
 
 TEST(DitherDefaults, OtherFileNamesNeedTheEncipheredForm) {
@@ -248,29 +179,6 @@ TEST(DitherDefaults, OtherFileNamesNeedTheEncipheredForm) {
     EXPECT_EQ(read(root.WriteEnciphered("model.xml", doc)), 1);
     EXPECT_EQ(read(root.Path("")), 0);
     EXPECT_TRUE(messages.requests().empty());
-}
-
-TEST(ScreeningDefaults, EightDiamondScreensAndNothingElse) {
-    auto record = std::make_unique<ScreeningRecord>();
-    std::memset(record.get(), 0x5A, sizeof(ScreeningRecord));
-    WriteDefaultScreening(record.get());
-    EXPECT_EQ(record->count, 8);
-    const char* names[] = {"Cyan",  "Magenta",  "Yellow", "Black",
-                           "LCyan", "LMagenta", "Orange", "Green"};
-    const float angles[] = {105, 75, 90, 45, 75, 105, 105, 75};
-    for (int i = 0; i < 8; ++i) {
-        const ScreenEntry& e = record->entries[i];
-        EXPECT_STREQ(e.colorName, names[i]);
-        EXPECT_STREQ(e.shapeName, "Diamond");
-        EXPECT_EQ(e.frequency, 55.0f);
-        EXPECT_EQ(e.angle, angles[i]);
-        // Bytes after each name's NUL are the host's.
-        EXPECT_EQ(e.colorName[std::strlen(names[i]) + 1], 0x5A);
-        EXPECT_EQ(e.shapeName[8], 0x5A);
-    }
-    EXPECT_EQ(record->entries[8].colorName[0], 0x5A);
-    EXPECT_STREQ(HalftoneShapeNames[kDefaultHalftoneShape], "Diamond");
-    EXPECT_STREQ(HalftoneShapeNames[15], "Square");
 }
 
 }  // namespace

@@ -1,5 +1,5 @@
-// The control layer on the driver options resource: how controls keep their
-// state, what input a control takes, data exchange and the modal loop.
+// The control layer under the options page: the dialog resource, data exchange, the modal loop,
+// strings and message boxes. How the page's controls take input is in page_scenarios.txt.
 #include <gtest/gtest.h>
 
 #include <optional>
@@ -23,7 +23,7 @@ namespace {
 
 using options_test::Control;
 
-// A bare dialog on the options resource that counts the commands it gets.
+// A bare dialog on the options resource with one bound list; it counts its commands.
 class PlainDialog : public CDialog {
   public:
     explicit PlainDialog(int templateId = IDD_DRIVER_OPTIONS) : CDialog(templateId) {}
@@ -31,13 +31,9 @@ class PlainDialog : public CDialog {
     bool OnCommand(int id, int notification) override {
         ++commands;
         lastId = id;
-        lastNotification = notification;
         return CDialog::OnCommand(id, notification);
     }
-    int commands = 0;
-    int lastId = 0;
-    int lastNotification = -1;
-    int bindId = IDC_OVERPRINT;
+    int commands = 0, lastId = 0, bindId = IDC_OVERPRINT;
     CComboBox list;
 
   protected:
@@ -48,51 +44,23 @@ TEST(DialogResource, ControlsAreMadeFromTheTemplate) {
     PlainDialog dialog;
     ASSERT_TRUE(dialog.Make());
     EXPECT_EQ(dialog.GetWindowText(), "Driver Options");
-    const DialogTemplate* resource = dialog.Template();
-    ASSERT_NE(resource, nullptr);
-    EXPECT_EQ(resource->fontName, "MS Sans Serif");
-    EXPECT_EQ(resource->fontPointSize, 8);
+    ASSERT_NE(dialog.Template(), nullptr);
+    EXPECT_EQ(dialog.Template()->fontName, "MS Sans Serif");
+    EXPECT_EQ(dialog.Template()->fontPointSize, 8);
     EXPECT_EQ(dialog.Children().size(), 19u);
     std::set<int> ids;
     for (const CWnd::Child& child : dialog.Children()) {
         const WindowState& c = *child.state;
         EXPECT_TRUE(ids.insert(c.id).second) << "duplicate id " << c.id;
-        EXPECT_GE(c.rect.x, 0) << c.id;
-        EXPECT_GE(c.rect.y, 0) << c.id;
-        EXPECT_LE(c.rect.x + c.rect.width, 250) << c.id;
-        EXPECT_LE(c.rect.y + c.rect.height, 231) << c.id;
-        EXPECT_TRUE(c.enabled && c.visible) << c.id;
+        EXPECT_TRUE(c.rect.x >= 0 && c.rect.y >= 0 && c.rect.x + c.rect.width <= 250 &&
+                    c.rect.y + c.rect.height <= 231 && c.enabled && c.visible)
+            << c.id;
     }
     EXPECT_EQ(Control(dialog, IDC_CUT_SHEET).text, "Cut sheet after printing");
     EXPECT_EQ(Control(dialog, IDC_CUT_SHEET).kind, ControlKind::CheckBox);
     EXPECT_EQ(Control(dialog, IDOK).style & style::kDefaultButton, style::kDefaultButton);
-}
-
-TEST(DialogResource, UnknownTemplateMakesNoDialog) {
-    PlainDialog dialog(4242);
-    EXPECT_FALSE(dialog.Make());
-    EXPECT_EQ(dialog.DoModal(), -1);
-    EXPECT_EQ(dialog.GetDlgItem(IDOK), nullptr);
-    EXPECT_FALSE(dialog.UpdateData(true));
-}
-
-TEST(Controls, DetachedWrappersDoNothing) {
-    CComboBox list;
-    CButton box;
-    EXPECT_EQ(list.AddString("x"), CB_ERR);
-    EXPECT_EQ(list.GetCount(), CB_ERR);
-    EXPECT_EQ(list.SetCurSel(0), CB_ERR);
-    box.SetCheck(BST_CHECKED);
-    EXPECT_EQ(box.GetCheck(), BST_UNCHECKED);
-    EXPECT_FALSE(box.IsWindowEnabled());
-    EXPECT_FALSE(box.ShowWindow(SW_SHOW));
-    EXPECT_EQ(box.GetDlgCtrlID(), 0);
-}
-
-TEST(Controls, ComboBoxKeepsItemsAndSelection) {
-    PlainDialog dialog;
-    ASSERT_TRUE(dialog.Make());
-    CComboBox list;
+    // A selection outside the list clears it.
+    CComboBox& list = dialog.list;
     list.Attach(dialog.FindChild(IDC_COLOR_BAR));
     EXPECT_EQ(list.AddString("a"), 0);
     EXPECT_EQ(list.AddString("b"), 1);
@@ -100,76 +68,30 @@ TEST(Controls, ComboBoxKeepsItemsAndSelection) {
     std::string text;
     EXPECT_EQ(list.GetLBText(1, text), 1);
     EXPECT_EQ(text, "b");
-    EXPECT_EQ(list.GetLBText(2, text), CB_ERR);
-    EXPECT_EQ(list.GetLBText(-1, text), CB_ERR);
-    // A position outside the list clears the selection.
+    EXPECT_EQ(list.GetLBText(2, text) + list.GetLBText(-1, text), 2 * CB_ERR);
     EXPECT_EQ(list.SetCurSel(2), CB_ERR);
     EXPECT_EQ(list.GetCurSel(), CB_ERR);
     list.SetCurSel(0);
     list.ResetContent();
-    EXPECT_EQ(list.GetCount(), 0);
-    EXPECT_EQ(list.GetCurSel(), CB_ERR);
-}
-
-TEST(Controls, CheckRadioButtonTouchesOnlyItsRange) {
-    PlainDialog dialog;
-    ASSERT_TRUE(dialog.Make());
-    CButton cut;
-    cut.Attach(dialog.FindChild(IDC_CUT_SHEET));
-    cut.SetCheck(BST_CHECKED);
-    dialog.CheckRadioButton(IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_BIDIRECTIONAL);
-    EXPECT_EQ(Control(dialog, IDC_BIDIRECTIONAL).check, BST_CHECKED);
-    EXPECT_EQ(Control(dialog, IDC_UNIDIRECTIONAL).check, BST_UNCHECKED);
-    dialog.CheckRadioButton(IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_CUT_SHEET);
-    EXPECT_EQ(Control(dialog, IDC_BIDIRECTIONAL).check, BST_UNCHECKED);
-    EXPECT_EQ(cut.GetCheck(), BST_CHECKED);
-}
-
-TEST(UserInput, ClicksFollowTheControlKind) {
-    PlainDialog dialog;
-    ASSERT_TRUE(dialog.Make());
-    EXPECT_TRUE(ClickButton(dialog, IDC_CROP_MARK));
-    EXPECT_EQ(Control(dialog, IDC_CROP_MARK).check, BST_CHECKED);
-    EXPECT_EQ(dialog.lastId, IDC_CROP_MARK);
-    EXPECT_EQ(dialog.lastNotification, BN_CLICKED);
-    EXPECT_TRUE(ClickButton(dialog, IDC_CROP_MARK));
-    EXPECT_EQ(Control(dialog, IDC_CROP_MARK).check, BST_UNCHECKED);
-
-    EXPECT_TRUE(ClickButton(dialog, IDC_UNIDIRECTIONAL));
-    EXPECT_TRUE(ClickButton(dialog, IDC_BIDIRECTIONAL));
-    EXPECT_EQ(Control(dialog, IDC_UNIDIRECTIONAL).check, BST_UNCHECKED);
-    EXPECT_EQ(Control(dialog, IDC_BIDIRECTIONAL).check, BST_CHECKED);
-    // Check boxes after the radio pair are not part of its group.
-    EXPECT_TRUE(ClickButton(dialog, IDC_CALIBRATION));
-    EXPECT_TRUE(ClickButton(dialog, IDC_UNIDIRECTIONAL));
-    EXPECT_EQ(Control(dialog, IDC_CALIBRATION).check, BST_CHECKED);
-
-    dialog.FindChild(IDC_DRY_TIME)->items = {"x", "y"};
-    EXPECT_TRUE(ChooseListItem(dialog, IDC_DRY_TIME, 1));
-    EXPECT_EQ(Control(dialog, IDC_DRY_TIME).curSel, 1);
-    EXPECT_EQ(dialog.lastNotification, CBN_SELCHANGE);
-}
-
-TEST(UserInput, RefusedInputChangesNothing) {
-    PlainDialog dialog;
-    EXPECT_FALSE(ClickButton(dialog, IDC_CROP_MARK));  // no window yet
-    ASSERT_TRUE(dialog.Make());
-    dialog.GetDlgItem(IDC_CROP_MARK)->EnableWindow(false);
-    dialog.GetDlgItem(IDC_ADVANCE)->ShowWindow(SW_HIDE);
-    dialog.FindChild(IDC_DRY_TIME)->items = {"x"};
-    EXPECT_FALSE(ClickButton(dialog, IDC_CROP_MARK));
-    EXPECT_FALSE(ClickButton(dialog, IDC_ADVANCE));
-    EXPECT_FALSE(ClickButton(dialog, 9999));
-    EXPECT_FALSE(ClickButton(dialog, IDC_OVERPRINT_LABEL));
-    EXPECT_FALSE(ClickButton(dialog, IDC_DRY_TIME));
-    EXPECT_FALSE(ChooseListItem(dialog, IDC_DRY_TIME, 1));
-    EXPECT_FALSE(ChooseListItem(dialog, IDC_DRY_TIME, -1));
-    EXPECT_FALSE(ChooseListItem(dialog, IDC_CUT_SHEET, 0));
-    EXPECT_EQ(dialog.commands, 0);
-    EXPECT_EQ(Control(dialog, IDC_CROP_MARK).check, BST_UNCHECKED);
-    EXPECT_EQ(Control(dialog, IDC_DRY_TIME).curSel, CB_ERR);
+    EXPECT_EQ(list.GetCount() + list.GetCurSel(), CB_ERR);
+    // Wrappers on no control do nothing.
+    CComboBox detached;
+    CButton box;
+    EXPECT_EQ(detached.AddString("x") + detached.GetCount() + detached.SetCurSel(0), 3 * CB_ERR);
+    box.SetCheck(BST_CHECKED);
+    EXPECT_EQ(box.GetCheck(), BST_UNCHECKED);
+    EXPECT_FALSE(box.IsWindowEnabled() || box.ShowWindow(SW_SHOW) || box.GetDlgCtrlID() != 0);
+    // No input reaches a disabled dialog.
     dialog.EnableWindow(false);
     EXPECT_FALSE(ClickButton(dialog, IDC_CALIBRATION));
+    EXPECT_EQ(dialog.commands, 0);
+
+    PlainDialog unknown(4242);
+    EXPECT_FALSE(unknown.Make());
+    EXPECT_FALSE(ClickButton(unknown, IDC_CROP_MARK));
+    EXPECT_EQ(unknown.DoModal(), -1);
+    EXPECT_EQ(unknown.GetDlgItem(IDOK), nullptr);
+    EXPECT_FALSE(unknown.UpdateData(true));
 }
 
 TEST(DataExchange, BindsMembersAndFailsOnAMissingControl) {
@@ -179,8 +101,7 @@ TEST(DataExchange, BindsMembersAndFailsOnAMissingControl) {
     EXPECT_EQ(dialog.list.GetDlgCtrlID(), IDC_OVERPRINT);
     dialog.bindId = 5555;
     EXPECT_FALSE(dialog.UpdateData(true));
-    // OK does not end a dialog whose data cannot be taken.
-    dialog.OnOK();
+    dialog.OnOK();  // OK does not end a dialog whose data cannot be taken
     EXPECT_FALSE(dialog.IsEnded());
     dialog.OnCancel();
     EXPECT_TRUE(dialog.IsEnded());
@@ -199,12 +120,10 @@ TEST(ModalLoop, RunsTheInstalledRunnerOnAFreshWindow) {
             return IDCANCEL;
         });
         EXPECT_EQ(dialog.DoModal(), IDOK);
-        // A second run starts from the template again; the member stays bound.
-        EXPECT_EQ(dialog.DoModal(), IDOK);
+        EXPECT_EQ(dialog.DoModal(), IDOK);  // from the template again; the member stays bound
     }
     EXPECT_EQ(runs, 2);
-    // Without a runner nobody answers: the dialog is cancelled.
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);
+    EXPECT_EQ(dialog.DoModal(), IDCANCEL);  // without a runner nobody answers
     EXPECT_EQ(dialog.lastId, IDCANCEL);
 }
 

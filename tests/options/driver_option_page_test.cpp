@@ -49,10 +49,17 @@ const std::map<std::string, std::vector<int>> kControls = {
     {"CROP_MARK", {IDC_CROP_MARK}},
     {"ADVANCE", {IDC_ADVANCE}},
     {"COLOR_BAR", {IDC_COLOR_BAR}},
+    {"OVERPRINT_LABEL", {IDC_OVERPRINT_LABEL}},
+    {"NONE", {9999}},
     {"CLASS", {IDC_DRY_TIME, IDC_DRY_TIME_LABEL, IDC_CROP_MARK, IDC_ADVANCE}},
     {"OPTIONS",
      {IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT, IDC_PAGE_SPACING, IDC_COLOR_BAR,
       IDC_DRY_TIME, IDC_CALIBRATION, IDC_CUT_SHEET, IDC_CROP_MARK, IDC_ADVANCE}}};
+
+const std::map<int, std::string> kStrings = {{IDS_OVERPRINT, "IDS_OVERPRINT"},
+                                             {IDS_SPACE, "IDS_SPACE"},
+                                             {IDS_DRY_TIME, "IDS_DRY_TIME"},
+                                             {IDS_COLORBAR, "IDS_COLORBAR"}};
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t");
@@ -115,6 +122,23 @@ class Scenario {
             m_page->SetModifiedListener([this](bool changed) { m_modified += changed ? 1 : 0; });
         } else if (verb == "setup") {
             CopyFixedText(m_setup.modelName, arg.c_str());
+        } else if (verb == "strings") {
+            const std::vector<std::string> missing = Split(arg, ' ');
+            m_strings.emplace([this, missing](int id) -> std::optional<std::string> {
+                const std::string name = kStrings.contains(id) ? kStrings.at(id) : "?";
+                m_asked += (m_asked.empty() ? "" : " ") + name;
+                if (std::ranges::count(missing, name) != 0) return std::nullopt;
+                return std::string(*FindStringResource(id));
+            });
+        } else if (verb == "asked") {
+            EXPECT_EQ(m_asked, arg);
+        } else if (verb == "said") {
+            const auto& shown = m_messages.requests();
+            ASSERT_EQ(shown.size(), static_cast<std::size_t>(value));
+            for (std::size_t i = 0; i < shown.size(); ++i) {
+                EXPECT_EQ(shown[i].text, "Error Loading String: " + Split(key, ' ')[i]);
+                EXPECT_EQ(shown[i].caption, "");
+            }
         } else if (verb == "norunner" || verb == "norecord" || verb == "nosetup") {
             m_flags.push_back(verb);
         } else if (verb == "show") {
@@ -212,6 +236,9 @@ class Scenario {
     PrintSetup m_setup{};
     std::vector<std::string> m_flags;
     int m_modified = 0, m_runs = 0, m_return = 0;
+    std::optional<ScopedStringSource> m_strings;
+    std::string m_asked;
+    ScopedMessageScript m_messages;
 };
 
 TEST(OptionsPage, Scenarios) {
@@ -228,60 +255,6 @@ TEST(OptionsPage, Scenarios) {
         ++count;
     }
     EXPECT_GE(count, 30);
-}
-
-TEST(OptionsPage, MissingStringsAreReportedAndLeaveTheirListEmpty) {
-    struct Case {
-        const char* model;
-        std::vector<int> missing;
-        std::vector<std::string> shown;
-        std::vector<int> asked;  // empty: not checked
-        std::size_t overprintItems;
-    };
-    const Case cases[] = {
-        {"CP52",
-         {IDS_SPACE, IDS_DRY_TIME},
-         {"Error Loading String: IDS_SPACE", "Error Loading String: IDS_DRY_TIME"},
-         {},
-         3},
-        // A generic model has no dry time list to load.
-        {"Generic RTL",
-         {IDS_OVERPRINT, IDS_SPACE, IDS_COLORBAR},
-         {"Error Loading String: IDS_OVERPRINT", "Error Loading String: IDS_SPACE",
-          "Error Loading String: IDS_COLORBAR"},
-         {IDS_OVERPRINT, IDS_SPACE, IDS_COLORBAR},
-         0},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.model);
-        std::vector<int> asked;
-        ScopedStringSource strings([&](int id) -> std::optional<std::string> {
-            asked.push_back(id);
-            if (std::find(c.missing.begin(), c.missing.end(), id) != c.missing.end()) {
-                return std::nullopt;
-            }
-            return std::string(*FindStringResource(id));
-        });
-        ScopedMessageScript messages;
-        SettingsArea area = EditedArea();
-        CDriverOptionDialog page(nullptr, &area.settings, c.model);
-        ASSERT_TRUE(page.Create());
-        std::vector<std::string> shown;
-        for (const MessageRequest& r : messages.requests()) {
-            shown.push_back(r.text);
-            EXPECT_EQ(r.caption, "");
-        }
-        EXPECT_EQ(shown, c.shown);
-        if (!c.asked.empty()) {
-            EXPECT_EQ(asked, c.asked);
-        }
-        EXPECT_EQ(Control(page, IDC_PAGE_SPACING).items.size(), 0u);
-        EXPECT_EQ(Control(page, IDC_OVERPRINT).items.size(), c.overprintItems);
-        // The page still works.
-        EXPECT_TRUE(ClickButton(page, IDC_CUT_SHEET));
-        EXPECT_FALSE(ChooseListItem(page, IDC_PAGE_SPACING, 0));
-        EXPECT_EQ(area.settings.pageSpacing, 7);
-    }
 }
 
 TEST(OptionsPage, FillComboFromListCountsByTheLastCharacter) {
