@@ -131,13 +131,18 @@ grep -q 'SPACE=0' <<<"$("$tool" inspect "$work/out/CP52/spacing-none.prn")" ||
 # prints normally.
 "$samples" --banner "$work/banner.pwg" 180 36 600 || fail "cannot make the banner"
 rm -f "$work/out/CP52"/*.prn
-id=$("$app" submit -d CP52 "$work/banner.pwg")
+# The client sends while the printer prints, so it is still sending when the job is cancelled.
+"$app" submit -d CP52 -t banner "$work/banner.pwg" >/dev/null 2>&1 &
+client=$!
 for _ in $(seq 600); do
-  [ -n "$(find "$work/out/CP52" -name '*.prn' -size +64k)" ] && break
+  [ -n "$(find "$work/out/CP52" -name 'banner.prn' -size +64k)" ] && break
   sleep 0.1
 done
-"$app" cancel -d CP52 -j "${id##*-}" || fail "Cancel-Job was refused"
-[ "$(job_state CP52 "${id##*-}")" = canceled ] || fail "the banner was not canceled"
+id=$("$app" jobs -d CP52 | awk '$2 == "processing" { print $1 }')
+[ -n "$id" ] || fail "the banner is not printing: $("$app" jobs -d CP52)"
+"$app" cancel -d CP52 -j "$id" || fail "Cancel-Job was refused"
+[ "$(job_state CP52 "$id")" = canceled ] || fail "the banner was not canceled"
+wait "$client" || true  # the server stops reading the cancelled document
 report=$("$tool" inspect "$work/out/CP52"/*.prn || true)
 grep -q 'aborted' <<<"$report" || fail "the cancelled stream does not end with the abort page end: $report"
 rm -f "$work/out/CP52"/*.prn
