@@ -1,5 +1,5 @@
 // What the printer class tells the host: print modes, resolutions, inks and planes, model classes,
-// the settings record and the option strings.
+// the settings record and the option strings (the rows of capabilities.txt).
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -9,59 +9,78 @@
 
 #include "rtl/printer_models.h"
 #include "rtl/rtl.h"
+#include "rtl/text_table.h"
 #include "support/log_capture.h"
 
 namespace tarnwick {
 namespace {
 
-using Names = std::vector<std::string>;
+const std::string kCommonOptions =
+    "Cut sheet after printing:0,No,Yes;Overprint:0,1,2,3;"
+    "Print Direction:1,Unidirectional,Bidirectional;"
+    "Page Spacing:1,None,10 mm,20 mm,30 mm,40 mm,50 mm,60 mm,70 mm,80 mm,90 mm,100 mm;"
+    "Media Feed Calibration:1,Off,On;Color Bar:1,None,Pure Color,Mixed Color;";
+const std::string kNamedOptions =
+    "Dry Time:0,None,1 min,3 min,5 min,7 min,10 min,15 min;Advance After Print:1,No,Yes;";
 
-// The lists of print modes are checked by the tool's tests; each mode has one resolution.
-TEST(RtlCapabilities, OneResolutionPerMode) {
+TEST(RtlCapabilities, RowsOfTheTable) {
     RTL rtl;
-    struct Row {
-        const char* model;
-        int32_t mode;
-        double dpi;
-        int32_t id;
-        const char* name;
-    } rows[] = {
-        {"CP52", 0, 360, 0, "360"},    {"CP52", 1, 720, 1, "720"},    {"CP52", 2, 180, 2, "180"},
-        {"CP52", 3, 360, 3, "360"},    {"CP52", 4, 540, 4, "540"},    {"CP52", 6, 720, 6, "720"},
-        {"CP52", 9, 720, 9, "720"},    {"Plain", -1, 720, -1, "720"}, {"CP52-LM", 0, 360, 0, "360"},
-        {"CP52-LM", 6, 720, 1, "720"}, {"CP52-LM", 2, 720, 1, "720"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(std::string(row.model) + " " + std::to_string(row.mode));
-        ResolutionList list;
-        int32_t mode = row.mode;
-        int32_t value = -5;
-        EXPECT_EQ(rtl.GetResolutions(row.model, nullptr, &mode, &list, &value), 1);
-        EXPECT_EQ(value, 0);
-        ASSERT_EQ(list.size(), 1u);
-        EXPECT_EQ(list[0].xDpi, row.dpi);
-        EXPECT_EQ(list[0].yDpi, row.dpi);
-        EXPECT_EQ(list[0].id, row.id);
-        EXPECT_STREQ(list[0].name, row.name);
+    std::vector<ColorEntry> entries(16);
+    ColorList colors{0, entries.data(), 16};
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "capabilities.txt")) {
+        SCOPED_TRACE(r.where);
+        if (r[0] == "resolution") {
+            ResolutionList list;
+            int32_t mode = r.Int(2);
+            int32_t value = -5;
+            EXPECT_EQ(rtl.GetResolutions(r[1].c_str(), nullptr, &mode, &list, &value), 1);
+            EXPECT_EQ(value, 0);
+            ASSERT_EQ(list.size(), 1u);
+            EXPECT_EQ(list[0].xDpi, r.Real(3));
+            EXPECT_EQ(list[0].yDpi, r.Real(3));
+            EXPECT_EQ(list[0].id, r.Int(4));
+            EXPECT_EQ(list[0].name, r[5]);
+        } else if (r[0] == "planes") {
+            int16_t planes = 0;
+            int16_t layout = 0;
+            rtl.GetColorPlanes(r.Int(1), &planes, &layout);
+            EXPECT_EQ(planes, r.Int(2));
+            EXPECT_EQ(layout, r.Int(3));
+        } else if (r[0] == "colors") {
+            ASSERT_EQ(rtl.GetColorList(r.Int(1), &colors), 1);
+            std::string names;
+            for (int i = 0; i < colors.count; ++i) {
+                names += (i ? "|" : "") + std::string(entries[std::size_t(i)].displayName);
+            }
+            EXPECT_EQ(names, r[2]);
+        } else if (r[0] == "model") {
+            const char* model = r[1] == "(null)" ? nullptr : r[1].c_str();
+            EXPECT_EQ(DetectModelClass(model), r.Int(2));
+            EXPECT_EQ(HasNamedOptions(model), r.Int(3) == 1);
+            char text[1024];
+            ASSERT_EQ(rtl.GetDriverOptionString(text, model), 1);
+            EXPECT_EQ(text, kCommonOptions + (r.Int(3) == 1 ? kNamedOptions : ""));
+        } else {
+            ASSERT_EQ(r[0], "refused");
+            SettingsArea area{};
+            RTL::ResetSettings(&area.settings);
+            const SettingsArea before = area;
+            PrintSetup setup{};
+            std::snprintf(setup.modelName, sizeof setup.modelName, "CP52");
+            ScopedLogCapture log;
+            EXPECT_EQ(
+                rtl.ParseDriverOptions(r[1].c_str(), reinterpret_cast<uint8_t*>(&area), &setup), 1);
+            EXPECT_EQ(std::memcmp(&area, &before, sizeof area), 0);
+            ASSERT_EQ(log.entries().size(), 1u);
+            EXPECT_NE(log.entries()[0].text.find(r[2]), std::string::npos) << log.entries()[0].text;
+        }
     }
 }
 
-TEST(RtlCapabilities, ColorModesInksAndPlanes) {
+TEST(RtlCapabilities, ColorEntriesAndRefusedColorModes) {
     RTL rtl;
     std::vector<ColorEntry> entries(16);
     ColorList list{0, entries.data(), 16};
-    const std::pair<int, Names> modes[] = {
-        {0, {"Cyan", "Magenta", "Yellow", "Black"}},
-        {1, {"Black"}},
-        {2, {"Cyan", "Magenta", "Yellow", "Black", "Light cyan", "Light magenta"}},
-        {3, {"Cyan", "Magenta", "Yellow", "Black", "Green", "Orange"}},
-    };
-    for (const auto& [mode, names] : modes) {
-        ASSERT_EQ(rtl.GetColorList(mode, &list), 1);
-        Names got;
-        for (int i = 0; i < list.count; ++i) got.emplace_back(entries[std::size_t(i)].displayName);
-        EXPECT_EQ(got, names) << mode;
-    }
     ASSERT_EQ(rtl.GetColorList(2, &list), 1);
     EXPECT_STREQ(entries[4].name, "LCyan");
     ASSERT_EQ(rtl.GetColorList(1, &list), 1);
@@ -77,50 +96,6 @@ TEST(RtlCapabilities, ColorModesInksAndPlanes) {
     ColorList tooSmall{0, entries.data(), 3};
     EXPECT_EQ(rtl.GetColorList(0, &tooSmall), 0);
     EXPECT_EQ(log.entries().size(), 1u);
-
-    const int planes[][3] = {{0, 4, 0}, {1, 1, 3}, {2, 6, 1}, {3, 6, 2}, {4, 4, 0}, {-1, 4, 0}};
-    for (const auto& [mode, count, layout] : planes) {
-        int16_t p = 0;
-        int16_t l = 0;
-        rtl.GetColorPlanes(mode, &p, &l);
-        EXPECT_EQ(p, count) << mode;
-        EXPECT_EQ(l, layout) << mode;
-    }
-}
-
-TEST(RtlSettings, ModelClassAndOptionListByName) {
-    const std::string common =
-        "Cut sheet after printing:0,No,Yes;Overprint:0,1,2,3;"
-        "Print Direction:1,Unidirectional,Bidirectional;"
-        "Page Spacing:1,None,10 mm,20 mm,30 mm,40 mm,50 mm,60 mm,70 mm,80 mm,90 mm,100 mm;"
-        "Media Feed Calibration:1,Off,On;Color Bar:1,None,Pure Color,Mixed Color;";
-    const std::string named =
-        "Dry Time:0,None,1 min,3 min,5 min,7 min,10 min,15 min;Advance After Print:1,No,Yes;";
-    struct Row {
-        const char* model;
-        int modelClass;
-        bool namedOptions;
-    } rows[] = {
-        {"CP52", 1, true},
-        {"CP52-LM", 2, true},
-        {"Big CP52-LM Pro", 2, true},
-        {"Coldstream SP-1400C", 1, false},
-        {"ASBRU_V3C", 1, true},
-        {"ASBRU_V3C CP52-LM", 1, true},  // the first rule wins
-        {"cp52", 0, false},
-        {"Plain RTL", 0, false},
-        {"", 0, false},
-        {nullptr, 0, false},
-    };
-    RTL rtl;
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.model != nullptr ? row.model : "(null)");
-        EXPECT_EQ(DetectModelClass(row.model), row.modelClass);
-        EXPECT_EQ(HasNamedOptions(row.model), row.namedOptions);
-        char text[1024];
-        ASSERT_EQ(rtl.GetDriverOptionString(text, row.model), 1);
-        EXPECT_EQ(text, common + (row.namedOptions ? named : ""));
-    }
     // A model field without its terminating zero is not read past 64 bytes.
     char field[80];
     std::memset(field, 'x', sizeof(field));
@@ -202,35 +177,6 @@ TEST(RtlSettings, DriverOptionTexts) {
     EXPECT_EQ(s.pageSpacing, 1);
     EXPECT_EQ(s.overprint, 2);
     EXPECT_EQ(s.dryTime, 6);
-
-    // A value that would put a setting out of its range is refused where it enters.
-    const std::pair<const char*, const char*> refused[] = {
-        {"DriverOption3=200",
-         "DriverOption3 (Page Spacing) value 200 is refused: out of its range 0 to 10"},
-        {"DriverOption1=3",
-         "DriverOption1 (Overprint) value 3 is refused: out of its range 0 to 2"},
-        {"DriverOption6=7", "DriverOption6 (Dry Time) value 7 is refused: out of its range 0 to 6"},
-        {"DriverOption5=300", "DriverOption5 value 300 is refused: out of its range 0 to 255"},
-        {"DriverOption5=-2", "DriverOption5 value -2 is refused: out of its range 0 to 255"},
-        {"DriverOptionBinary=1801010B",
-         "DriverOptionBinary is refused: settings record: Page Spacing (settings byte 3) is 11, "
-         "out of its range 0 to 10"},
-        {"DriverOptionBinary=1801010180",
-         "DriverOptionBinary is refused: settings record: Overprint (settings byte 4) is 128, "
-         "out of its range 0 to 2"},
-    };
-    for (const auto& [text, line] : refused) {
-        SCOPED_TRACE(text);
-        RTL::ResetSettings(&s);
-        const SettingsArea before = area;
-        PrintSetup setup{};
-        std::snprintf(setup.modelName, sizeof setup.modelName, "CP52");
-        ScopedLogCapture log;
-        EXPECT_EQ(rtl.ParseDriverOptions(text, bytes, &setup), 1);
-        EXPECT_EQ(std::memcmp(&area, &before, sizeof area), 0);
-        ASSERT_EQ(log.entries().size(), 1u);
-        EXPECT_NE(log.entries()[0].text.find(line), std::string::npos) << log.entries()[0].text;
-    }
 }
 
 }  // namespace
