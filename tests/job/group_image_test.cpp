@@ -2,8 +2,7 @@
 #include <climits>
 
 #include "host/job/bit_copy.h"
-#include "host/job/ox_job.h"
-#include "job_test_support.h"
+#include "job/job_test_support.h"
 
 namespace tarnwick {
 namespace {
