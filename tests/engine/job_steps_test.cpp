@@ -1,12 +1,14 @@
-// The job lifecycle under hosts that behave as real ones do: they write while the driver prints,
-// stall, abort after failures, reuse the driver, and run jobs of one id side by side.
-#include <dlfcn.h>
+// Whole jobs through the driver, stepped as hosts do: pages and rows in bounded steps, progress,
+// pixel repetition, the mapping of colorants onto planes, pauses and aborts; and hosts that write
+// while the driver prints, stall, abort after failures, reuse the driver, and run jobs of one id
+// side by side.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
+#include <sstream>
 #include <thread>
 
 #include "driver/cdriver.h"
@@ -15,12 +17,13 @@
 #include "host/afile_path.h"
 #include "host/job/job_writer.h"
 #include "host/job/ox_job.h"
-#include "host/kv_log.h"
-#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "rtl/rtl.h"
+#include "rtl/text_table.h"
 #include "support/fake_clock.h"
 #include "support/job_fixture.h"
 #include "support/log_capture.h"
-#include "support/scoped_env.h"
+#include "support/message_script.h"
 #include "support/stream_rows.h"
 
 namespace tarnwick {
@@ -32,9 +35,21 @@ using test::TestPage;
 
 constexpr int kWidth = 16;
 
+// Settings with the colour bar off, so rows carry only the job's planes.
+JobTicket PlainTicket(const std::string& model = "Generic RTL", int16_t dpi = 180,
+                      int16_t colorModel = 1) {
+    JobTicket t = test::DefaultTicket(model, dpi, colorModel);
+    t.settings[13] = 0;
+    return t;
+}
+
+TestPage CmykPage(int width, int height) {
+    return TestPage{width, height, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
+}
+
 // Row r of page p: two bytes that name both.
-TestPage NumberedPage(int p, int height, std::vector<test::TestColorant> inks = {{"Black"}}) {
-    TestPage page{kWidth, height, 0, 0, std::move(inks)};
+TestPage NumberedPage(int p, int height) {
+    TestPage page{kWidth, height, 0, 0, {{"Black"}}};
     page.content = [p](int c, int r, int i) {
         return static_cast<uint8_t>(p * 64 + r + c * 5 + i);
     };
@@ -57,19 +72,17 @@ void ExpectPagesPrinted(const std::vector<uint8_t>& stream, const std::vector<in
     }
 }
 
-JobTicket GenericTicket() {
-    JobTicket ticket = test::DefaultTicket("Generic RTL", 180, 1);
-    ticket.settings[13] = 0;  // no colour bar
-    return ticket;
+ARowBaseRTL& EngineOf(CDriver& d) {
+    return *dynamic_cast<ARowBaseRTL*>(d.Engine());
 }
 
-class HostLifecycle : public ::testing::Test {
+class EngineJobs : public ::testing::Test {
   protected:
     // A job whose data file the test writes itself, row by row.
     std::unique_ptr<JobWriter> LiveJob(const std::string& name, const char* options = nullptr) {
         std::string error;
         const std::string ticketPath = dir.file(name + ".tkt");
-        EXPECT_TRUE(WriteJobTicket(ticketPath, GenericTicket(), error)) << error;
+        EXPECT_TRUE(WriteJobTicket(ticketPath, PlainTicket(), error)) << error;
         jobs.push_back(test::MakeHostRecord(ticketPath));
         jobs.back()->m_pszCustomColorXml = options;
         auto writer = JobWriter::Create(DataFile(*jobs.back()), error);
@@ -89,17 +102,193 @@ class HostLifecycle : public ::testing::Test {
     std::vector<std::unique_ptr<HostJobRecord>> jobs;
 };
 
-// A host thread writes three pages with pauses inside and between them, through the module as
-// a print host loads it. The pauses wait for the driver's steps, so the driver regularly
-// reaches the end of what is written: inside a page and at the end of a finished page.
-TEST_F(HostLifecycle, ThreadedHostWritingPagesWithPausesGetsEveryRowOnceInOrder) {
-    test::ScopedEnv virtualClock("TARNWICK_VIRTUAL_CLOCK", "1");
-    void* module = dlopen(TARNWICK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL);
-    ASSERT_NE(module, nullptr) << dlerror();
-    using Factory = ABasePrinterDriver* (*)();
-    auto factory = reinterpret_cast<Factory>(dlsym(module, "createNewPrinterDriver"));
-    std::unique_ptr<ABasePrinterDriver> driver(factory());
+// Each page takes a start step, row steps and an end step; a rows step returns once 200 ms have
+// passed, with the progress of the page.
+TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
+    auto job = test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(16, 3), CmykPage(16, 8)});
+    CDriver d;
+    ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
+    const JobContext& ctx = *d.CurrentJobContext();
+    EXPECT_EQ(ctx.m_nPageCount, 2);
+    EXPECT_TRUE(EngineOf(d).HoldsStartLock());
+    EXPECT_TRUE(EngineOf(d).HoldsLayoutLock());
+    ASSERT_EQ(Step(d), 1);  // page start
+    EXPECT_EQ(ctx.m_bStartPage, 0);
+    ASSERT_EQ(Step(d), 1);  // rows
+    EXPECT_EQ(ctx.m_nCurRow, 3);
+    EXPECT_EQ(ctx.m_bPageDone, 1);
+    ASSERT_EQ(Step(d), 1);  // page end
+    EXPECT_EQ(ctx.m_nCurPage, 1);
+    EXPECT_EQ(job->m_nDone, 0);
+    ASSERT_EQ(Step(d), 1);
+    clock.SetAutoAdvance(60);  // every look at the clock moves it 60 ms on
+    ASSERT_EQ(Step(d), 1);
+    EXPECT_EQ(ctx.m_nCurRow, 4);
+    EXPECT_STREQ(job->m_szStatus, " 50%");
+    EXPECT_EQ(job->m_nStatusCode, 3);
+    EXPECT_EQ(ctx.m_bPageDone, 0);
+    // The last rows end after the mark: 100% is reported, the page is not yet done; the next
+    // step marks it done, the one after ends it.
+    ASSERT_EQ(Step(d), 1);
+    EXPECT_STREQ(job->m_szStatus, "100%");
+    EXPECT_EQ(ctx.m_bPageDone, 0);
+    ASSERT_EQ(Step(d), 1);
+    EXPECT_EQ(ctx.m_bPageDone, 1);
+    ASSERT_EQ(Step(d), 1);
+    EXPECT_EQ(job->m_nDone, -1);
+    // A step after the end sends nothing more.
+    const std::size_t sent = out.bytes.size();
+    EXPECT_EQ(Step(d), 0);
+    EXPECT_EQ(out.bytes.size(), sent);
+    EXPECT_FALSE(EngineOf(d).HoldsStartLock());
+    EXPECT_FALSE(EngineOf(d).HoldsLayoutLock());
+    const auto pages = test::ReadStreamRows(out.bytes);
+    ASSERT_EQ(pages.size(), 2u);
+    EXPECT_EQ(pages[0].rows.size(), 3u);
+    EXPECT_EQ(pages[1].rows.size(), 8u);
 
+    // A page of height zero sends no row, and the page still ends.
+    clock.SetAutoAdvance(0);
+    auto empty = test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(16, 0)});
+    MemoryChannel emptyOut;
+    EXPECT_EQ(test::RunJob(d, *empty, emptyOut), 3);
+    ASSERT_EQ(test::ReadStreamRows(emptyOut.bytes).size(), 1u);
+    EXPECT_TRUE(test::ReadStreamRows(emptyOut.bytes)[0].rows.empty());
+    EXPECT_EQ(test::CountOf(emptyOut.bytes, "\x1b*rC"), 1);
+}
+
+TEST_F(EngineJobs, RepetitionAndOffsetMakeDeviceRows) {
+    // 60 dpi against the 180 dpi base: every pixel three times each way.
+    auto job =
+        test::MakeJob(dir, PlainTicket("Generic RTL", 60, 1), {TestPage{8, 2, 0, 0, {{"Black"}}}});
+    CDriver d;
+    ASSERT_GT(test::RunJob(d, *job, out), 0);
+    const JobContext& ctx = *d.CurrentJobContext();
+    EXPECT_EQ(ctx.m_nScaleX, 3);
+    EXPECT_EQ(ctx.m_nScaleY, 3);
+    EXPECT_EQ(ctx.m_nRowCounter, 6);
+    const auto pages = test::ReadStreamRows(out.bytes);
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].rows.size(), 6u);
+    // Row 0 of the page holds 0x11: each bit three times, 24 bits in all.
+    const std::vector<uint8_t> expected = {0x00, 0x70, 0x07};
+    EXPECT_EQ(pages[0].rows[0].planes[0], expected);
+    EXPECT_EQ(pages[0].rows[2].planes[0], expected);
+
+    // The group's offset becomes blank top rows.
+    auto offset =
+        test::MakeJob(dir, PlainTicket("Generic", 180, 1), {TestPage{8, 2, 0, 3, {{"K"}}}});
+    MemoryChannel offsetOut;
+    ASSERT_GT(test::RunJob(d, *offset, offsetOut), 0);
+    const JobContext& next = *d.CurrentJobContext();
+    EXPECT_EQ(next.m_nOffsetY, 3);
+    EXPECT_EQ(next.m_nFullHeight, 5);
+    EXPECT_EQ(next.m_nImageHeight, 2);
+    EXPECT_EQ(next.m_nRowCounter, 5);
+    EXPECT_EQ(test::CountOf(offsetOut.bytes, "\x1b*b0W"), 3);
+}
+
+TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "colorant_planes.txt")) {
+        SCOPED_TRACE(r.where);
+        std::vector<TestPage> pages(1, TestPage{kWidth, 1, 0, 0, {}});
+        std::istringstream inks(r[1]);
+        for (std::string ink; std::getline(inks, ink, ',');) {
+            const std::size_t bar = ink.find('|');
+            pages.back().colorants.push_back({ink.substr(0, bar)});
+            if (bar != std::string::npos) {
+                pages.push_back(TestPage{kWidth, 1, 0, 0, {{ink.substr(bar + 1)}}});
+            }
+        }
+        for (TestPage& page : pages) {
+            page.content = [](int c, int, int) { return static_cast<uint8_t>(0x11 * (c + 1)); };
+        }
+        TempDir jobDir;
+        auto job = test::MakeJob(jobDir, PlainTicket("CP52", 180, int16_t(r.Int(0))), pages);
+        if (r[2] != "-") job->m_pszCustomColorXml = r[2].c_str();
+        CDriver d;
+        MemoryChannel channel;
+        ASSERT_GT(test::RunJob(d, *job, channel), 0);
+        const auto sent = test::ReadStreamRows(channel.bytes);
+        std::string first;
+        for (const test::StreamPage& page : sent) {
+            for (const auto& plane : page.rows.at(0).planes) {
+                const bool blank = plane == std::vector<uint8_t>(2, 0);
+                char hex[4];
+                std::snprintf(hex, sizeof hex, "%02X", blank ? 0 : plane.at(0));
+                first += (first.empty() || first.back() == '|' ? "" : " ") + std::string(hex);
+            }
+            first += '|';
+        }
+        first.pop_back();
+        EXPECT_EQ(first, r[3]);
+    }
+}
+
+// The job options name the job's mutexes and ask between pages (never before the first one);
+// a No stops before the next page.
+TEST_F(EngineJobs, JobOptionsNameTheMutexesAndPauseBetweenPages) {
+    const std::pair<int, const char*> rows[] = {
+        {IDYES, "<JobId>4711</JobId><PauseBtwPages>1abc</PauseBtwPages>"},
+        {IDNO, "<PauseBtwPages>1</PauseBtwPages>"},
+    };
+    for (const auto& [answer, options] : rows) {
+        SCOPED_TRACE(options);
+        test::TempDir jobDir;
+        auto job =
+            test::MakeJob(jobDir, PlainTicket("CP52", 180, 0), {CmykPage(8, 1), CmykPage(8, 1)});
+        const std::string xml = std::string("<?xml version=\"1.0\"?><R>") + options + "</R>";
+        job->m_pszCustomColorXml = xml.c_str();
+        ScopedMessageScript answers({answer});
+        CDriver d;
+        ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
+        const bool named = answer == IDYES;
+        EXPECT_EQ(EngineOf(d).JobId().str(), named ? "4711" : "");  // no JobId element: id 0
+        EXPECT_EQ(fuzz::FreeForOtherThreads("QRM_PRINT_START4711"), !named);
+        for (int i = 0; i < 3; ++i) ASSERT_EQ(Step(d), 1);
+        EXPECT_TRUE(answers.requests().empty());
+        EXPECT_EQ(Step(d), named ? 1 : 0);
+        ASSERT_EQ(answers.requests().size(), 1u);
+        EXPECT_EQ(answers.requests()[0].flags & MB_YESNO, MB_YESNO);
+        if (!named) {
+            EXPECT_EQ(d.CurrentJobContext()->m_bStartPage, 1);
+        }
+        EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
+        EXPECT_TRUE(fuzz::JobLocksFree(named ? 4711 : 0));
+    }
+}
+
+TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
+    class AbortingEngine : public RTL {
+      public:
+        int SendAllColorData(const int32_t* len, uint8_t* const* buf) override {
+            if (Context()->m_bAbort != 0) return 0;
+            return RTL::SendAllColorData(len, buf);
+        }
+    };
+    class AbortingDriver : public ABasePrinterDriverImp {
+      public:
+        AbortingDriver() { m_pEngine = std::make_unique<AbortingEngine>(); }
+    };
+    auto job = test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(8, 5)});
+    AbortingDriver d;
+    ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
+    ASSERT_EQ(Step(d), 1);
+    d.CurrentJobContext()->m_bAbort = 1;
+    ScopedLogCapture log;
+    EXPECT_EQ(Step(d), 0);
+    EXPECT_EQ(job->m_nStatusCode, 7);
+    EXPECT_STREQ(job->m_szStatus, "Aborted");
+    EXPECT_TRUE(log.entries().empty());
+    EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
+    EXPECT_EQ(job->m_nDone, -1);
+}
+
+// A host thread writes three pages with pauses inside and between them. The pauses wait for the
+// driver's steps, so the driver regularly reaches the end of what is written: inside a page and
+// at the end of a finished page.
+TEST_F(EngineJobs, ThreadedHostWritingPagesWithPausesGetsEveryRowOnceInOrder) {
+    CDriver driver;
     const std::vector<int> heights = {12, 7, 9};
     auto writer = LiveJob("threaded");
     std::mutex mutex;
@@ -125,10 +314,10 @@ TEST_F(HostLifecycle, ThreadedHostWritingPagesWithPausesGetsEveryRowOnceInOrder)
         EXPECT_TRUE(writer->Finish(error)) << error;
     });
     // The job opens before its first page exists, as a host that prints while it writes does.
-    ASSERT_EQ(driver->OpenJob(jobs[0].get(), &out), 1);
+    ASSERT_EQ(driver.OpenJob(jobs[0].get(), &out), 1);
     int result = 1;
     for (long n = 0; n < 1'000'000 && result == 1 && jobs[0]->m_nDone != -1; ++n) {
-        result = Step(*driver);
+        result = Step(driver);
         std::lock_guard lock(mutex);
         ++steps;
         stepped.notify_all();
@@ -142,13 +331,11 @@ TEST_F(HostLifecycle, ThreadedHostWritingPagesWithPausesGetsEveryRowOnceInOrder)
     EXPECT_EQ(result, 1);
     EXPECT_EQ(jobs[0]->m_nDone, -1);
     ExpectPagesPrinted(out.bytes, heights);
-    driver.reset();
-    dlclose(module);
 }
 
 // A host that writes between its own steps on one thread, and stalls: every step waits once at
 // most, and an abort during the stall ends the job with the abort page end and "Aborted".
-TEST_F(HostLifecycle, StalledHostGetsControlBackEveryStepAndCanAbort) {
+TEST_F(EngineJobs, StalledHostGetsControlBackEveryStepAndCanAbort) {
     auto writer = LiveJob("stall");
     const TestPage page = NumberedPage(0, 10);
     test::AppendPage(*writer, page, 0, 3);
@@ -182,7 +369,7 @@ TEST_F(HostLifecycle, StalledHostGetsControlBackEveryStepAndCanAbort) {
 // `perWait` rows per wait up to row `last` of 10, then the page ends, short or not, and the job.
 // The start mutex is free during every wait, every row arrives once and in order, and a page that
 // ends short is completed with blank rows.
-TEST_F(HostLifecycle, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
+TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
     for (const auto& [perWait, last] : {std::pair{3, 10}, std::pair{2, 6}}) {
         SCOPED_TRACE(last);
         jobs.clear();
@@ -223,11 +410,11 @@ TEST_F(HostLifecycle, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
 
 // After AbortJob the job is over whatever the printer could be told; a failed OpenJob leaves no
 // job to abort; a new job never starts with bytes of a failed one.
-TEST_F(HostLifecycle, AbortsAndFailuresNeverReachAnotherJob) {
+TEST_F(EngineJobs, AbortsAndFailuresNeverReachAnotherJob) {
     TempDir firstDir;
     TempDir secondDir;
-    auto first = test::MakeJob(firstDir, GenericTicket(), {NumberedPage(0, 300)});
-    auto second = test::MakeJob(secondDir, GenericTicket(), {NumberedPage(1, 3)});
+    auto first = test::MakeJob(firstDir, PlainTicket(), {NumberedPage(0, 300)});
+    auto second = test::MakeJob(secondDir, PlainTicket(), {NumberedPage(1, 3)});
     const auto aloneStream = [&] {
         CDriver d;
         MemoryChannel alone;
@@ -279,7 +466,7 @@ TEST_F(HostLifecycle, AbortsAndFailuresNeverReachAnotherJob) {
 
 // Two jobs of one id: on one thread they nest (the platform's mutexes are re-entrant for their
 // owner); on two threads the second waits while the first waits for data, and both finish.
-TEST_F(HostLifecycle, JobsOfOneIdNeverDeadlock) {
+TEST_F(EngineJobs, JobsOfOneIdNeverDeadlock) {
     const char* options = "<?xml version=\"1.0\"?><RootElement><JobId>7</JobId></RootElement>";
     auto writerA = LiveJob("a", options);
     auto writerB = LiveJob("b", options);
@@ -323,7 +510,7 @@ TEST_F(HostLifecycle, JobsOfOneIdNeverDeadlock) {
 
 // The host rewrites the page being printed during a wait: wider, shifted, placed lower, or
 // with other inks. The job fails with a log line; nothing is read into buffers of the old size.
-TEST_F(HostLifecycle, PageChangedDuringAWaitFailsTheJob) {
+TEST_F(EngineJobs, PageChangedDuringAWaitFailsTheJob) {
     struct Case {
         const char* change;
         TestPage rewritten;
