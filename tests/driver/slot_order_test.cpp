@@ -27,33 +27,31 @@ std::ptrdiff_t SlotOf(F member) {
 TEST(DriverSlots, NamedSlotsSitAtTheirFixedPositions) {
     using D = ABasePrinterDriver;
     using I = ABasePrinterDriverImp;
-    const std::pair<std::ptrdiff_t, int> rows[] = {
-        {SlotOf(&D::OpenJob), 1},
-        {SlotOf(&D::PrintStep), 2},
-        {SlotOf(&D::AbortJob), 3},
-        {SlotOf(&D::ShowOptionsDialog), 7},
-        {SlotOf(&D::ParseDriverOptions), 9},
-        {SlotOf(&D::GetTypeNumber), 10},
-        {SlotOf(&D::Slot12), 12},
-        {SlotOf(&D::GetDriverOptionString), 13},
-        {SlotOf(&D::GetColorModeName), 15},
-        {SlotOf(&D::FindColorMode), 16},
-        {SlotOf(&D::GetColorList), 17},
-        {SlotOf(&D::LoadScreeningParams), 18},
-        {SlotOf(&D::GetDefaultColorMode), 19},
-        {SlotOf(&D::GetPrintModes), 24},
-        {SlotOf(&D::GetResolutions), 25},
-        {SlotOf(&D::Slot29), 29},
-        {SlotOf(&D::SettingsDiffer), 38},
-        {SlotOf(&D::ValidateSettings), 41},
-        {SlotOf(&D::Slot42), 42},
-        {SlotOf(&D::LoadDitherParams), 49},
-        {SlotOf(&D::Slot53), 53},
-        {SlotOf(&D::SetPrintSettings), 55},
-        {SlotOf(&I::Slot56), 56},
-        {SlotOf(&I::GetTypeNumberImp), 57},
-        {SlotOf(&I::LoadJobHeader), 58},
-    };
+    const std::pair<std::ptrdiff_t, int> rows[] = {{SlotOf(&D::OpenJob), 1},
+                                                   {SlotOf(&D::PrintStep), 2},
+                                                   {SlotOf(&D::AbortJob), 3},
+                                                   {SlotOf(&D::ShowOptionsDialog), 7},
+                                                   {SlotOf(&D::ParseDriverOptions), 9},
+                                                   {SlotOf(&D::GetTypeNumber), 10},
+                                                   {SlotOf(&D::Slot12), 12},
+                                                   {SlotOf(&D::GetDriverOptionString), 13},
+                                                   {SlotOf(&D::GetColorModeName), 15},
+                                                   {SlotOf(&D::FindColorMode), 16},
+                                                   {SlotOf(&D::GetColorList), 17},
+                                                   {SlotOf(&D::LoadScreeningParams), 18},
+                                                   {SlotOf(&D::GetDefaultColorMode), 19},
+                                                   {SlotOf(&D::GetPrintModes), 24},
+                                                   {SlotOf(&D::GetResolutions), 25},
+                                                   {SlotOf(&D::Slot29), 29},
+                                                   {SlotOf(&D::SettingsDiffer), 38},
+                                                   {SlotOf(&D::ValidateSettings), 41},
+                                                   {SlotOf(&D::Slot42), 42},
+                                                   {SlotOf(&D::LoadDitherParams), 49},
+                                                   {SlotOf(&D::Slot53), 53},
+                                                   {SlotOf(&D::SetPrintSettings), 55},
+                                                   {SlotOf(&I::Slot56), 56},
+                                                   {SlotOf(&I::GetTypeNumberImp), 57},
+                                                   {SlotOf(&I::LoadJobHeader), 58}};
     for (const auto& [slot, expected] : rows) EXPECT_EQ(slot, expected);
 }
 
@@ -112,8 +110,7 @@ TEST(DriverSlots, DefaultsOfTheInterfaceTheFacadeAndTheDriver) {
         {driver->Slot45(nullptr, 9, &driverOut), 1},
         {static_cast<double>(driverOut), 9},
         {driver->Slot42(nullptr, &positive), 1},
-        {static_cast<double>(driver->Slot29(signedValues)), -5},
-    };
+        {static_cast<double>(driver->Slot29(signedValues)), -5}};
     for (std::size_t i = 0; i < std::size(rows); ++i) EXPECT_EQ(rows[i].first, rows[i].second) << i;
 
     // Slot 53 asks slot 49 with its sixth argument fifth.

@@ -1,5 +1,6 @@
 // Placement of a page's content (offsets, blank rows, shifted pixels) and refusal of bad reads.
 #include <climits>
+#include <tuple>
 
 #include "host/job/bit_copy.h"
 #include "job/job_test_support.h"
@@ -32,95 +33,70 @@ TEST(JobBitCopy, MatchesPixelWisePackingForEveryShift) {
     }
 }
 
-class JobGroupImageTest : public ::testing::Test {
-  protected:
-    void SetUp() override {
-        jobtest::WritePictureJob(
-            m_path, {{5, 3, 3, 2, {{"K", 4}, {"Cyan_l_2", 1}}}, {9, 2, 0, 0, {{"Cyan", 1}}}});
-        ASSERT_EQ(m_job.Load(m_path.c_str()), 1) << m_job.lastError();
-        m_image = dynamic_cast<AGroupImage*>(m_job.GetImage(0));
-        ASSERT_NE(m_image, nullptr);
-    }
-
+// A page of 5 x 3 pixels placed at (3, 2): blank rows and pixels in front, moved by SetOffset
+// (clamped at 0, absurd shifts capped) without changing GetOffset; bad reads write nothing.
+TEST(JobGroupImage, OffsetsPlaceTheContentAndBadReadsAreRefused) {
+    jobtest::TempDir dir;
+    const std::string path = dir.file("0_offset.twj");
+    jobtest::WritePictureJob(
+        path, {{5, 3, 3, 2, {{"K", 4}, {"Cyan_l_2", 1}}}, {9, 2, 0, 0, {{"Cyan", 1}}}});
+    OXJob job(0);
+    ASSERT_EQ(job.Load(path.c_str()), 1) << job.lastError();
+    auto* image = dynamic_cast<AGroupImage*>(job.GetImage(0));
+    ASSERT_NE(image, nullptr);
+    const AColorant k{"K", 4, 0};
+    const AColorant layer{"Cyan_l_2", 1, 1};
     // Content row `row` of colorant c of page 0, behind `blank` pixels.
-    static std::vector<uint8_t> Content(int c, int row, int blank) {
+    const auto content = [](int c, int row, int blank) {
         return PictureRow(0, c, row, 5, c == 0 ? 4 : 1, blank);
+    };
+    for (int row = 0; row < 5; ++row) {
+        EXPECT_EQ(ReadRow(*image, k, row),
+                  row < 2 ? std::vector<uint8_t>(4, 0) : content(0, row - 2, 3));
+        EXPECT_EQ(ReadRow(*image, layer, row),
+                  row < 2 ? std::vector<uint8_t>(1, 0) : content(1, row - 2, 3));
+    }
+    const struct {
+        int x, y, width, height;
+        const AColorant& colorant;
+        int row;
+        std::optional<std::vector<uint8_t>> expected;
+    } shifts[] = {
+        {0, 0, 8, 5, k, 5, std::nullopt},
+        {-3, -2, 5, 3, k, 0, content(0, 0, 0)},  // what the engine does to drop the offset
+        {-3, -2, 5, 3, k, 3, std::nullopt},
+        {-10, -1, 5, 4, layer, 0, std::vector<uint8_t>(1, 0)},
+        {-10, -1, 5, 4, layer, 1, content(1, 0, 0)},
+        {2, 0, 10, 5, k, 4, content(0, 2, 5)},
+        {INT_MIN, INT_MIN, 5, 3, k, 0, content(0, 0, 0)},
+        {INT_MAX, INT_MAX, 5 + 1'000'000, 3 + 10'000'000, k, 3 + 10'000'000 - 1,
+         content(0, 2, 1'000'000)}};
+    for (const auto& shift : shifts) {
+        SCOPED_TRACE(std::to_string(shift.x) + ", " + std::to_string(shift.y));
+        image->SetOffset(shift.x, shift.y);
+        EXPECT_EQ(std::tuple(image->GetWidth(), image->GetHeight()),
+                  std::tuple(shift.width, shift.height));
+        EXPECT_EQ(ReadRow(*image, shift.colorant, shift.row), shift.expected);
+        int x = 0, y = 0;
+        image->GetOffset(x, y);
+        EXPECT_EQ(std::tuple(x, y), std::tuple(3, 2));
     }
 
-    jobtest::TempDir m_dir;
-    std::string m_path = m_dir.file("0_offset.twj");
-    OXJob m_job{0};
-    AGroupImage* m_image = nullptr;
-    AColorant m_k{"K", 4, 0};
-    AColorant m_layer{"Cyan_l_2", 1, 1};
-};
-
-TEST_F(JobGroupImageTest, OffsetAddsBlankRowsAndLeadingPixels) {
-    int x = 0, y = 0;
-    m_image->GetOffset(x, y);
-    EXPECT_EQ(x, 3);
-    EXPECT_EQ(y, 2);
-    EXPECT_EQ(m_image->GetWidth(), 8);
-    EXPECT_EQ(m_image->GetHeight(), 5);
-    for (int row = 0; row < 2; ++row) {
-        EXPECT_EQ(ReadRow(*m_image, m_k, row), std::vector<uint8_t>(4, 0));
-        EXPECT_EQ(ReadRow(*m_image, m_layer, row), std::vector<uint8_t>(1, 0));
-    }
-    for (int row = 2; row < 5; ++row) {
-        EXPECT_EQ(ReadRow(*m_image, m_k, row), Content(0, row - 2, 3));
-        EXPECT_EQ(ReadRow(*m_image, m_layer, row), Content(1, row - 2, 3));
-    }
-}
-
-TEST_F(JobGroupImageTest, SetOffsetShiftsThePlacementWithoutChangingGetOffset) {
-    m_image->SetOffset(-3, -2);  // what the engine does to drop the offset
-    EXPECT_EQ(m_image->GetWidth(), 5);
-    EXPECT_EQ(m_image->GetHeight(), 3);
-    EXPECT_EQ(ReadRow(*m_image, m_k, 0), Content(0, 0, 0));
-    EXPECT_EQ(ReadRow(*m_image, m_k, 3), std::nullopt);
-    int x = 0, y = 0;
-    m_image->GetOffset(x, y);
-    EXPECT_EQ(x, 3);
-    EXPECT_EQ(y, 2);
-
-    m_image->SetOffset(-10, -1);  // clamps at 0 in x
-    EXPECT_EQ(m_image->GetWidth(), 5);
-    EXPECT_EQ(m_image->GetHeight(), 4);
-    EXPECT_EQ(ReadRow(*m_image, m_layer, 0), std::vector<uint8_t>(1, 0));
-    EXPECT_EQ(ReadRow(*m_image, m_layer, 1), Content(1, 0, 0));
-
-    m_image->SetOffset(2, 0);
-    EXPECT_EQ(m_image->GetWidth(), 10);
-    EXPECT_EQ(ReadRow(*m_image, m_k, 4), Content(0, 2, 5));
-
-    m_image->SetOffset(INT_MIN, INT_MIN);
-    EXPECT_EQ(m_image->GetWidth(), 5);
-    EXPECT_EQ(m_image->GetHeight(), 3);
-
-    // Absurd shifts are capped and the last row is still the last content row.
-    m_image->SetOffset(INT_MAX, INT_MAX);
-    EXPECT_EQ(m_image->GetWidth(), 5 + 1'000'000);
-    EXPECT_EQ(m_image->GetHeight(), 3 + 10'000'000);
-    EXPECT_EQ(ReadRow(*m_image, m_k, m_image->GetHeight() - 1), Content(0, 2, 1'000'000));
-}
-
-TEST_F(JobGroupImageTest, BadReadsReturnZeroAndWriteNothing) {
+    image->SetOffset(0, 0);
     std::vector<uint8_t> dest(16, 0xA5);
-    EXPECT_EQ(m_image->ReadRows(nullptr, 0, 1, dest.data(), 0), 0);
-    EXPECT_EQ(m_image->ReadRows(&m_k, 0, 1, nullptr, 0), 0);
-    EXPECT_EQ(m_image->ReadRows(&m_k, 0, 0, dest.data(), 0), 0);
-    EXPECT_EQ(m_image->ReadRows(&m_k, 0, -1, dest.data(), 0), 0);
-    EXPECT_EQ(m_image->ReadRows(&m_k, 4, 2, dest.data(), 0), 0);
-    EXPECT_EQ(m_image->ReadRows(&m_k, 1, INT_MAX, dest.data(), 0), 0);
-    EXPECT_EQ(m_image->ReadRows(&m_k, INT_MAX, 1, dest.data(), 0), 0);
+    const std::tuple<const AColorant*, int, int, uint8_t*> bad[] = {
+        {nullptr, 0, 1, dest.data()}, {&k, 0, 1, nullptr},     {&k, 0, 0, dest.data()},
+        {&k, 0, -1, dest.data()},     {&k, 4, 2, dest.data()}, {&k, 1, INT_MAX, dest.data()},
+        {&k, INT_MAX, 1, dest.data()}};
+    for (const auto& [colorant, row, count, to] : bad) {
+        EXPECT_EQ(image->ReadRows(colorant, row, count, to, 0), 0) << row << " " << count;
+    }
     EXPECT_EQ(dest, std::vector<uint8_t>(16, 0xA5));
-
-    EXPECT_EQ(ReadRow(*m_image, m_k, -1), std::nullopt);
-    EXPECT_EQ(ReadRow(*m_image, m_k, 5), std::nullopt);
+    EXPECT_EQ(ReadRow(*image, k, -1), std::nullopt);
     const AColorant strangers[] = {{"K", 8, 0},  {"k", 4, 0},    {"K", 4, 1},       {"K", 4, -1},
                                    {"K", 4, 64}, {"Cyan", 1, 0}, {"Cyan_l_2", 1, 0}};
     for (const AColorant& c : strangers) {
-        EXPECT_EQ(ReadRow(*m_image, c, 3), std::nullopt) << c.GetName().c_str();
+        EXPECT_EQ(ReadRow(*image, c, 3), std::nullopt) << c.GetName().c_str();
     }
 }
 

@@ -1,5 +1,6 @@
 // Pages written by JobWriter come back unchanged through OXJob.
 #include <filesystem>
+#include <tuple>
 
 #include "job/job_test_support.h"
 
@@ -28,57 +29,41 @@ TEST(JobRoundTrip, EveryRowOfEveryColorantComesBack) {
     TempDir dir;
     const std::string path = dir.file("0_job.twj");
     jobtest::WritePictureJob(path, kPages);
-
-    OXJob job(0);
-    ASSERT_EQ(job.Load(path.c_str()), 1) << job.lastError();
-    job.OpenData(1);
-    EXPECT_EQ(job.m_bWriting, 0);
-    EXPECT_EQ(job.m_nJobPages, 3);
-    EXPECT_EQ(job.m_nWritePage, 2);
-    EXPECT_EQ(job.m_nWriteRows, 2);
-
-    jobtest::ExpectPicture(job, kPages);
-    const int expectedBits[] = {8, 16, 1};
-    for (int p = 0; p < 3; ++p) {
-        auto* image = dynamic_cast<AGroupImage*>(job.GetImage(unsigned(p)));
-        ASSERT_NE(image, nullptr);
-        int x = -1, y = -1;
-        image->GetOffset(x, y);
-        EXPECT_EQ(x + y, 0);
-        EXPECT_EQ(image->GetWidth(), kPages[p].width);
-        EXPECT_EQ(image->GetHeight(), kPages[p].height);
-        EXPECT_EQ(image->m_nBitsPerPixel, expectedBits[p]);
-    }
-
-    // Several rows at once are consecutive rows.
-    auto colorants = Colorants(*job.GetImage(0));
-    std::vector<uint8_t> two(2 * 37);
-    ASSERT_EQ(job.GetImage(0)->ReadRows(colorants[3].get(), 4, 2, two.data(), 0), 1);
-    std::vector<uint8_t> expected = PictureRow(0, 3, 4, 37, 8);
-    auto row5 = PictureRow(0, 3, 5, 37, 8);
-    expected.insert(expected.end(), row5.begin(), row5.end());
-    EXPECT_EQ(two, expected);
-
-    job.CloseData();
-    EXPECT_EQ(job.GetImage(0), nullptr);
-}
-
-// The engine keeps colorants across reloads of the job file.
-TEST(JobRoundTrip, ColorantsOutliveTheJobThatGaveThem) {
-    TempDir dir;
-    const std::string path = dir.file("0_job.twj");
-    jobtest::WritePictureJob(path, kPages);
-
     std::vector<std::unique_ptr<AColorant>> kept;
     {
-        OXJob first(0);
-        ASSERT_EQ(first.Load(path.c_str()), 1) << first.lastError();
-        kept = Colorants(*first.GetImage(1));
+        OXJob job(0);
+        ASSERT_EQ(job.Load(path.c_str()), 1) << job.lastError();
+        job.OpenData(1);
+        EXPECT_EQ(std::tuple(job.m_bWriting, job.m_nJobPages, job.m_nWritePage, job.m_nWriteRows),
+                  std::tuple(0, 3, 2, 2));
+        jobtest::ExpectPicture(job, kPages);
+        const int expectedBits[] = {8, 16, 1};
+        for (int p = 0; p < 3; ++p) {
+            auto* image = dynamic_cast<AGroupImage*>(job.GetImage(unsigned(p)));
+            ASSERT_NE(image, nullptr);
+            int x = -1, y = -1;
+            image->GetOffset(x, y);
+            EXPECT_EQ(
+                std::tuple(x, y, image->GetWidth(), image->GetHeight(), image->m_nBitsPerPixel),
+                std::tuple(0, 0, kPages[p].width, kPages[p].height, expectedBits[p]));
+        }
+        // Several rows at once are consecutive rows.
+        auto colorants = Colorants(*job.GetImage(0));
+        std::vector<uint8_t> two(2 * 37);
+        ASSERT_EQ(job.GetImage(0)->ReadRows(colorants[3].get(), 4, 2, two.data(), 0), 1);
+        std::vector<uint8_t> expected = PictureRow(0, 3, 4, 37, 8);
+        auto row5 = PictureRow(0, 3, 5, 37, 8);
+        expected.insert(expected.end(), row5.begin(), row5.end());
+        EXPECT_EQ(two, expected);
+        kept = Colorants(*job.GetImage(1));
+        job.CloseData();
+        EXPECT_EQ(job.GetImage(0), nullptr);
     }
+    // The engine keeps colorants across reloads of the job file; the same channel of another
+    // page is another colorant.
     OXJob second(0);
     ASSERT_EQ(second.Load(path.c_str()), 1) << second.lastError();
     EXPECT_EQ(ReadRow(*second.GetImage(1), *kept[1], 2), PictureRow(1, 1, 2, 1, 16));
-    // The same channel of another page is another colorant.
     EXPECT_EQ(ReadRow(*second.GetImage(0), *kept[0], 0), std::nullopt);
 }
 
@@ -87,29 +72,14 @@ TEST(JobRoundTrip, ColorantsOutliveTheJobThatGaveThem) {
 TEST(JobRoundTrip, FileCutShortAfterLoadFailsTheReadsOfWhatIsGone) {
     TempDir dir;
     const std::string path = dir.file("0_cut.twj");
-    const PageFormat page{1024, 64, 0, 0, {{"Black", 8}}};
-    std::string error;
-    {
-        auto writer = JobWriter::Create(path, error);
-        ASSERT_TRUE(writer) << error;
-        ASSERT_TRUE(writer->BeginPage(page, error)) << error;
-        std::vector<uint8_t> row(1024);
-        for (int r = 0; r < page.height; ++r) {
-            row[0] = uint8_t(r);
-            std::span<const uint8_t> views[] = {row};
-            ASSERT_TRUE(writer->AppendRow(views, error)) << error;
-        }
-        ASSERT_TRUE(writer->Finish(error)) << error;
-    }
+    jobtest::WritePictureJob(path, {{1024, 64, 0, 0, {{"Black", 8}}}});
     OXJob job(0);
     ASSERT_EQ(job.Load(path.c_str()), 1) << job.lastError();
     std::filesystem::resize_file(path, 64 + 32 + 68 + 10 * 1024);
-    AColorant black("Black", 8, 0);
-    std::vector<uint8_t> dest(1024);
-    ASSERT_EQ(job.GetImage(0)->ReadRows(&black, 40, 1, dest.data(), 0), 0);
+    const AColorant black("Black", 8, 0);
+    EXPECT_EQ(ReadRow(*job.GetImage(0), black, 40), std::nullopt);
     EXPECT_NE(job.readError().find("cut short"), std::string::npos) << job.readError();
-    EXPECT_EQ(job.GetImage(0)->ReadRows(&black, 9, 1, dest.data(), 0), 1);
-    EXPECT_EQ(dest[0], 9);
+    EXPECT_EQ(ReadRow(*job.GetImage(0), black, 9), PictureRow(0, 0, 9, 1024, 8));
 }
 
 TEST(JobFileName, PrefixAndStemGoNextToTheTicket) {
@@ -118,15 +88,13 @@ TEST(JobFileName, PrefixAndStemGoNextToTheTicket) {
         const char* ticket;
         const char* expected;
     };
-    const Case cases[] = {
-        {ePrefix0, "/spool/jobs/order42.xml", "/spool/jobs/0_order42.twj"},
-        {ePrefix2, "/spool/jobs/order42.xml", "/spool/jobs/2_order42.twj"},
-        {ePrefix0, "C:\\Spool\\a.b.job", "C:\\Spool\\0_a.b.twj"},
-        {ePrefix2, "mixed\\dir/name.x", "mixed\\dir/2_name.twj"},
-        {ePrefix0, "ticket.xml", "0_ticket.twj"},
-        {ePrefix0, "/dir.with.dots/noext", "/dir.with.dots/0_noext.twj"},
-        {ePrefix2, "/spool/.hidden", "/spool/2_.hidden.twj"},
-    };
+    const Case cases[] = {{ePrefix0, "/spool/jobs/order42.xml", "/spool/jobs/0_order42.twj"},
+                          {ePrefix2, "/spool/jobs/order42.xml", "/spool/jobs/2_order42.twj"},
+                          {ePrefix0, "C:\\Spool\\a.b.job", "C:\\Spool\\0_a.b.twj"},
+                          {ePrefix2, "mixed\\dir/name.x", "mixed\\dir/2_name.twj"},
+                          {ePrefix0, "ticket.xml", "0_ticket.twj"},
+                          {ePrefix0, "/dir.with.dots/noext", "/dir.with.dots/0_noext.twj"},
+                          {ePrefix2, "/spool/.hidden", "/spool/2_.hidden.twj"}};
     for (const Case& c : cases) {
         EXPECT_STREQ(OXJob::GetFileName(c.prefix, AFilePath(c.ticket)).c_str(), c.expected);
     }

@@ -1,6 +1,7 @@
 // A reader that loads while the host is still writing sees counts that hold and rows it can
 // read; pages that end early are shortened in the file.
 #include <memory>
+#include <tuple>
 
 #include "job/job_test_support.h"
 
@@ -26,10 +27,9 @@ class JobLiveTest : public ::testing::Test {
     std::unique_ptr<OXJob> Check(const Expected& e, const std::vector<int>& heights) {
         auto job = std::make_unique<OXJob>(0);
         EXPECT_EQ(job->Load(m_path.c_str()), 1) << job->lastError();
-        EXPECT_EQ(job->m_bWriting, e.writing);
-        EXPECT_EQ(job->m_nJobPages, e.pages);
-        EXPECT_EQ(job->m_nWritePage, e.writePage);
-        EXPECT_EQ(job->m_nWriteRows, e.writeRows);
+        EXPECT_EQ(
+            std::tuple(job->m_bWriting, job->m_nJobPages, job->m_nWritePage, job->m_nWriteRows),
+            std::tuple(e.writing, e.pages, e.writePage, e.writeRows));
         for (int p = 0; p < e.pages && job->GetImage(unsigned(p)); ++p) {
             EXPECT_EQ(job->GetImage(unsigned(p))->GetHeight(), heights.at(size_t(p))) << p;
         }
