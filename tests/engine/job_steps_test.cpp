@@ -284,55 +284,6 @@ TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
     EXPECT_EQ(job->m_nDone, -1);
 }
 
-// A host thread writes three pages with pauses inside and between them. The pauses wait for the
-// driver's steps, so the driver regularly reaches the end of what is written: inside a page and
-// at the end of a finished page.
-TEST_F(EngineJobs, ThreadedHostWritingPagesWithPausesGetsEveryRowOnceInOrder) {
-    CDriver driver;
-    const std::vector<int> heights = {12, 7, 9};
-    auto writer = LiveJob("threaded");
-    std::mutex mutex;
-    std::condition_variable stepped;
-    long steps = 0;
-    bool stop = false;
-    auto waitSteps = [&](long n) {
-        std::unique_lock lock(mutex);
-        const long until = steps + n;
-        stepped.wait(lock, [&] { return steps >= until || stop; });
-    };
-    std::thread host([&] {
-        std::string error;
-        for (int p = 0; p < 3; ++p) {
-            const TestPage page = NumberedPage(p, heights[static_cast<std::size_t>(p)]);
-            for (int first = 0; first < page.height; first += 4) {
-                test::AppendPage(*writer, page, first, std::min(4, page.height - first));
-                waitSteps(3);
-            }
-            EXPECT_TRUE(writer->EndPage(error)) << error;
-            waitSteps(5);
-        }
-        EXPECT_TRUE(writer->Finish(error)) << error;
-    });
-    // The job opens before its first page exists, as a host that prints while it writes does.
-    ASSERT_EQ(driver.OpenJob(jobs[0].get(), &out), 1);
-    int result = 1;
-    for (long n = 0; n < 1'000'000 && result == 1 && jobs[0]->m_nDone != -1; ++n) {
-        result = Step(driver);
-        std::lock_guard lock(mutex);
-        ++steps;
-        stepped.notify_all();
-    }
-    {
-        std::lock_guard lock(mutex);
-        stop = true;
-        stepped.notify_all();
-    }
-    host.join();
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(jobs[0]->m_nDone, -1);
-    ExpectPagesPrinted(out.bytes, heights);
-}
-
 // A host that writes between its own steps on one thread, and stalls: every step waits once at
 // most, and an abort during the stall ends the job with the abort page end and "Aborted".
 TEST_F(EngineJobs, StalledHostGetsControlBackEveryStepAndCanAbort) {
@@ -464,44 +415,72 @@ TEST_F(EngineJobs, AbortsAndFailuresNeverReachAnotherJob) {
     EXPECT_TRUE(fuzz::JobLocksFree(0));
 }
 
-// Two jobs of one id: on one thread they nest (the platform's mutexes are re-entrant for their
-// owner); on two threads the second waits while the first waits for data, and both finish.
-TEST_F(EngineJobs, JobsOfOneIdNeverDeadlock) {
+// Job B of A's id prints on this thread while A is open (the platform's mutexes are re-entrant
+// for their owner), then opens on another thread while A prints and waits for data: B must not
+// hold the start mutex while it waits for layout, or A could never take it back. A host thread
+// writes A's three pages with pauses inside and between them that wait for the driver's steps, so
+// A regularly reaches the end of what is written, inside a page and at the end of a finished one.
+// Both get every row once and in order.
+TEST_F(EngineJobs, HostThreadAndJobsOfOneIdGetEveryRowOnceInOrder) {
     const char* options = "<?xml version=\"1.0\"?><RootElement><JobId>7</JobId></RootElement>";
     auto writerA = LiveJob("a", options);
     auto writerB = LiveJob("b", options);
     test::AppendPage(*writerB, NumberedPage(1, 4));
     std::string error;
     ASSERT_TRUE(writerB->Finish(error)) << error;
-    const TestPage pageA = NumberedPage(0, 6);
-    test::AppendPage(*writerA, pageA, 0, 2);
-
-    // One thread: B opens and prints while A is open.
     CDriver a;
     CDriver b;
     MemoryChannel outB;
+    // A opens before its first page exists, as a host that prints while it writes does.
     ASSERT_EQ(a.OpenJob(jobs[0].get(), &out), 1);
     ASSERT_GT(test::RunJob(b, *jobs[1], outB), 0);
     ExpectPagesPrinted(outB.bytes, {4}, 1);
     EXPECT_FALSE(fuzz::FreeForOtherThreads("QRM_PRINT_MAKELAYOUT7")) << "A still holds it";
 
-    // Two threads: A waits for data (start mutex given up, layout held) when B opens. B must
-    // not hold the start mutex while it waits for layout, or A could never take it back.
-    ASSERT_EQ(Step(a), 1);  // page start
-    ASSERT_EQ(Step(a), 1);  // two rows, then one wait
+    const std::vector<int> heights = {12, 7, 9};
+    std::mutex mutex;
+    std::condition_variable stepped;
+    long steps = 0;
+    bool stop = false;
+    auto waitSteps = [&](long n) {
+        std::unique_lock lock(mutex);
+        const long until = steps + n;
+        stepped.wait(lock, [&] { return steps >= until || stop; });
+    };
+    std::thread host([&] {
+        std::string hostError;
+        for (int p = 0; p < 3; ++p) {
+            const TestPage page = NumberedPage(p, heights[static_cast<std::size_t>(p)]);
+            for (int first = 0; first < page.height; first += 4) {
+                test::AppendPage(*writerA, page, first, std::min(4, page.height - first));
+                waitSteps(3);
+            }
+            EXPECT_TRUE(writerA->EndPage(hostError)) << hostError;
+            waitSteps(5);
+        }
+        EXPECT_TRUE(writerA->Finish(hostError)) << hostError;
+    });
     jobs[1]->m_nDone = 0;
     MemoryChannel outB2;
     std::atomic<int> openedB{-1};
     std::thread other([&] { openedB = b.OpenJob(jobs[1].get(), &outB2); });
-    test::AppendPage(*writerA, pageA, 2, -1);
-    ASSERT_TRUE(writerA->Finish(error)) << error;
-    for (int step = 0; step < 100000 && jobs[0]->m_nDone != -1; ++step) {
-        ASSERT_NE(Step(a), 0);
-        std::this_thread::yield();
+    int result = 1;
+    for (long n = 0; n < 1'000'000 && result == 1 && jobs[0]->m_nDone != -1; ++n) {
+        result = Step(a);
+        std::lock_guard lock(mutex);
+        ++steps;
+        stepped.notify_all();
     }
+    {
+        std::lock_guard lock(mutex);
+        stop = true;
+        stepped.notify_all();
+    }
+    host.join();
     other.join();
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(jobs[0]->m_nDone, -1);
-    ExpectPagesPrinted(out.bytes, {6});
+    ExpectPagesPrinted(out.bytes, heights);
     ASSERT_EQ(openedB, 1);
     for (int step = 0; step < 100 && jobs[1]->m_nDone != -1; ++step) ASSERT_EQ(Step(b), 1);
     ExpectPagesPrinted(outB2.bytes, {4}, 1);
