@@ -4,6 +4,7 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
 #include "driver/cdriver.h"
 #include "host/afile_path.h"
@@ -40,16 +41,13 @@ TEST(JobSlots, HeaderFieldsReachTheContext) {
     MemoryChannel out;
     ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
     const JobContext* ctx = driver.CurrentJobContext();
-    EXPECT_EQ(std::string(ctx->m_szPrinterModel), std::string(63, 'M'));
-    EXPECT_EQ(ctx->m_nJobResX, 180);
-    EXPECT_EQ(ctx->m_nJobResY, 90);
-    EXPECT_EQ(ctx->m_nColorModel, -1);  // sign-extended, not 65535
-    EXPECT_STREQ(ctx->m_szCalibrationText, "feed~0.5");
-    EXPECT_EQ(ctx->m_Settings.rest[200 - sizeof(PrinterSettings)], 0x5A);
-    EXPECT_EQ(ctx->m_bRemoveOffsetX, 0);
-    EXPECT_EQ(ctx->m_bRemoveOffsetY, 1);
-    EXPECT_EQ(ctx->m_pJob, job.get());
-    EXPECT_EQ(job->m_nDone, 0);
+    // The model name is cut to its field; the colour model is sign-extended, not 65535.
+    EXPECT_EQ(std::tuple(std::string(ctx->m_szPrinterModel), ctx->m_nJobResX, ctx->m_nJobResY,
+                         ctx->m_nColorModel, std::string(ctx->m_szCalibrationText),
+                         ctx->m_Settings.rest[200 - sizeof(PrinterSettings)]),
+              std::tuple(std::string(63, 'M'), 180, 90, -1, "feed~0.5", 0x5A));
+    EXPECT_EQ(std::tuple(ctx->m_bRemoveOffsetX, ctx->m_bRemoveOffsetY, ctx->m_pJob, job->m_nDone),
+              std::tuple(0, 1, job.get(), 0));
     driver.AbortJob(nullptr, nullptr, nullptr);
 }
 

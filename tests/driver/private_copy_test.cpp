@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <tuple>
 
 #include "driver/abase_printer_driver_imp.h"
 #include "rtl/rtl.h"
@@ -70,34 +71,29 @@ TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     host.colorMode = 2;
     EXPECT_EQ(d.GetDefaultColorMode(nullptr, &host), 5);
     EXPECT_NE(d.engine->seenSetup, &host);
-    EXPECT_EQ(d.engine->seenText, "owned text");
-    EXPECT_EQ(d.engine->seenModel, "CP52");
-    EXPECT_EQ(d.engine->seenMedia, 3);
-    EXPECT_STREQ(host.text, "owned text");
+    EXPECT_EQ(std::tuple(d.engine->seenText, d.engine->seenModel, d.engine->seenMedia),
+              std::tuple("owned text", "CP52", 3));
     const char* const hostText = host.text;  // packed field: read it by value
-    EXPECT_EQ(hostText, text);
-    EXPECT_EQ(host.colorMode, 2);
+    EXPECT_EQ(std::tuple(std::string(hostText), hostText, host.colorMode),
+              std::tuple("owned text", text, 2));
     host.text = nullptr;
     d.GetDefaultColorMode(nullptr, &host);
     EXPECT_EQ(d.engine->seenText, "<null>");
     // No record: the engine gets one of zeros.
     d.GetDefaultColorMode(nullptr, nullptr);
     ASSERT_NE(d.engine->seenSetup, nullptr);
-    EXPECT_EQ(d.engine->seenMedia, 0);
-    EXPECT_EQ(d.engine->seenText, "<null>");
-    EXPECT_EQ(d.engine->seenModel, "");
+    EXPECT_EQ(std::tuple(d.engine->seenText, d.engine->seenModel, d.engine->seenMedia),
+              std::tuple("<null>", "", 0));
 
     PrintModeEntry entry{};
     entry.index = 2;
     std::snprintf(entry.name, sizeof entry.name, "DRAFT");
     d.GetPrintModes("CP52", &entry, nullptr, nullptr);
     EXPECT_NE(d.engine->seenEntry, &entry);
-    EXPECT_EQ(d.engine->seenIndex, 2);
-    EXPECT_EQ(d.engine->seenName, "DRAFT");
-    EXPECT_EQ(entry.index, 2);
+    EXPECT_EQ(std::tuple(d.engine->seenIndex, d.engine->seenName, entry.index),
+              std::tuple(2, "DRAFT", 2));
     d.GetPrintModes("CP52", nullptr, nullptr, nullptr);
-    EXPECT_EQ(d.engine->seenIndex, -1);
-    EXPECT_EQ(d.engine->seenName, "");
+    EXPECT_EQ(std::tuple(d.engine->seenIndex, d.engine->seenName), std::tuple(-1, ""));
 }
 
 // -101 names the second-to-last entry of the engine's list (the only one when it has one), the
@@ -106,10 +102,11 @@ TEST(PrivateCopy, MediaPlaceholdersResolveAgainstTheEngineList) {
     struct Row {
         std::vector<int> list;
         int32_t media, seen;
-    } rows[] = {
-        {{}, -101, -101},         {{10, 11, 12}, -100, 12}, {{10, 11, 12}, -102, 12},
-        {{10, 11, 12}, -101, 11}, {{10}, -101, 10},
-    };
+    } rows[] = {{{}, -101, -101},
+                {{10, 11, 12}, -100, 12},
+                {{10, 11, 12}, -102, 12},
+                {{10, 11, 12}, -101, 11},
+                {{10}, -101, 10}};
     SpyDriver d;
     for (const Row& row : rows) {
         d.engine->listIndexes = row.list;
