@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <sstream>
+#include <tuple>
 
 #include "host/kv_log.h"
 #include "rtl/rtl.h"
@@ -68,16 +69,14 @@ TEST(EngineBase, RowsOfTheTable) {
             int32_t pos = 0;
             e.ExpandPixels(r.Int(2), r.Int(3), src.data(), r.Int(1), &pos, dst.data());
             dst.resize(expected.size());
-            EXPECT_EQ(dst, expected);
-            EXPECT_EQ(pos, r.Int(7));
+            EXPECT_EQ(std::tuple(dst, pos), std::tuple(expected, r.Int(7)));
         } else if (r[0] == "pairs") {
             std::vector<uint8_t> out(8, 0xEE);
             ABaseRTL::ParseDriverOptionPairs(r[1].c_str(), out.data(), 8);
             EXPECT_EQ(out, test::HexBytes(r[2]));
         } else if (r[0] == "progress") {
             e.ReportProgress(r.Int(1));
-            EXPECT_EQ(e.job.m_szStatus, r[2]);
-            EXPECT_EQ(e.job.m_nStatusCode, 3);
+            EXPECT_EQ(std::tuple(e.job.m_szStatus, e.job.m_nStatusCode), std::tuple(r[2], 3));
         } else {
             ASSERT_EQ(r[0], "insert");
             char text[1024];

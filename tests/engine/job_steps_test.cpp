@@ -10,6 +10,7 @@
 #include <mutex>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "driver/cdriver.h"
 #include "engine/arow_base_rtl.h"
@@ -115,18 +116,15 @@ TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
     ASSERT_EQ(Step(d), 1);  // page start
     EXPECT_EQ(ctx.m_bStartPage, 0);
     ASSERT_EQ(Step(d), 1);  // rows
-    EXPECT_EQ(ctx.m_nCurRow, 3);
-    EXPECT_EQ(ctx.m_bPageDone, 1);
+    EXPECT_EQ(std::tuple(ctx.m_nCurRow, ctx.m_bPageDone), std::tuple(3, 1));
     ASSERT_EQ(Step(d), 1);  // page end
-    EXPECT_EQ(ctx.m_nCurPage, 1);
-    EXPECT_EQ(job->m_nDone, 0);
+    EXPECT_EQ(std::tuple(ctx.m_nCurPage, job->m_nDone), std::tuple(1, 0));
     ASSERT_EQ(Step(d), 1);
     clock.SetAutoAdvance(60);  // every look at the clock moves it 60 ms on
     ASSERT_EQ(Step(d), 1);
     EXPECT_EQ(ctx.m_nCurRow, 4);
     EXPECT_STREQ(job->m_szStatus, " 50%");
-    EXPECT_EQ(job->m_nStatusCode, 3);
-    EXPECT_EQ(ctx.m_bPageDone, 0);
+    EXPECT_EQ(std::tuple(job->m_nStatusCode, ctx.m_bPageDone), std::tuple(3, 0));
     // The last rows end after the mark: 100% is reported, the page is not yet done; the next
     // step marks it done, the one after ends it.
     ASSERT_EQ(Step(d), 1);
@@ -164,16 +162,14 @@ TEST_F(EngineJobs, RepetitionAndOffsetMakeDeviceRows) {
     CDriver d;
     ASSERT_GT(test::RunJob(d, *job, out), 0);
     const JobContext& ctx = *d.CurrentJobContext();
-    EXPECT_EQ(ctx.m_nScaleX, 3);
-    EXPECT_EQ(ctx.m_nScaleY, 3);
-    EXPECT_EQ(ctx.m_nRowCounter, 6);
+    EXPECT_EQ(std::tuple(ctx.m_nScaleX, ctx.m_nScaleY, ctx.m_nRowCounter), std::tuple(3, 3, 6));
     const auto pages = test::ReadStreamRows(out.bytes);
     ASSERT_EQ(pages.size(), 1u);
     ASSERT_EQ(pages[0].rows.size(), 6u);
     // Row 0 of the page holds 0x11: each bit three times, 24 bits in all.
     const std::vector<uint8_t> expected = {0x00, 0x70, 0x07};
-    EXPECT_EQ(pages[0].rows[0].planes[0], expected);
-    EXPECT_EQ(pages[0].rows[2].planes[0], expected);
+    EXPECT_EQ(std::tuple(pages[0].rows[0].planes[0], pages[0].rows[2].planes[0]),
+              std::tuple(expected, expected));
 
     // The group's offset becomes blank top rows.
     auto offset =
@@ -181,10 +177,9 @@ TEST_F(EngineJobs, RepetitionAndOffsetMakeDeviceRows) {
     MemoryChannel offsetOut;
     ASSERT_GT(test::RunJob(d, *offset, offsetOut), 0);
     const JobContext& next = *d.CurrentJobContext();
-    EXPECT_EQ(next.m_nOffsetY, 3);
-    EXPECT_EQ(next.m_nFullHeight, 5);
-    EXPECT_EQ(next.m_nImageHeight, 2);
-    EXPECT_EQ(next.m_nRowCounter, 5);
+    EXPECT_EQ(
+        std::tuple(next.m_nOffsetY, next.m_nFullHeight, next.m_nImageHeight, next.m_nRowCounter),
+        std::tuple(3, 5, 2, 5));
     EXPECT_EQ(test::CountOf(offsetOut.bytes, "\x1b*b0W"), 3);
 }
 
@@ -303,8 +298,7 @@ TEST_F(EngineJobs, StalledHostGetsControlBackEveryStepAndCanAbort) {
     EXPECT_EQ(d.CurrentJobContext()->m_nCurRow, 5);
 
     EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(jobs[0]->m_nDone, -1);
-    EXPECT_EQ(jobs[0]->m_nStatusCode, kStatusAborted);
+    EXPECT_EQ(std::tuple(jobs[0]->m_nDone, jobs[0]->m_nStatusCode), std::tuple(-1, kStatusAborted));
     EXPECT_STREQ(jobs[0]->m_szStatus, "Aborted");
     EXPECT_TRUE(hardening::EndsWith(out.bytes,
                                     "@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
@@ -478,8 +472,7 @@ TEST_F(EngineJobs, HostThreadAndJobsOfOneIdGetEveryRowOnceInOrder) {
     }
     host.join();
     other.join();
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(jobs[0]->m_nDone, -1);
+    EXPECT_EQ(std::tuple(result, jobs[0]->m_nDone), std::tuple(1, -1));
     ExpectPagesPrinted(out.bytes, heights);
     ASSERT_EQ(openedB, 1);
     for (int step = 0; step < 100 && jobs[1]->m_nDone != -1; ++step) ASSERT_EQ(Step(b), 1);

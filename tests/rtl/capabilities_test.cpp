@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "rtl/printer_models.h"
@@ -36,16 +37,13 @@ TEST(RtlCapabilities, RowsOfTheTable) {
             EXPECT_EQ(rtl.GetResolutions(r[1].c_str(), nullptr, &mode, &list, &value), 1);
             EXPECT_EQ(value, 0);
             ASSERT_EQ(list.size(), 1u);
-            EXPECT_EQ(list[0].xDpi, r.Real(3));
-            EXPECT_EQ(list[0].yDpi, r.Real(3));
-            EXPECT_EQ(list[0].id, r.Int(4));
-            EXPECT_EQ(list[0].name, r[5]);
+            EXPECT_EQ(std::tuple(list[0].xDpi, list[0].yDpi, list[0].id, list[0].name),
+                      std::tuple(r.Real(3), r.Real(3), r.Int(4), r[5]));
         } else if (r[0] == "planes") {
             int16_t planes = 0;
             int16_t layout = 0;
             rtl.GetColorPlanes(r.Int(1), &planes, &layout);
-            EXPECT_EQ(planes, r.Int(2));
-            EXPECT_EQ(layout, r.Int(3));
+            EXPECT_EQ(std::tuple(planes, layout), std::tuple(r.Int(2), r.Int(3)));
         } else if (r[0] == "colors") {
             ASSERT_EQ(rtl.GetColorList(r.Int(1), &colors), 1);
             std::string names;
@@ -84,10 +82,9 @@ TEST(RtlCapabilities, ColorEntriesAndRefusedColorModes) {
     ASSERT_EQ(rtl.GetColorList(2, &list), 1);
     EXPECT_STREQ(entries[4].name, "LCyan");
     ASSERT_EQ(rtl.GetColorList(1, &list), 1);
-    EXPECT_EQ(entries[0].colorValue, 0x231F20u);
-    EXPECT_EQ(entries[0].isSpot, 0);
-    EXPECT_EQ(entries[0].print, 1);
-    EXPECT_EQ(entries[0].depth, 1);
+    EXPECT_EQ(
+        std::tuple(entries[0].colorValue, entries[0].isSpot, entries[0].print, entries[0].depth),
+        std::tuple(0x231F20u, 0, 1, 1));
     list.count = 42;
     EXPECT_EQ(rtl.GetColorList(4, &list), 0);
     EXPECT_EQ(rtl.GetColorList(-1, &list), 0);
@@ -153,8 +150,7 @@ TEST(RtlSettings, DriverOptionTexts) {
     EXPECT_EQ(
         rtl.ApplyDriverOptions("DriverOption2=0 DriverOption6=3", bytes, "Coldstream SP-1400C"), 1);
     EXPECT_EQ(rtl.Settings(), &s);
-    EXPECT_EQ(s.printDirection, 0);
-    EXPECT_EQ(s.dryTime, 0);
+    EXPECT_EQ(std::tuple(s.printDirection, s.dryTime), std::tuple(0, 0));
     EXPECT_EQ(rtl.ApplyDriverOptions("DriverOption2=0 DriverOption6=3", bytes, "CP52"), 1);
     EXPECT_EQ(s.dryTime, 3);
 
@@ -167,16 +163,13 @@ TEST(RtlSettings, DriverOptionTexts) {
     EXPECT_EQ(std::memcmp(&s, expected, sizeof(expected)), 0);
     // 255 means "not given"; index 8 ends the scan before index 3.
     rtl.ApplyDriverOptions("DriverOption1=255;DriverOption8=1;DriverOption3=2", bytes, "CP52");
-    EXPECT_EQ(s.overprint, 2);
-    EXPECT_EQ(s.pageSpacing, 7);
+    EXPECT_EQ(std::tuple(s.overprint, s.pageSpacing), std::tuple(2, 7));
     EXPECT_EQ(rtl.ApplyDriverOptions(nullptr, bytes, nullptr), 1);
     EXPECT_EQ(std::memcmp(&s, expected, sizeof(expected)), 0);
     // The pairs in range still apply, the largest values of the menus among them.
     RTL::ResetSettings(&s);
     rtl.ApplyDriverOptions("DriverOption3=99 DriverOption1=2 DriverOption6=6", bytes, "CP52");
-    EXPECT_EQ(s.pageSpacing, 1);
-    EXPECT_EQ(s.overprint, 2);
-    EXPECT_EQ(s.dryTime, 6);
+    EXPECT_EQ(std::tuple(s.pageSpacing, s.overprint, s.dryTime), std::tuple(1, 2, 6));
 }
 
 }  // namespace

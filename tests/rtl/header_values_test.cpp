@@ -6,6 +6,7 @@
 #include <locale.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "rtl/color_bar.h"
@@ -48,8 +49,7 @@ TEST(HeaderValues, RowsOfTheTable) {
             const auto modelClass = static_cast<uint8_t>(DetectModelClass(r[1].c_str()));
             const HeaderValues v = ComputeHeaderValues(
                 {r.Int(3), r.Int(3), 100, 100, 10, 1, 4, r.Int(2), modelClass, kColorBarNone});
-            EXPECT_EQ(v.resolution, r.Int(4));
-            EXPECT_EQ(v.passes, r.Int(5));
+            EXPECT_EQ(std::tuple(v.resolution, v.passes), std::tuple(r.Int(4), r.Int(5)));
         } else if (r[0] == "range") {
             PrinterSettings s = kDefaultSettings;
             uint8_t* field = test::SettingsField(s, r[1]);
@@ -130,8 +130,7 @@ TEST(HeaderValues, CalibrationValueWhateverTheLocale) {
     uselocale(previous);
     freelocale(comma);
     EXPECT_TRUE(sent);
-    EXPECT_EQ(value, "1.25");
-    EXPECT_EQ(parsed, 0.75);
+    EXPECT_EQ(std::tuple(value, parsed), std::tuple("1.25", 0.75));
 }
 
 }  // namespace
