@@ -86,13 +86,6 @@ TEST(EngineBase, RowsOfTheTable) {
             EXPECT_EQ(text, r[2]);
         }
     }
-    // A text cut short anywhere is not read past.
-    const std::string full = "DriverOption6=3";
-    for (std::size_t n = 0; n < full.size(); ++n) {
-        std::vector<uint8_t> out(8, 0xEE);
-        ABaseRTL::ParseDriverOptionPairs(full.substr(0, n).c_str(), out.data(), 8);
-        EXPECT_EQ(out, std::vector<uint8_t>(8, 0xEE)) << n;
-    }
     EngineUnderTest e;
     e.SetHostStatus(7, "Aborted");
     EXPECT_STREQ(e.job.m_szStatus, "Aborted");
