@@ -106,10 +106,9 @@ TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
         EXPECT_EQ(code, 0);
     }
     ASSERT_EQ(log.entries().size(), 1u);
-    EXPECT_EQ(log.entries()[0].line, 85);
-    EXPECT_EQ(log.entries()[0].level, 'E');
-    EXPECT_EQ(log.entries()[0].source, "PrinterDriver/Common/Xsrc/ABaseRTL");
-    EXPECT_EQ(log.entries()[0].text, "ABaseRTL::WriteNdata");
+    const LogEntry& entry = log.entries()[0];
+    EXPECT_EQ(std::tuple(entry.line, entry.level, entry.source, entry.text),
+              std::tuple(85, 'E', "PrinterDriver/Common/Xsrc/ABaseRTL", "ABaseRTL::WriteNdata"));
     // What was accepted is a prefix of what was asked.
     EXPECT_EQ(e.out.bytes, std::vector<uint8_t>{1});
 
@@ -118,8 +117,8 @@ TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
     ScopedLogCapture log2;
     EXPECT_THROW(direct.WriteNdata(data, 4, 1), int);
     ASSERT_EQ(log2.entries().size(), 1u);
-    EXPECT_EQ(log2.entries()[0].line, 99);
-    EXPECT_EQ(log2.entries()[0].text, "ABaseRTL::WriteNdata num=4");
+    EXPECT_EQ(std::tuple(log2.entries()[0].line, log2.entries()[0].text),
+              std::tuple(99, "ABaseRTL::WriteNdata num=4"));
 }
 
 TEST(OptionTexts, BinaryOptionsCarryHexBytes) {

@@ -310,10 +310,9 @@ TEST_F(EngineJobs, StalledHostGetsControlBackEveryStepAndCanAbort) {
     EXPECT_EQ(out.bytes.size(), sent);
 }
 
-// A host that writes only while the driver waits (1,500 ms each time, through the clock):
-// `perWait` rows per wait up to row `last` of 10, then the page ends, short or not, and the job.
-// The start mutex is free during every wait, every row arrives once and in order, and a page that
-// ends short is completed with blank rows.
+// A host that writes `perWait` rows during each 1,500 ms wait up to row `last` of 10, then ends
+// the page and the job: the start mutex is free in every wait, every row arrives once and in
+// order, and a page that ends short is completed with blank rows.
 TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
     for (const auto& [perWait, last] : {std::pair{3, 10}, std::pair{2, 6}}) {
         SCOPED_TRACE(last);
@@ -409,12 +408,10 @@ TEST_F(EngineJobs, AbortsAndFailuresNeverReachAnotherJob) {
     EXPECT_TRUE(fuzz::JobLocksFree(0));
 }
 
-// Job B of A's id prints on this thread while A is open (the platform's mutexes are re-entrant
-// for their owner), then opens on another thread while A prints and waits for data: B must not
-// hold the start mutex while it waits for layout, or A could never take it back. A host thread
-// writes A's three pages with pauses inside and between them that wait for the driver's steps, so
-// A regularly reaches the end of what is written, inside a page and at the end of a finished one.
-// Both get every row once and in order.
+// Job B of A's id prints on this thread while A is open (the mutexes are re-entrant for their
+// owner), then opens on another thread while A waits for data written by a host thread that pauses
+// for A's steps: B must not hold the start mutex while it waits for layout, or A would never get
+// it back. Both get every row once and in order.
 TEST_F(EngineJobs, HostThreadAndJobsOfOneIdGetEveryRowOnceInOrder) {
     const char* options = "<?xml version=\"1.0\"?><RootElement><JobId>7</JobId></RootElement>";
     auto writerA = LiveJob("a", options);
