@@ -137,24 +137,22 @@ TEST(DriverSlots, DefaultsOfTheInterfaceTheFacadeAndTheDriver) {
     EXPECT_EQ(job.m_nDone, -1);
 }
 
+// Notes what the engine is given, and scribbles on it, which the host must not notice.
 class SpyEngine : public RTL {
   public:
     int GetDefaultColorMode(char*, PrintSetup* setup) override {
-        seenSetup = setup;
+        record = setup;
         if (setup != nullptr) {
-            seenMedia = setup->media;
-            seenText = setup->text != nullptr ? setup->text : "<null>";
-            seenModel = setup->modelName;
-            // The engine may scribble on its copy; the host must not notice.
+            seen = std::to_string(setup->media) + " " +
+                   (setup->text != nullptr ? setup->text : "<null>") + " " + setup->modelName;
             setup->colorMode = 99;
             if (setup->text != nullptr) setup->text[0] = 'X';
         }
         return 5;
     }
     int GetPrintModes(const char*, PrintModeEntry* current, PrintModeList*, int32_t*) override {
-        seenEntry = current;
-        seenIndex = current->index;
-        seenName = current->name;
+        record = current;
+        seen = std::to_string(current->index) + " " + current->name;
         current->index = 1234;
         return 1;
     }
@@ -167,13 +165,8 @@ class SpyEngine : public RTL {
         return 0;
     }
 
-    PrintSetup* seenSetup = nullptr;
-    int32_t seenMedia = 0;
-    std::string seenText;
-    std::string seenModel;
-    PrintModeEntry* seenEntry = nullptr;
-    int32_t seenIndex = 0;
-    std::string seenName;
+    const void* record = nullptr;
+    std::string seen;
     std::vector<int> listIndexes;
 };
 
@@ -197,30 +190,26 @@ TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     host.media = 3;
     host.colorMode = 2;
     EXPECT_EQ(d.GetDefaultColorMode(nullptr, &host), 5);
-    EXPECT_NE(d.engine->seenSetup, &host);
-    EXPECT_EQ(std::tuple(d.engine->seenText, d.engine->seenModel, d.engine->seenMedia),
-              std::tuple("owned text", "CP52", 3));
+    EXPECT_NE(d.engine->record, &host);
+    EXPECT_EQ(d.engine->seen, "3 owned text CP52");
     const char* const hostText = host.text;  // packed field: read it by value
     EXPECT_EQ(std::tuple(std::string(hostText), hostText, host.colorMode),
               std::tuple("owned text", text, 2));
     host.text = nullptr;
     d.GetDefaultColorMode(nullptr, &host);
-    EXPECT_EQ(d.engine->seenText, "<null>");
-    // No record: the engine gets one of zeros.
-    d.GetDefaultColorMode(nullptr, nullptr);
-    ASSERT_NE(d.engine->seenSetup, nullptr);
-    EXPECT_EQ(std::tuple(d.engine->seenText, d.engine->seenModel, d.engine->seenMedia),
-              std::tuple("<null>", "", 0));
+    EXPECT_EQ(d.engine->seen, "3 <null> CP52");
+    d.GetDefaultColorMode(nullptr, nullptr);  // no record: the engine gets one of zeros
+    ASSERT_NE(d.engine->record, nullptr);
+    EXPECT_EQ(d.engine->seen, "0 <null> ");
 
     PrintModeEntry entry{};
     entry.index = 2;
     std::snprintf(entry.name, sizeof entry.name, "DRAFT");
     d.GetPrintModes("CP52", &entry, nullptr, nullptr);
-    EXPECT_NE(d.engine->seenEntry, &entry);
-    EXPECT_EQ(std::tuple(d.engine->seenIndex, d.engine->seenName, entry.index),
-              std::tuple(2, "DRAFT", 2));
+    EXPECT_NE(d.engine->record, &entry);
+    EXPECT_EQ(std::tuple(d.engine->seen, entry.index), std::tuple("2 DRAFT", 2));
     d.GetPrintModes("CP52", nullptr, nullptr, nullptr);
-    EXPECT_EQ(std::tuple(d.engine->seenIndex, d.engine->seenName), std::tuple(-1, ""));
+    EXPECT_EQ(d.engine->seen, "-1 ");
 }
 
 // -101 names the second-to-last entry of the engine's list (the only one when it has one), the
@@ -240,7 +229,8 @@ TEST(PrivateCopy, MediaPlaceholdersResolveAgainstTheEngineList) {
         PrintSetup host{};
         host.media = row.media;
         d.GetDefaultColorMode(nullptr, &host);
-        EXPECT_EQ(d.engine->seenMedia, row.seen) << row.media;
+        EXPECT_EQ(d.engine->seen.substr(0, d.engine->seen.find(' ')), std::to_string(row.seen))
+            << row.media;
         EXPECT_EQ(host.media, row.media);
     }
 }
