@@ -75,19 +75,10 @@ TEST(ModuleBoundary, WholeJobMatchesTheHandWrittenStream) {
     ASSERT_EQ(test::RunJob(*driver, *job, out), 3);
     const std::string expected =
         "\x1b"
-        "E\x1b%-12345X"
-        "@PJL SET RESOLUTION=180\n"
-        "@PJL SET PASSES=4\n"
-        "@PJL SET BIDIRECTION=ON\n"
-        "@PJL SET OVERPRINT=1\n"
-        "@PJL SET CALIBRATION=0.00\n"
-        "@PJL SET SPACE=10\n"
-        "@PJL ENTER LANGUAGE=RTL\n"
-        "\x1b*r16S\x1b*r2T\x1b*t180R\x1b*r-4U"
-        "\x1b*b2M\x1b*r1A"
-        "\x1b*b3W\x01\x11\x12"
-        "\x1b*b3W\x01\x18\x19"
-        "\x1b*rC\x1b%-12345X"
+        "E\x1b%-12345X@PJL SET RESOLUTION=180\n@PJL SET PASSES=4\n@PJL SET BIDIRECTION=ON\n"
+        "@PJL SET OVERPRINT=1\n@PJL SET CALIBRATION=0.00\n@PJL SET SPACE=10\n"
+        "@PJL ENTER LANGUAGE=RTL\n\x1b*r16S\x1b*r2T\x1b*t180R\x1b*r-4U\x1b*b2M\x1b*r1A"
+        "\x1b*b3W\x01\x11\x12\x1b*b3W\x01\x18\x19\x1b*rC\x1b%-12345X"
         "@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
         "E";
     EXPECT_EQ(out.str(), expected);

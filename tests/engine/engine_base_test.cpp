@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <sstream>
+#include <tuple>
 
 #include "host/kv_log.h"
 #include "rtl/rtl.h"
+#include "rtl/text_table.h"
 #include "support/job_fixture.h"
 #include "support/log_capture.h"
 
@@ -27,40 +30,66 @@ class EngineUnderTest : public RTL {
     test::MemoryChannel out;
 };
 
-std::vector<uint8_t> Bytes(std::size_t n, uint8_t value) {
-    return std::vector<uint8_t>(n, value);
+// Sizes of the table, T standing for the write threshold.
+std::vector<int32_t> Sizes(const std::string& text, std::vector<int>* flushes = nullptr) {
+    std::vector<int32_t> sizes;
+    std::istringstream words(text);
+    for (std::string w; words >> w;) {
+        const auto t = static_cast<int32_t>(ABaseRTL::kWriteThreshold);
+        sizes.push_back(w[0] == 'T' ? t + (w.size() > 1 && w[1] == '+' ? std::stoi(w.substr(2)) : 0)
+                                    : std::stoi(w));
+        if (flushes) flushes->push_back(w.back() == '!');
+    }
+    return sizes;
 }
 
-// Writes collect up to the threshold; a write that would pass it, a large write and a flush send
-// the waiting bytes first, then their own (the large write and the flush straight through).
-TEST(WriteNdata, CollectsUpToTheThresholdThenWritesInOrder) {
-    const auto t = static_cast<int32_t>(ABaseRTL::kWriteThreshold);
-    struct Write {
-        int32_t size;
-        int flush;
-    };
-    struct Row {
-        std::vector<Write> writes;
-        std::vector<int32_t> sent;
-        uint32_t waiting;
-    } rows[] = {
-        {{{t, 0}}, {}, static_cast<uint32_t>(t)}, {{{t, 0}, {1, 0}}, {t}, 1},
-        {{{t, 0}, {1, 0}, {0, 1}}, {t, 1}, 0},  // a flush of nothing sends what waits
-        {{{3, 0}, {t + 1, 0}}, {3, t + 1}, 0},    {{{3, 0}, {2, 1}}, {3, 2}, 0},
-    };
-    for (const Row& row : rows) {
+TEST(EngineBase, RowsOfTheTable) {
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "engine_base.txt")) {
+        SCOPED_TRACE(r.where);
         EngineUnderTest e;
-        for (const Write& w : row.writes) {
-            const auto data = Bytes(static_cast<std::size_t>(w.size), static_cast<uint8_t>(w.size));
-            EXPECT_EQ(e.WriteNdata(data.data(), w.size, w.flush), w.size);
+        if (r[0] == "write") {
+            std::vector<int> flushes;
+            const std::vector<int32_t> writes = Sizes(r[1], &flushes);
+            for (std::size_t k = 0; k < writes.size(); ++k) {
+                const std::vector<uint8_t> data(std::size_t(writes[k]), uint8_t(writes[k]));
+                EXPECT_EQ(e.WriteNdata(data.data(), writes[k], flushes[k]), writes[k]);
+            }
+            EXPECT_EQ(e.out.writeSizes, Sizes(r[2]));
+            EXPECT_EQ(e.Waiting(), uint32_t(Sizes(r[3]).at(0)));
+            for (int64_t tag : e.out.tags) EXPECT_EQ(tag, 77);
+            int64_t sent = 0;
+            for (int32_t n : e.out.writeSizes) sent += n;
+            EXPECT_EQ(static_cast<int64_t>(e.out.bytes.size()), sent);
+        } else if (r[0] == "expand") {
+            const std::vector<uint8_t> src = test::HexBytes(r[5]);
+            const std::vector<uint8_t> expected = test::HexBytes(r[6]);
+            e.ctx.m_nScaleX = static_cast<int16_t>(r.Int(1));
+            // Whole source bytes are expanded: the caller's buffer has room for them.
+            std::vector<uint8_t> dst(expected.size() + 2, uint8_t(std::stoi(r[4], nullptr, 16)));
+            int32_t pos = 0;
+            e.ExpandPixels(r.Int(2), r.Int(3), src.data(), r.Int(1), &pos, dst.data());
+            dst.resize(expected.size());
+            EXPECT_EQ(std::tuple(dst, pos), std::tuple(expected, r.Int(7)));
+        } else if (r[0] == "pairs") {
+            std::vector<uint8_t> out(8, 0xEE);
+            ABaseRTL::ParseDriverOptionPairs(r[1].c_str(), out.data(), 8);
+            EXPECT_EQ(out, test::HexBytes(r[2]));
+        } else if (r[0] == "progress") {
+            e.ReportProgress(r.Int(1));
+            EXPECT_EQ(std::tuple(e.job.m_szStatus, e.job.m_nStatusCode), std::tuple(r[2], 3));
+        } else {
+            ASSERT_EQ(r[0], "insert");
+            char text[1024];
+            std::snprintf(text, sizeof text, "%s", r[1].c_str());
+            const uint8_t values[2] = {2, 1};
+            ABaseRTL::InsertOptionValues(text, values);
+            EXPECT_EQ(text, r[2]);
         }
-        EXPECT_EQ(e.out.writeSizes, row.sent);
-        EXPECT_EQ(e.Waiting(), row.waiting);
-        for (int64_t tag : e.out.tags) EXPECT_EQ(tag, 77);
-        int64_t sent = 0;
-        for (int32_t n : row.sent) sent += n;
-        EXPECT_EQ(static_cast<int64_t>(e.out.bytes.size()), sent);
     }
+    EngineUnderTest e;
+    e.SetHostStatus(7, "Aborted");
+    EXPECT_STREQ(e.job.m_szStatus, "Aborted");
+    EXPECT_EQ(e.job.m_nStatusCode, 7);
 }
 
 TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
@@ -77,10 +106,9 @@ TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
         EXPECT_EQ(code, 0);
     }
     ASSERT_EQ(log.entries().size(), 1u);
-    EXPECT_EQ(log.entries()[0].line, 85);
-    EXPECT_EQ(log.entries()[0].level, 'E');
-    EXPECT_EQ(log.entries()[0].source, "PrinterDriver/Common/Xsrc/ABaseRTL");
-    EXPECT_EQ(log.entries()[0].text, "ABaseRTL::WriteNdata");
+    const LogEntry& entry = log.entries()[0];
+    EXPECT_EQ(std::tuple(entry.line, entry.level, entry.source, entry.text),
+              std::tuple(85, 'E', "PrinterDriver/Common/Xsrc/ABaseRTL", "ABaseRTL::WriteNdata"));
     // What was accepted is a prefix of what was asked.
     EXPECT_EQ(e.out.bytes, std::vector<uint8_t>{1});
 
@@ -89,66 +117,8 @@ TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
     ScopedLogCapture log2;
     EXPECT_THROW(direct.WriteNdata(data, 4, 1), int);
     ASSERT_EQ(log2.entries().size(), 1u);
-    EXPECT_EQ(log2.entries()[0].line, 99);
-    EXPECT_EQ(log2.entries()[0].text, "ABaseRTL::WriteNdata num=4");
-}
-
-TEST(EngineStatus, ProgressIsClampedAndRightAligned) {
-    EngineUnderTest e;
-    e.ReportProgress(-5);
-    EXPECT_STREQ(e.job.m_szStatus, "  0%");
-    EXPECT_EQ(e.job.m_nStatusCode, 3);
-    e.ReportProgress(150);
-    EXPECT_STREQ(e.job.m_szStatus, "100%");
-    e.ReportProgress(7);
-    EXPECT_STREQ(e.job.m_szStatus, "  7%");
-    e.SetHostStatus(7, "Aborted");
-    EXPECT_STREQ(e.job.m_szStatus, "Aborted");
-    EXPECT_EQ(e.job.m_nStatusCode, 7);
-}
-
-TEST(ExpandPixels, RepeatsPixelsAndAdvancesThePosition) {
-    struct Row {
-        int32_t scale, bits, pixels;
-        uint8_t fill;  // what dst held before
-        std::vector<uint8_t> src, expected;
-        int32_t end;
-    } rows[] = {
-        {2, 1, 3, 0xFF, {0xA0}, {0xCC}, 6},
-        {3, 2, 8, 0, {0b01'10'11'00}, {0b01'01'01'10, 0b10'10'11'11, 0b11'00'00'00}, 24},
-        {1, 1, 12, 0, {0x12, 0x34}, {0x12, 0x34}, 12},  // on a byte boundary: copied
-    };
-    for (const Row& row : rows) {
-        EngineUnderTest e;
-        e.ctx.m_nScaleX = static_cast<int16_t>(row.scale);
-        // Whole source bytes are expanded: the caller's buffer has room for them.
-        std::vector<uint8_t> dst(row.expected.size() + 2, row.fill);
-        int32_t pos = 0;
-        e.ExpandPixels(row.bits, row.pixels, row.src.data(), row.scale, &pos, dst.data());
-        dst.resize(row.expected.size());
-        EXPECT_EQ(dst, row.expected) << row.bits << " bits";
-        EXPECT_EQ(pos, row.end);
-    }
-}
-
-// Pairs set their byte until an item does not fit; a text cut short anywhere is not read past.
-TEST(OptionTexts, PairsStopAtTheFirstItemThatDoesNotFit) {
-    constexpr int E = 0xEE;  // untouched
-    std::vector<std::pair<std::string, std::vector<int>>> rows = {
-        {"DriverOption3=1;DriverOption8=1;DriverOption2=1", {E, E, E, 1, E, E, E, E}},
-        {"DriverOption1=2 DriverOption4=x DriverOption5=1", {E, 2, E, E, E, E, E, E}},
-        {"DriverOption-1=3", std::vector<int>(8, E)},
-        {"DriverOption99999999999999=3", std::vector<int>(8, E)},
-    };
-    const std::string full = "DriverOption6=3";
-    for (std::size_t n = 0; n < full.size(); ++n)
-        rows.push_back({full.substr(0, n), {E, E, E, E, E, E, E, E}});
-    for (const auto& [text, expected] : rows) {
-        uint8_t out[8];
-        std::memset(out, E, sizeof out);
-        ABaseRTL::ParseDriverOptionPairs(text.c_str(), out, 8);
-        EXPECT_EQ(std::vector<int>(out, out + 8), expected) << text;
-    }
+    EXPECT_EQ(std::tuple(log2.entries()[0].line, log2.entries()[0].text),
+              std::tuple(99, "ABaseRTL::WriteNdata num=4"));
 }
 
 TEST(OptionTexts, BinaryOptionsCarryHexBytes) {
@@ -170,16 +140,6 @@ TEST(OptionTexts, BinaryOptionsCarryHexBytes) {
     EXPECT_EQ(out[1], 0);     // no hex digits
     EXPECT_EQ(out[2], 0);     // "0" alone at the end of the text
     EXPECT_EQ(out[3], 0xEE);  // beyond the text
-}
-
-TEST(OptionTexts, CurrentValuesAreInsertedAfterEachColon) {
-    char text[1024] = "Overprint:1,2,3;Print Direction:Uni,Bi;";
-    const uint8_t values[2] = {2, 1};
-    ABaseRTL::InsertOptionValues(text, values);
-    EXPECT_STREQ(text, "Overprint:2,1,2,3;Print Direction:1,Uni,Bi;");
-    char plain[1024] = "no colon here";
-    ABaseRTL::InsertOptionValues(plain, values);
-    EXPECT_STREQ(plain, "no colon here");
 }
 
 TEST(EngineRecords, ResolutionEntriesAndPrintSetupCopies) {

@@ -1,5 +1,5 @@
-// Helpers for the job library tests: a scratch folder, a deterministic picture and a packer
-// that works pixel by pixel, independent of the byte-wise code under test.
+// Helpers for the job library tests: a deterministic picture, a packer that works pixel by pixel
+// (independent of the byte-wise code under test) and a check of a loaded job against the picture.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -13,9 +13,11 @@
 #include <string>
 #include <vector>
 
+#include "host/aob_list.h"
 #include "host/job/colorant.h"
 #include "host/job/image.h"
 #include "host/job/job_writer.h"
+#include "host/job/ox_job.h"
 #include "support/temp_dir.h"
 
 namespace tarnwick::jobtest {
@@ -91,6 +93,40 @@ inline std::optional<std::vector<uint8_t>> ReadRow(AImage& image, const AColoran
     if (!ok) return std::nullopt;
     buffer.resize(size);
     return buffer;
+}
+
+// Every page of a loaded job against the picture its `pages` were written with (offsets dropped):
+// the colorants, every row present (all of a finished page, the written ones of the page being
+// written) and the refusal of the row after them.
+inline void ExpectPicture(OXJob& job, const std::vector<PageFormat>& pages) {
+    for (int p = 0; p < job.m_nJobPages; ++p) {
+        SCOPED_TRACE("page " + std::to_string(p));
+        auto* image = dynamic_cast<AGroupImage*>(job.GetImage(unsigned(p)));
+        ASSERT_NE(image, nullptr);
+        const PageFormat& page = pages.at(size_t(p));
+        image->SetOffset(-page.offsetX, -page.offsetY);
+        const int present = image->GetAvailableRows();
+        const bool live = job.m_bWriting && p == job.m_nWritePage;
+        EXPECT_EQ(present, live ? job.m_nWriteRows : image->GetHeight());
+        AObList list(0, 10);
+        image->GetColorants(list);
+        ASSERT_EQ(size_t(list.GetCount()), page.colorants.size());
+        for (int c = 0; c < list.GetCount(); ++c) {
+            const AColorant& colorant = *list.GetAt(c);
+            EXPECT_STREQ(colorant.GetName().c_str(), page.colorants[size_t(c)].name.c_str());
+            EXPECT_EQ(colorant.GetBitsPerPixel(), page.colorants[size_t(c)].bitsPerPixel);
+            EXPECT_EQ(colorant.GetChannelIndex(), c);
+            for (int row = 0; row < present; ++row) {
+                EXPECT_EQ(ReadRow(*image, colorant, row),
+                          PictureRow(p, c, row, page.width, colorant.GetBitsPerPixel()))
+                    << "colorant " << c << " row " << row;
+            }
+            if (present < image->GetHeight()) {
+                EXPECT_EQ(ReadRow(*image, colorant, present), std::nullopt);
+            }
+        }
+    }
+    EXPECT_EQ(job.GetImage(unsigned(job.m_nJobPages)), nullptr);
 }
 
 inline std::vector<uint8_t> ReadBytes(const std::string& path) {

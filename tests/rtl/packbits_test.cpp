@@ -1,18 +1,21 @@
-// PackBits: packets written out by hand, the fast encoder held to the plain reference on the
-// shapes that decide packet boundaries, a round trip through libtiff's decoder, and the decoder's
-// refusals. Random rows against the reference are the packbits fuzz target's work.
+// PackBits: packets written out by hand and the decoder's refusals (packbits.txt), the fast
+// encoder held to the plain reference on the shapes that decide packet boundaries, and a round
+// trip through libtiff's decoder. Random rows against the reference are the packbits fuzz target's
+// work.
 #include "rtl/packbits.h"
 
 #include <gtest/gtest.h>
 #include <tiffio.h>
 
 #include <algorithm>
+#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "rtl/packbits_decode.h"
 #include "rtl/packbits_scan.h"
+#include "rtl/text_table.h"
 #include "support/reference_packbits.h"
 #include "support/rng.h"
 #include "support/temp_dir.h"
@@ -48,44 +51,62 @@ Bytes Encode(const Bytes& row) {
     return out;
 }
 
-TEST(PackBitsEncode, ProducesTheExpectedPackets) {
-    const uint8_t c = 0x33;
-    const uint8_t d = 0x44;
-    const Bytes literal = Distinct(300);
-    const auto part = [&](std::size_t from, std::size_t to) {
-        return Bytes(literal.begin() + from, literal.begin() + to);
-    };
-    const std::vector<std::pair<Bytes, Bytes>> rows = {
-        {{}, {}},
-        {{0x07}, {0x00, 0x07}},
-        {{0x41, 0x41}, {0x01, 0x41, 0x41}},
-        {{0x41, 0x41, 0x41}, {0xFE, 0x41}},
-        {{0x41, 0x41, 0x42}, {0xFF, 0x41, 0x00, 0x42}},
-        {{0x58, 0x41, 0x41, 0x42}, {0x03, 0x58, 0x41, 0x41, 0x42}},
-        {{0x41, 0x42, 0x42, 0x42}, {0x00, 0x41, 0xFE, 0x42}},
-        {{0x41, 0x42, 0x42, 0x42, 0x42}, {0x00, 0x41, 0xFD, 0x42}},
-        // The last two bytes never start a run of their own.
-        {{0x41, 0x42, 0x43, 0x43}, {0x03, 0x41, 0x42, 0x43, 0x43}},
-        {{0x41, 0x41, 0x41, 0x42, 0x42}, {0xFE, 0x41, 0x01, 0x42, 0x42}},
-        {Concat({Bytes(129, c), {d}}), {0x81, c, 0x01, c, d}},
-        {Concat({Bytes(130, c), {d}}), {0x81, c, 0xFF, c, 0x00, d}},
-        {Bytes(256, c), {0x81, c, 0x81, c}},
-        {Bytes(257, c), {0x81, c, 0x81, c, 0x00, c}},
-        {literal, Concat({{0x7F}, part(0, 128), {0x7F}, part(128, 256), {0x2B}, part(256, 300)})},
-    };
-    for (const auto& [in, want] : rows) {
-        SCOPED_TRACE(std::to_string(in.size()) + " bytes");
-        Bytes reference;
-        test::ReferencePackBits(in, reference);
-        EXPECT_EQ(reference, want);
-        EXPECT_EQ(Encode(in), want);
+// Hex bytes of the table, "~N" standing for Distinct(N) and "~A-B" for its bytes A to B - 1.
+Bytes TableBytes(const std::string& text) {
+    Bytes all;
+    std::istringstream items(text);
+    for (std::string item; items >> item;) {
+        if (item[0] != '~') {
+            const Bytes part = test::HexBytes(item);
+            all.insert(all.end(), part.begin(), part.end());
+            continue;
+        }
+        const std::size_t dash = item.find('-');
+        const std::size_t end = std::stoul(item.substr(dash == std::string::npos ? 1 : dash + 1));
+        const Bytes distinct = Distinct(end);
+        all.insert(all.end(),
+                   distinct.begin() + (dash == std::string::npos ? 0 : std::stol(item.substr(1))),
+                   distinct.end());
     }
-    // The span overload checks its buffer; a row without equal neighbours fills the worst case.
+    return all;
+}
+
+TEST(PackBits, PacketsOfTheTable) {
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "packbits.txt")) {
+        SCOPED_TRACE(r.where);
+        const Bytes in = TableBytes(r[1]);
+        if (r[0] == "encode") {
+            Bytes reference;
+            test::ReferencePackBits(in, reference);
+            EXPECT_EQ(reference, TableBytes(r[2]));
+            EXPECT_EQ(Encode(in), TableBytes(r[2]));
+            continue;
+        }
+        ASSERT_EQ(r[0], "decode");
+        const Bytes produced = TableBytes(r[4]);
+        const std::size_t room = std::stoul(r[2]);
+        Bytes out(room + 48, 0xA5);
+        const PackBitsDecodeResult d = PackBitsDecode(in, std::span(out).first(room));
+        EXPECT_EQ(d.ok(), r[5].empty());
+        EXPECT_EQ(PackBitsErrorText(d.error), r[5]);
+        EXPECT_EQ(d.consumed, std::stoul(r[3]));
+        ASSERT_EQ(d.produced, produced.size());
+        EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(d.produced)),
+                  produced);
+        EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(d.produced), out.end(),
+                                [](uint8_t b) { return b == 0xA5; }))
+            << "bytes written beyond the decoded packets";
+    }
+}
+
+// The span overload checks its buffer; a row without equal neighbours fills the worst case.
+TEST(PackBitsEncode, TheSpanOverloadChecksItsBuffer) {
+    const Bytes literal = Distinct(300);
     Bytes out(PackBitsWorstCase(300));
     ASSERT_EQ(out.size(), 303u);
     EXPECT_THROW(PackBitsEncode(std::span(out).first(302), literal), std::length_error);
     ASSERT_EQ(PackBitsEncode(out, literal), 303u);
-    EXPECT_EQ(out, rows.back().second);
+    EXPECT_EQ(out, TableBytes("7F ~0-128 7F ~128-256 2B ~256-300"));
     EXPECT_EQ(PackBitsEncode(std::span<uint8_t>(), std::span<const uint8_t>()), 0u);
 }
 
@@ -195,43 +216,6 @@ TEST(PackBitsEncode, RoundTripsThroughLibtiff) {
             EXPECT_EQ(back, rows[k]) << "width " << width << " row " << k;
         }
         TIFFClose(tif);
-    }
-}
-
-TEST(PackBitsDecode, DecodesPacketsAndRefusesDamagedStreams) {
-    struct Row {
-        Bytes in;
-        std::size_t room, consumed;
-        Bytes produced;
-        std::string error;
-    };
-    const Bytes literal = Distinct(128);
-    const std::vector<Row> rows = {
-        // literal, the no-op 0x80, the longest repeat, a short repeat, the longest literal
-        {Concat({{0x00, 0x41, 0x80, 0x81, 0x42, 0xFF, 0x43, 0x7F}, literal}), 300, 136,
-         Concat({{0x41}, Bytes(128, 0x42), {0x43, 0x43}, literal}), ""},
-        {{0x80, 0x80}, 0, 2, {}, ""},
-        {{0xFD, 0x41, 0x00, 0x42}, 5, 4, {0x41, 0x41, 0x41, 0x41, 0x42}, ""},
-        {{0x02, 0x41, 0x42}, 10, 0, {}, "literal packet overruns the input"},
-        {{0x00, 0x41, 0x80, 0x05, 0x41}, 10, 3, {0x41}, "literal packet overruns the input"},
-        {{0xFE}, 10, 0, {}, "repeat packet overruns the input"},
-        {{0xFE, 0x41, 0x81}, 10, 2, {0x41, 0x41, 0x41}, "repeat packet overruns the input"},
-        {{0x02, 0x41, 0x42, 0x43}, 2, 0, {}, "literal packet overruns the output"},
-        {{0xFF, 0x41, 0x81, 0x42}, 100, 2, {0x41, 0x41}, "repeat packet overruns the output"},
-    };
-    for (const Row& row : rows) {
-        SCOPED_TRACE(row.error + " " + std::to_string(row.in.size()));
-        Bytes out(row.room + 48, 0xA5);
-        const PackBitsDecodeResult r = PackBitsDecode(row.in, std::span(out).first(row.room));
-        EXPECT_EQ(r.ok(), row.error.empty());
-        EXPECT_EQ(PackBitsErrorText(r.error), row.error);
-        EXPECT_EQ(r.consumed, row.consumed);
-        ASSERT_EQ(r.produced, row.produced.size());
-        EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(r.produced)),
-                  row.produced);
-        EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(r.produced), out.end(),
-                                [](uint8_t b) { return b == 0xA5; }))
-            << "bytes written beyond the decoded packets";
     }
 }
 

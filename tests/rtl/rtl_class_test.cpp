@@ -1,0 +1,397 @@
+// The printer class and its language called directly, without a job: the hand-written streams
+// of rtl_streams.txt, the header numbers of header_values.txt worked out by hand, and what the
+// class tells the host (capabilities.txt); the settings record and the option strings.
+#include <gtest/gtest.h>
+#include <locale.h>
+
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "rtl/color_bar.h"
+#include "rtl/header_values.h"
+#include "rtl/printer_models.h"
+#include "rtl/rtl.h"
+#include "rtl/rtl_writer.h"
+#include "rtl/settings_check.h"
+#include "rtl/text_table.h"
+#include "support/log_capture.h"
+
+namespace tarnwick {
+namespace {
+
+// Keeps what it takes, each write after a '|' and a flush as "<flush>"; refuses write `failAt`.
+struct StringSink : ByteSink {
+    bool Put(std::span<const uint8_t> bytes, bool flush) override {
+        if (writes++ == failAt) return false;
+        if (writes > 1) text += '|';
+        text.append(bytes.begin(), bytes.end());
+        if (flush) text += "<flush>";
+        return true;
+    }
+    std::string text;
+    int writes = 0;
+    int failAt = -1;
+};
+
+// The model's defaults with CHANGES applied; calibration text is kept in `text`.
+JobValues Job(const std::string& model, const std::string& changes, std::string& text) {
+    JobValues job;
+    job.settings = kDefaultSettings;
+    job.settings.modelClass = static_cast<uint8_t>(DetectModelClass(model.c_str()));
+    std::istringstream items(changes == "-" ? "" : changes);
+    for (std::string item; std::getline(items, item, ',');) {
+        const std::string key = item.substr(0, item.find('='));
+        const std::string value = item.substr(key.size() + 1);
+        if (key == "calibration") {
+            text = value;
+            job.calibrationText = text.c_str();
+            continue;
+        }
+        const int n = std::stoi(value);
+        uint8_t* field = test::SettingsField(job.settings, key);
+        if (field != nullptr) {
+            *field = static_cast<uint8_t>(n);
+        } else if (key == "join") {
+            job.joinMode = n;
+        } else {
+            EXPECT_EQ(key, "aborted");
+            job.aborted = n != 0;
+        }
+    }
+    return job;
+}
+
+HeaderValues Page(const std::string& name) {
+    HeaderValues page;
+    const bool named = name == "named";
+    page.resolution = named ? 720 : 360;
+    page.passes = named ? 8 : 4;
+    page.plotLength = named ? 141 : 1411;
+    page.plotWidth = named ? 2051 : 2822;
+    page.sourceWidth = named ? 1453 : 1000;
+    page.planeCount = named ? 6 : 4;
+    return page;
+}
+
+TEST(RtlWriter, StreamsOfTheTable) {
+    uint8_t command[20480];
+    const std::vector<uint8_t> row(4, 1);
+    const std::vector<uint8_t> wide(20322, 0x5A);
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "rtl_streams.txt")) {
+        SCOPED_TRACE(r.where);
+        StringSink sink;
+        ScopedLogCapture log;
+        std::string text;
+        if (r[0] == "header") {
+            const JobValues job = Job(r[1], r[3], text);
+            ASSERT_TRUE(RtlWriter(sink, command).Header(job, Page(r[2]), 100, 0));
+            if (r[4] == "=") {
+                EXPECT_EQ(sink.text, r[5]);
+            } else {
+                EXPECT_NE(sink.text.find(r[5]), std::string::npos) << sink.text;
+            }
+            // Only a calibration value left out is logged, and it says why.
+            const bool omitted = job.settings.mediaFeedCalibration != 0 &&
+                                 job.settings.driverOptionsOff == 0 &&
+                                 sink.text.find("CALIBRATION") == std::string::npos;
+            ASSERT_EQ(log.entries().size(), omitted ? 1u : 0u);
+            if (omitted) {
+                EXPECT_EQ(log.entries()[0].level, 'W');
+                EXPECT_NE(log.entries()[0].text.find("range -1.99 to 1.99"), std::string::npos);
+            }
+        } else if (r[0] == "end") {
+            ASSERT_TRUE(RtlWriter(sink, command).PageEnd(Job(r[1], r[2], text)));
+            EXPECT_EQ(sink.text, r[3]);
+        } else if (r[0] == "rows") {
+            std::vector<std::string> planes(1);
+            for (char c : r[1]) {
+                if (c == '/') {
+                    planes.emplace_back();
+                } else {
+                    planes.back().push_back(c);
+                }
+            }
+            RtlWriter writer(sink, command);
+            for (std::size_t k = 0; k < planes.size(); ++k) {
+                ASSERT_TRUE(writer.PlaneRow(test::HexBytes(planes[k]), k + 1 == planes.size()));
+            }
+            EXPECT_EQ(sink.text, r[2]);
+        } else if (r[0] == "blank") {
+            ASSERT_TRUE(RtlWriter(sink, command).BlankRows(r.Int(1)));
+            EXPECT_EQ(sink.text, r[2]);
+            EXPECT_EQ(sink.writes, r.Int(1));
+        } else {
+            // Any write the sink does not take whole ends the operation there; so does a command
+            // buffer too small for a command, or a row that might not fit it once compressed.
+            ASSERT_EQ(r[0], "fail");
+            sink.failAt = r.Int(2);
+            RtlWriter w(sink, std::span<uint8_t>(command, std::stoul(r[3])));
+            const std::string& op = r[1];
+            const bool done = op == "header"      ? w.Header(Job("Plain", "-", text), {}, 1, 5)
+                              : op == "end-named" ? w.PageEnd(Job("CP52", "-", text))
+                              : op == "blank"     ? w.BlankRows(3)
+                              : op == "row"       ? w.PlaneRow(row, true)
+                              : op == "wide-row"  ? w.PlaneRow(wide, true)
+                              : op == "end-generic"
+                                  ? w.PageEnd(Job("Plain", "cutSheet=1", text))
+                                  : w.Header(Job("CP52", "driverOptionsOff=1", text), {}, 1, 5);
+            EXPECT_FALSE(done);
+            EXPECT_EQ(sink.writes, r.Int(2) + 1) << "writes after the failed one";
+            ASSERT_EQ(log.entries().size(), r[4] != "-" ? 1u : 0u);
+            if (r[4] != "-") {
+                EXPECT_EQ(log.entries()[0].text, r[4]);
+                EXPECT_EQ(log.entries()[0].source, "PrinterDriver/Common/Xsrc/RTL");
+                EXPECT_EQ(log.entries()[0].level, 'E');
+            }
+        }
+    }
+    StringSink sink;
+    RtlWriter writer(sink, command);
+    EXPECT_TRUE(writer.PlaneRowFits(20321));
+    ScopedLogCapture log;
+    EXPECT_FALSE(writer.PlaneRowFits(-1));
+    ASSERT_EQ(log.entries().size(), 1u);
+    EXPECT_EQ(log.entries()[0].text, "plane row of negative length -1");
+}
+
+HeaderInputs Inputs(const test::TableRow& r) {
+    return {r.Int(1),
+            r.Int(2),
+            r.Int(3),
+            r.Int(4),
+            r.Int(5),
+            r.Int(6),
+            r.Int(7),
+            r.Int(8),
+            static_cast<uint8_t>(r.Int(9)),
+            static_cast<uint8_t>(r.Int(10))};
+}
+
+TEST(HeaderValues, RowsOfTheTable) {
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "header_values.txt")) {
+        SCOPED_TRACE(r.where);
+        std::string error;
+        if (r[0] == "geometry") {
+            const HeaderValues v = ComputeHeaderValues(Inputs(r));
+            ASSERT_EQ(v.error, nullptr);
+            const long got[] = {v.rowBytes,   v.plotLength, v.plotWidth, v.sourceWidth,
+                                v.resolution, v.passes,     v.planeCount};
+            for (std::size_t k = 0; k < std::size(got); ++k) EXPECT_EQ(got[k], r.Int(11 + k)) << k;
+        } else if (r[0] == "refused") {
+            const HeaderValues v = ComputeHeaderValues(Inputs(r));
+            ASSERT_NE(v.error, nullptr);
+            EXPECT_EQ(v.error, r[11]);
+        } else if (r[0] == "mode") {
+            const auto modelClass = static_cast<uint8_t>(DetectModelClass(r[1].c_str()));
+            const HeaderValues v = ComputeHeaderValues(
+                {r.Int(3), r.Int(3), 100, 100, 10, 1, 4, r.Int(2), modelClass, kColorBarNone});
+            EXPECT_EQ(std::tuple(v.resolution, v.passes), std::tuple(r.Int(4), r.Int(5)));
+        } else if (r[0] == "range") {
+            PrinterSettings s = kDefaultSettings;
+            uint8_t* field = test::SettingsField(s, r[1]);
+            ASSERT_NE(field, nullptr);
+            *field = static_cast<uint8_t>(r.Int(2));
+            EXPECT_TRUE(CheckSettingsRecord(s, error)) << error;
+            *field = static_cast<uint8_t>(r.Int(3));
+            EXPECT_FALSE(CheckSettingsRecord(s, error));
+            EXPECT_NE(error.find(r[4]), std::string::npos) << error;
+        } else if (r[0] == "marks") {
+            const auto patches = ColorBarPatches::Make(360, 1, 2, uint8_t(r.Int(1)));
+            ASSERT_TRUE(patches);
+            for (int k = 0; k < 6; ++k) {
+                const ByteRange marks = patches->Marks(k);
+                EXPECT_EQ(std::to_string(marks.begin) + "-" + std::to_string(marks.end), r[2 + k])
+                    << "position " << k;
+            }
+        } else if (r[0] == "order") {
+            const auto order = PlaneOrderFor(r.Int(1), r.Int(2));
+            std::string got;
+            for (int plane : order) got += (got.empty() ? "" : " ") + std::to_string(plane);
+            EXPECT_EQ(got, r[3]);
+        } else {
+            ASSERT_EQ(r[0], "calibration");
+            std::string value;
+            const char* text = r[1] == "(null)" ? nullptr : r[1].c_str();
+            EXPECT_EQ(CalibrationCommandValue(text, value, error), r[2] != "-");
+            if (r[2] != "-") {
+                EXPECT_EQ(value, r[2]);
+            } else {
+                EXPECT_NE(error.find("outside the calibration range -1.99 to 1.99"),
+                          std::string::npos);
+            }
+        }
+    }
+}
+
+TEST(HeaderValues, ColorBarStrip) {
+    const auto pure = ColorBarPatches::Make(360, 1, 2, kColorBarPure);
+    ASSERT_TRUE(pure);
+    EXPECT_EQ(
+        std::tuple(pure->End(), pure->PatchWidth(), StripPixels(360), StripDevicePixels(720, 2)),
+        std::tuple(30, 28, 226, 907));
+    EXPECT_FALSE(ColorBarPatches::Make(-360, 1, 2, kColorBarPure));
+    EXPECT_FALSE(ColorBarPatches::Make(360, 1, -1, kColorBarPure));
+}
+
+TEST(HeaderValues, CalibrationValueWhateverTheLocale) {
+    EXPECT_EQ(RTL::GetCalibrationValue("x~1.5y"), 1.5);
+    EXPECT_EQ(RTL::GetCalibrationValue("a~b~1"), 0.0);
+    EXPECT_EQ(RTL::GetCalibrationValue("~"), 0.0);
+
+    // The printer wants a decimal point whatever the process locale.
+    locale_t comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+        if ((comma = newlocale(LC_ALL_MASK, name, nullptr)) != nullptr) break;
+    }
+    if (comma == nullptr) GTEST_SKIP() << "no locale with a decimal comma installed";
+    const locale_t previous = uselocale(comma);
+    std::string value;
+    std::string error;
+    const bool sent = CalibrationCommandValue("Roll 2~1.25", value, error);
+    const double parsed = RTL::GetCalibrationValue("x~0.75");
+    uselocale(previous);
+    freelocale(comma);
+    EXPECT_TRUE(sent);
+    EXPECT_EQ(std::tuple(value, parsed), std::tuple("1.25", 0.75));
+}
+
+const std::string kCommonOptions =
+    "Cut sheet after printing:0,No,Yes;Overprint:0,1,2,3;"
+    "Print Direction:1,Unidirectional,Bidirectional;"
+    "Page Spacing:1,None,10 mm,20 mm,30 mm,40 mm,50 mm,60 mm,70 mm,80 mm,90 mm,100 mm;"
+    "Media Feed Calibration:1,Off,On;Color Bar:1,None,Pure Color,Mixed Color;";
+const std::string kNamedOptions =
+    "Dry Time:0,None,1 min,3 min,5 min,7 min,10 min,15 min;Advance After Print:1,No,Yes;";
+
+TEST(RtlCapabilities, RowsOfTheTable) {
+    RTL rtl;
+    std::vector<ColorEntry> entries(16);
+    ColorList colors{0, entries.data(), 16};
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "capabilities.txt")) {
+        SCOPED_TRACE(r.where);
+        if (r[0] == "resolution") {
+            ResolutionList list;
+            int32_t mode = r.Int(2);
+            int32_t value = -5;
+            EXPECT_EQ(rtl.GetResolutions(r[1].c_str(), nullptr, &mode, &list, &value), 1);
+            EXPECT_EQ(value, 0);
+            ASSERT_EQ(list.size(), 1u);
+            EXPECT_EQ(std::tuple(list[0].xDpi, list[0].yDpi, list[0].id, list[0].name),
+                      std::tuple(r.Real(3), r.Real(3), r.Int(4), r[5]));
+        } else if (r[0] == "planes") {
+            int16_t planes = 0;
+            int16_t layout = 0;
+            rtl.GetColorPlanes(r.Int(1), &planes, &layout);
+            EXPECT_EQ(std::tuple(planes, layout), std::tuple(r.Int(2), r.Int(3)));
+        } else if (r[0] == "colors") {
+            ASSERT_EQ(rtl.GetColorList(r.Int(1), &colors), 1);
+            std::string names;
+            for (int i = 0; i < colors.count; ++i) {
+                names += (i ? "|" : "") + std::string(entries[std::size_t(i)].displayName);
+            }
+            EXPECT_EQ(names, r[2]);
+        } else if (r[0] == "model") {
+            const char* model = r[1] == "(null)" ? nullptr : r[1].c_str();
+            EXPECT_EQ(DetectModelClass(model), r.Int(2));
+            EXPECT_EQ(HasNamedOptions(model), r.Int(3) == 1);
+            char text[1024];
+            ASSERT_EQ(rtl.GetDriverOptionString(text, model), 1);
+            EXPECT_EQ(text, kCommonOptions + (r.Int(3) == 1 ? kNamedOptions : ""));
+        } else if (r[0] == "apply") {
+            SettingsArea area{};
+            RTL::ResetSettings(&area.settings);
+            const char* options = r[1] == "(null)" ? nullptr : r[1].c_str();
+            const char* model = r[2] == "(null)" ? nullptr : r[2].c_str();
+            EXPECT_EQ(rtl.ApplyDriverOptions(options, reinterpret_cast<uint8_t*>(&area), model), 1);
+            EXPECT_EQ(rtl.Settings(), &area.settings);
+            const auto* record = reinterpret_cast<const uint8_t*>(&area.settings);
+            EXPECT_EQ(std::vector<uint8_t>(record, record + sizeof(PrinterSettings)),
+                      test::HexBytes(r[3]));
+        } else {
+            ASSERT_EQ(r[0], "refused");
+            SettingsArea area{};
+            RTL::ResetSettings(&area.settings);
+            const SettingsArea before = area;
+            PrintSetup setup{};
+            std::snprintf(setup.modelName, sizeof setup.modelName, "CP52");
+            ScopedLogCapture log;
+            EXPECT_EQ(
+                rtl.ParseDriverOptions(r[1].c_str(), reinterpret_cast<uint8_t*>(&area), &setup), 1);
+            EXPECT_EQ(std::memcmp(&area, &before, sizeof area), 0);
+            ASSERT_EQ(log.entries().size(), 1u);
+            EXPECT_NE(log.entries()[0].text.find(r[2]), std::string::npos) << log.entries()[0].text;
+        }
+    }
+}
+
+TEST(RtlCapabilities, ColorEntriesAndRefusedColorModes) {
+    RTL rtl;
+    std::vector<ColorEntry> entries(16);
+    ColorList list{0, entries.data(), 16};
+    ASSERT_EQ(rtl.GetColorList(2, &list), 1);
+    EXPECT_STREQ(entries[4].name, "LCyan");
+    ASSERT_EQ(rtl.GetColorList(1, &list), 1);
+    EXPECT_EQ(
+        std::tuple(entries[0].colorValue, entries[0].isSpot, entries[0].print, entries[0].depth),
+        std::tuple(0x231F20u, 0, 1, 1));
+    list.count = 42;
+    EXPECT_EQ(rtl.GetColorList(4, &list), 0);
+    EXPECT_EQ(rtl.GetColorList(-1, &list), 0);
+    EXPECT_EQ(list.count, 42);
+    ScopedLogCapture log;
+    ColorList tooSmall{0, entries.data(), 3};
+    EXPECT_EQ(rtl.GetColorList(0, &tooSmall), 0);
+    EXPECT_EQ(log.entries().size(), 1u);
+    // A model field without its terminating zero is not read past 64 bytes.
+    char field[80];
+    std::memset(field, 'x', sizeof(field));
+    std::memcpy(field + 64, "CP52", 4);
+    field[79] = '\0';
+    EXPECT_EQ(DetectModelClass(field), 0);
+}
+
+TEST(RtlSettings, DefaultsValidationAndComparison) {
+    RTL rtl;
+    PrinterSettings s;
+    std::memset(&s, 0xEE, sizeof(s));
+    RTL::ResetSettings(&s);
+    const uint8_t defaults[14] = {24, 1, 1, 1, 0, 0, 0, 0, 0, 1, 0xEE, 3, 0xEE, 1};
+    EXPECT_EQ(std::memcmp(&s, defaults, sizeof(defaults)), 0);
+
+    // A record with its tag keeps its values; one without is reset. Only the class is set anew.
+    s.overprint = 2;
+    s.modelClass = 2;
+    EXPECT_EQ(rtl.IdentifyPrinterModel(&s), 1);
+    EXPECT_EQ(rtl.Settings(), &s);
+    EXPECT_EQ(s.overprint, 2);
+    EXPECT_EQ(s.modelClass, 0);  // no job: no model name
+    s.tag = 23;
+    EXPECT_EQ(rtl.ValidateSettings(&s), 1);
+    EXPECT_EQ(s.overprint, 0);
+    EXPECT_EQ(s.reserved10, 0xEE);  // not part of the defaults
+    s.overprint = 9;
+    EXPECT_EQ(rtl.ValidateSettings(&s), 1);
+    EXPECT_EQ(s.overprint, 9);
+    ScopedLogCapture log;
+    EXPECT_EQ(rtl.IdentifyPrinterModel(&s), 0) << "a value out of range stops the job";
+    EXPECT_EQ(rtl.IdentifyPrinterModel(nullptr), 0);
+    EXPECT_EQ(log.entries().size(), 2u);
+
+    PrinterSettings a{};
+    RTL::ResetSettings(&a);
+    for (std::size_t byte = 0; byte < sizeof(PrinterSettings); ++byte) {
+        PrinterSettings b = a;
+        reinterpret_cast<uint8_t*>(&b)[byte] ^= 1;
+        const bool ignored = byte == 0 || byte == 5 || byte == 9;  // tag, cut, advance
+        EXPECT_EQ(rtl.SettingsDiffer(&a, &b), ignored ? 0 : 1) << byte;
+    }
+    EXPECT_EQ(rtl.SettingsDiffer(&a, &a), 0);
+    EXPECT_EQ(rtl.SettingsDiffer(&a, nullptr), 1);
+}
+
+}  // namespace
+}  // namespace tarnwick
