@@ -1,5 +1,6 @@
 #include "inspect/report_format.h"
 
+#include <charconv>
 #include <cstdio>
 
 namespace tarnwick::inspect {
@@ -63,7 +64,42 @@ std::string Number(int64_t value) {
     return std::to_string(value);
 }
 
+// Two decimals, in the C locale's form whatever the process locale says.
+std::string Decimal(double value) {
+    char text[64];
+    const auto end = std::to_chars(text, text + sizeof text, value, std::chars_format::fixed, 2);
+    return std::string(text, end.ptr);
+}
+
+std::string PhysicalJson(const PageReport& page) {
+    const std::optional<PhysicalSize> size = PagePhysicalSize(page);
+    if (!size) return "null";
+    return "{\"acrossInches\": " + Decimal(size->acrossInches) +
+           ", \"downInches\": " + Decimal(size->downInches) +
+           ", \"dpiAcross\": " + Decimal(size->dpiAcross) +
+           ", \"dpiDown\": " + Decimal(size->dpiDown) + "}";
+}
+
 }  // namespace
+
+std::optional<PhysicalSize> PagePhysicalSize(const PageReport& page) {
+    constexpr double kPlotUnitsPerInch = 1016.0;
+    PhysicalSize size;
+    if (page.hasPlotSize && page.plotSize.width > 0 && page.plotSize.length > 0) {
+        size.acrossInches = static_cast<double>(page.plotSize.width) / kPlotUnitsPerInch;
+        size.downInches = static_cast<double>(page.plotSize.length) / kPlotUnitsPerInch;
+    } else if (page.resolution > 0 && page.width > 0 && page.height > 0) {
+        size.acrossInches = static_cast<double>(page.width) / static_cast<double>(page.resolution);
+        size.downInches = static_cast<double>(page.height) / static_cast<double>(page.resolution);
+    } else {
+        return std::nullopt;
+    }
+    if (page.width > 0 && page.height > 0) {
+        size.dpiAcross = static_cast<double>(page.width) / size.acrossInches;
+        size.dpiDown = static_cast<double>(page.height) / size.downInches;
+    }
+    return size;
+}
 
 std::string JsonString(std::string_view text) {
     std::string out = "\"";
@@ -155,7 +191,8 @@ std::string FormatReportJson(const StreamReport& report, const std::string& name
         out += ",\n     \"width\": " + Number(page.width) + ", \"height\": " + Number(page.height) +
                ", \"resolution\": " + Number(page.resolution) +
                ", \"planes\": " + Number(page.planes) +
-               ", \"compression\": " + Number(page.compression) + ",\n";
+               ", \"compression\": " + Number(page.compression) +
+               ", \"physical\": " + PhysicalJson(page) + ",\n";
         out += "     \"rows\": " + Number(page.rows) +
                ", \"blankRows\": " + Number(page.blankRows) + ", \"planesPerRow\": {";
         bool first = true;

@@ -41,34 +41,22 @@ constexpr const char* kUsage =
 const std::array<OptionDef, 3> kOptions = {
     {{"json", 0, false}, {"preview", 0, true}, {"depth", 0, true}}};
 
-// What each page measures on paper and the resolution of each axis. The plot size (in 1/1016
-// inch) is what the printer feeds and cuts; the raster's rows and columns over it give each
-// axis's real resolution, which a single ESC*t#R cannot show. Without a plot size the declared
-// resolution is all there is.
+// What each page measures on paper and the resolution of each axis.
 std::string PhysicalSizes(const inspect::StreamReport& report) {
-    constexpr double kPlotUnitsPerInch = 1016.0;
     constexpr double kMillimetresPerInch = 25.4;
     std::string out;
     for (const inspect::PageReport& page : report.pages) {
-        double across = 0;
-        double down = 0;
-        if (page.hasPlotSize && page.plotSize.width > 0 && page.plotSize.length > 0) {
-            across = static_cast<double>(page.plotSize.width) / kPlotUnitsPerInch;
-            down = static_cast<double>(page.plotSize.length) / kPlotUnitsPerInch;
-        } else if (page.resolution > 0 && page.width > 0 && page.height > 0) {
-            across = static_cast<double>(page.width) / static_cast<double>(page.resolution);
-            down = static_cast<double>(page.height) / static_cast<double>(page.resolution);
-        } else {
-            continue;
-        }
+        const std::optional<inspect::PhysicalSize> size = inspect::PagePhysicalSize(page);
+        if (!size) continue;
         char line[256];
         std::snprintf(line, sizeof line, "  page %d: %.2f x %.2f in (%.1f x %.1f mm)", page.number,
-                      across, down, across * kMillimetresPerInch, down * kMillimetresPerInch);
+                      size->acrossInches, size->downInches,
+                      size->acrossInches * kMillimetresPerInch,
+                      size->downInches * kMillimetresPerInch);
         out += line;
-        if (page.width > 0 && page.height > 0) {
-            std::snprintf(line, sizeof line, ", %.0f dpi across x %.0f dpi down",
-                          static_cast<double>(page.width) / across,
-                          static_cast<double>(page.height) / down);
+        if (size->dpiAcross > 0) {
+            std::snprintf(line, sizeof line, ", %.0f dpi across x %.0f dpi down", size->dpiAcross,
+                          size->dpiDown);
             out += line;
         }
         out += "\n";
