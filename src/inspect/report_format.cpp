@@ -57,6 +57,10 @@ void AppendPageText(std::string& out, const PageReport& page) {
         out += ", " + std::to_string(rows) + " with " + std::to_string(planes) + " planes";
     }
     out += "; longest plane row " + std::to_string(page.longestPlaneRow) + " bytes\n";
+    if (page.shortPlaneRows > 0) {
+        out += "  note: " + std::to_string(page.shortPlaneRows) +
+               " plane rows are shorter than the declared width (the printer pads them blank)\n";
+    }
     out += "  end: " + EndText(page.end) + "\n";
 }
 
@@ -200,7 +204,8 @@ std::string FormatReportJson(const StreamReport& report, const std::string& name
             out += (first ? "" : ", ") + JsonString(std::to_string(planes)) + ": " + Number(rows);
             first = false;
         }
-        out += "}, \"longestPlaneRow\": " + Number(page.longestPlaneRow) + ",\n";
+        out += "}, \"longestPlaneRow\": " + Number(page.longestPlaneRow) +
+               ", \"shortPlaneRows\": " + Number(page.shortPlaneRows) + ",\n";
         out +=
             "     \"end\": {\"rasterEnd\": " + std::string(page.end.rasterEnd ? "true" : "false") +
             ", \"plot\": " + JsonString(page.end.plot) +

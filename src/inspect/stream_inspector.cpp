@@ -504,6 +504,7 @@ void StreamInspector::FinishPlane() {
                      std::to_string(page.width) + " pixels, " + std::to_string(m_rowLimit) +
                      " bytes at " + std::to_string(m_options.depth) + " bits per pixel)");
     }
+    if (!tooLong && m_widthChecked && length > 0 && length < m_rowLimit) ++page.shortPlaneRows;
     length = std::min(length, m_rowLimit);
     page.longestPlaneRow = std::max<int64_t>(page.longestPlaneRow,
                                              static_cast<int64_t>(tooLong ? length + 1 : length));

@@ -43,6 +43,9 @@ struct PageReport {
     int64_t blankRows = 0;                    // rows sent as a single empty W transfer
     std::map<int64_t, int64_t> planesPerRow;  // planes in a row -> rows with that many
     int64_t longestPlaneRow = 0;              // bytes of the longest decoded plane row
+    // Plane rows with data that decode shorter than the declared width: not a fault (the
+    // printer pads them with blank pixels), but a sign of pixels deeper than the stream says.
+    int64_t shortPlaneRows = 0;
     PageEnd end;
 };
 
