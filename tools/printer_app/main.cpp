@@ -41,6 +41,21 @@ void Usage(void*) {
 
 std::string g_stateFile;
 
+// A server option that must be a whole number from low to high; false after a message.
+// An option not given leaves value as it was.
+bool IntegerOption(const char* text, const char* name, long low, long high, int& value) {
+    if (text == nullptr) return true;
+    char* end = nullptr;
+    const long parsed = std::strtol(text, &end, 10);
+    if (*text == '\0' || *end != '\0' || parsed < low || parsed > high) {
+        std::fprintf(stderr, "tarnwick-printer-app: %s '%s' must be %ld to %ld\n", name, text, low,
+                     high);
+        return false;
+    }
+    value = static_cast<int>(parsed);
+    return true;
+}
+
 bool SaveState(pappl_system_t* system, void*) {
     return papplSystemSaveState(system, g_stateFile.c_str());
 }
@@ -57,26 +72,12 @@ pappl_system_t* MakeSystem(int numOptions, cups_option_t* options, void* data) {
         }
     }
     int port = 0;
-    if (const char* value = option("server-port")) {
-        char* end = nullptr;
-        const long parsed = std::strtol(value, &end, 10);
-        if (*value == '\0' || *end != '\0' || parsed < 0 || parsed > 65535) {
-            std::fprintf(stderr, "tarnwick-printer-app: server-port '%s' must be 0 to 65535\n",
-                         value);
-            return nullptr;
-        }
-        port = static_cast<int>(parsed);
+    int dpi = 0;
+    if (!IntegerOption(option("server-port"), "server-port", 0, 65535, port) ||
+        !IntegerOption(option("raster-max-dpi"), "raster-max-dpi", 1, 10000, dpi)) {
+        return nullptr;
     }
-    if (const char* value = option("raster-max-dpi")) {
-        char* end = nullptr;
-        const long dpi = std::strtol(value, &end, 10);
-        if (*value == '\0' || *end != '\0' || dpi < 1 || dpi > 10000) {
-            std::fprintf(stderr, "tarnwick-printer-app: raster-max-dpi '%s' must be 1 to 10000\n",
-                         value);
-            return nullptr;
-        }
-        tarnwick::app::SetRasterMaxDpi(static_cast<int>(dpi));
-    }
+    if (dpi > 0) tarnwick::app::SetRasterMaxDpi(dpi);
     std::string spool;
     if (const char* value = option("spool-directory")) {
         spool = value;
