@@ -171,6 +171,7 @@ TEST(DitherDefaults, OtherFileNamesNeedTheEncipheredForm) {
         "</Resolution></PrintMode></Media></Model>");
     Colors colors(1, 1);
     DitherParamRecord record = Untouched();
+    EXPECT_FALSE(SetDitherDefaults(colors.list, nullptr));  // no record: nothing to fill
     SetDitherDefaults(colors.list, &record);
     const auto read = [&](const std::string& path) {
         return ReadDitherParams(AFilePath(path.c_str()), &setup, &record);
