@@ -12,10 +12,10 @@
 namespace tarnwick {
 namespace {
 
-using jobtest::TempDir;
 using jobtest::Pack;
 using jobtest::PictureRow;
 using jobtest::ReadRow;
+using jobtest::TempDir;
 
 const std::vector<PageFormat> kPages = {
     {37, 6, 0, 0, {{"Cyan", 1}, {"Magenta", 2}, {"Yellow", 4}, {"Black", 8}}},

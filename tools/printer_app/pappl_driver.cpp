@@ -80,8 +80,9 @@ bool BeginRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
     // The printer's defaults for what the job leaves open (PAPPL does not pass them on).
     ipp_t* defaults = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
     for (const VendorAttribute& attribute : VendorAttributes(*model)) {
-        const bool given = std::any_of(request.vendor.begin(), request.vendor.end(),
-                                       [&](const auto& pair) { return pair.first == attribute.name; });
+        const bool given =
+            std::any_of(request.vendor.begin(), request.vendor.end(),
+                        [&](const auto& pair) { return pair.first == attribute.name; });
         const char* value = ippGetString(
             ippFindAttribute(defaults, (attribute.name + "-default").c_str(), IPP_TAG_ZERO), 0,
             nullptr);
