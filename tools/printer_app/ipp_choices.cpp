@@ -61,7 +61,8 @@ std::vector<VendorAttribute> VendorAttributes(const ModelDescription& model) {
 
 std::optional<DriverChoice> ChooseForJob(const ModelDescription& model, const JobRequest& request,
                                          std::string& error) {
-    const std::vector<VendorAttribute> attributes = VendorAttributes(model);
+    const std::vector<VendorAttribute>& attributes =
+        model.vendorAttributes.empty() ? VendorAttributes(model) : model.vendorAttributes;
     std::vector<std::string> chosen(attributes.size());
     for (const auto& [name, value] : request.vendor) {
         const VendorAttribute* attribute = Find(attributes, name);

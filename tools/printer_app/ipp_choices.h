@@ -13,13 +13,6 @@
 
 namespace tarnwick::app {
 
-// A vendor attribute: "tarnwick-" and the option label as a keyword.
-struct VendorAttribute {
-    std::string name;                 // e.g. "tarnwick-page-spacing"
-    std::vector<std::string> values;  // keywords, in the driver's order
-    int defaultValue = 0;             // index into values
-};
-
 // A text as an IPP keyword: lower case, every run of other characters one "-".
 std::string Keyword(const std::string& text);
 

@@ -27,6 +27,13 @@ struct ColorModeInfo {
     std::vector<int> depths;  // bits per pixel of each ink's plane
 };
 
+// A vendor attribute of a model's IPP printer: "tarnwick-" and a name as a keyword.
+struct VendorAttribute {
+    std::string name;                 // e.g. "tarnwick-page-spacing"
+    std::vector<std::string> values;  // keywords, in the driver's order
+    int defaultValue = 0;             // index into values
+};
+
 struct ModelDescription {
     std::string model;       // the driver's spelling, e.g. "CP52"
     std::string driverName;  // the application's driver name, e.g. "tarnwick_cp52"
@@ -35,6 +42,8 @@ struct ModelDescription {
     int32_t defaultColorMode = 0;
     std::vector<hostkit::OptionMenu> options;  // index i is "DriverOption<i>"
     SettingsArea defaultSettings{};
+    // The vendor attributes of the model's IPP printer (see ipp_choices.h), made once.
+    std::vector<VendorAttribute> vendorAttributes;
 
     // The distinct resolutions of the print modes, lowest first.
     std::vector<int> Resolutions() const;

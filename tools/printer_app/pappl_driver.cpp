@@ -79,7 +79,7 @@ bool BeginRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
     }
     // The printer's defaults for what the job leaves open (PAPPL does not pass them on).
     ipp_t* defaults = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
-    for (const VendorAttribute& attribute : VendorAttributes(*model)) {
+    for (const VendorAttribute& attribute : model->vendorAttributes) {
         const bool given =
             std::any_of(request.vendor.begin(), request.vendor.end(),
                         [&](const auto& pair) { return pair.first == attribute.name; });
@@ -276,14 +276,11 @@ void AddEverywhereAttributes(const ModelDescription& model, ipp_t* attrs) {
 ipp_t* DriverAttributes(const ModelDescription& model, pappl_pr_driver_data_t* data) {
     ipp_t* attrs = ippNew();
     AddEverywhereAttributes(model, attrs);
-    const std::vector<VendorAttribute> vendor = VendorAttributes(model);
-    // PAPPL keeps the names; they live as long as the catalog.
-    static std::vector<std::unique_ptr<std::string>> names;
     data->num_vendor = 0;
-    for (const VendorAttribute& attribute : vendor) {
+    // PAPPL keeps pointers to the names: the model's own, which live as long as the catalog.
+    for (const VendorAttribute& attribute : model.vendorAttributes) {
         if (data->num_vendor >= PAPPL_MAX_VENDOR) break;
-        names.push_back(std::make_unique<std::string>(attribute.name));
-        data->vendor[data->num_vendor++] = names.back()->c_str();
+        data->vendor[data->num_vendor++] = attribute.name.c_str();
         std::vector<const char*> values;
         for (const std::string& value : attribute.values) values.push_back(value.c_str());
         ippAddStrings(attrs, IPP_TAG_PRINTER, IPP_TAG_KEYWORD,
@@ -311,6 +308,7 @@ bool BuildCatalog(Catalog& catalog, std::string& error) {
     std::vector<std::string> models = {"Generic RTL"};
     for (const std::string_view model : NamedModels()) models.emplace_back(model);
     catalog.models = DescribeModels(module->driver(), models);
+    for (ModelDescription& model : catalog.models) model.vendorAttributes = VendorAttributes(model);
     if (catalog.models.empty()) {
         error = "the driver describes none of its printer models";
         return false;
