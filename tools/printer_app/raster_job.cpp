@@ -9,12 +9,14 @@
 #include "host/progress_text.h"
 #include "host_kit/driver_queries.h"
 #include "host_kit/job_data_probe.h"
+#include "host_kit/page_watch.h"
 #include "rtl/settings_check.h"
 
 namespace tarnwick::app {
 namespace {
 
-// The driver's output channel: every byte goes straight on to the job's device.
+// The driver's output channel: every byte goes straight on to the job's device, and the page
+// ends in it are counted for the job's progress.
 class DeviceChannel : public OutputChannel {
   public:
     DeviceChannel(const JobOutput& output, std::atomic<uint64_t>& bytes)
@@ -26,14 +28,18 @@ class DeviceChannel : public OutputChannel {
             m_failed = true;
             return 0;
         }
+        m_watch.Feed({data, static_cast<std::size_t>(length)});
         m_bytes += static_cast<uint64_t>(length);
         return length;
     }
     bool failed() const { return m_failed; }
+    // The page being sent, counting from 1.
+    int page() const { return m_watch.pagesEnded() + 1; }
 
   private:
     const JobOutput& m_output;
     std::atomic<uint64_t>& m_bytes;
+    hostkit::PageWatch m_watch;
     bool m_failed = false;
 };
 
@@ -217,7 +223,6 @@ void RasterJob::PrintLoop() {
         fail("the driver could not open the job");
         return;
     }
-    int page = 1;
     int lastPercent = -1;
     while (record.m_nDone != -1) {
         if (m_cancel.load()) {
@@ -226,8 +231,9 @@ void RasterJob::PrintLoop() {
         }
         record.m_szStatus[0] = '\0';
         if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) {
-            fail(channel.failed() ? std::string("the printer stopped taking data")
-                                  : "the driver could not print page " + std::to_string(page));
+            fail(channel.failed()
+                     ? std::string("the printer stopped taking data")
+                     : "the driver could not print page " + std::to_string(channel.page()));
             // The printer must not be left inside a page.
             if (!channel.failed() && record.m_nDone != -1) {
                 driver.AbortJob(nullptr, nullptr, nullptr);
@@ -237,10 +243,9 @@ void RasterJob::PrintLoop() {
         if (record.m_nStatusCode == kStatusProgress && record.m_szStatus[0] != '\0') {
             const int percent = ParseProgressText(record.m_szStatus);
             if (percent >= 0 && percent != lastPercent && m_output.status) {
-                m_output.status("Printing page " + std::to_string(page) + ", " +
+                m_output.status("Printing page " + std::to_string(channel.page()) + ", " +
                                 std::to_string(percent) + "% sent");
             }
-            if (percent >= 0 && percent < lastPercent) ++page;
             lastPercent = percent;
         }
     }

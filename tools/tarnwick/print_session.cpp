@@ -14,7 +14,7 @@
 #include "host_kit/job_data_probe.h"
 #include "interrupt.h"
 #include "module_log_capture.h"
-#include "page_watch.h"
+#include "host_kit/page_watch.h"
 #include "platform/clock.h"
 #include "progress.h"
 #include "rtl/printer_models.h"

@@ -8,7 +8,7 @@
 
 #include "inspect/stream_scanner.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 class PageWatch : private inspect::ScanHandler {
   public:
@@ -31,4 +31,4 @@ class PageWatch : private inspect::ScanHandler {
     int m_pagesEnded = 0;
 };
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit

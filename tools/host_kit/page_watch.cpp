@@ -1,6 +1,6 @@
-#include "page_watch.h"
+#include "host_kit/page_watch.h"
 
-namespace tarnwick::cli {
+namespace tarnwick::hostkit {
 
 uint64_t PageWatch::OnCommand(const inspect::EscapeCommand& command) {
     if (command.parameterized != '*') return 0;
@@ -14,4 +14,4 @@ uint64_t PageWatch::OnCommand(const inspect::EscapeCommand& command) {
     return transfer && command.value > 0 ? static_cast<uint64_t>(command.value) : 0;
 }
 
-}  // namespace tarnwick::cli
+}  // namespace tarnwick::hostkit
