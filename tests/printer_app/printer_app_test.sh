@@ -117,24 +117,49 @@ id=$("$app" submit -d CP52 -o print-quality=3 -o media=$media "$work/poster.pdf"
 check_streams CP52 1
 grep -q 'raster: .* 6 planes' <<<"$("$tool" inspect "$work/out/CP52"/*.prn)" || fail "poster: not six inks"
 
-# A printer default set over IPP outlives a restart, and a job's own attribute wins over it.
+# Printer defaults outlive a restart, set over IPP or on the web's driver options page (the
+# driver's own page and rules: advancing off closes the cut switch), and a job's own attributes
+# win over them. The page is worked in both runs: it is the module's code, driven by this host.
+# The form field of the page's control labelled $1 in the page $2.
+control() { grep -oE "name=\"c[0-9]+\"[^<]*> $1" <<<"$2" | grep -oE 'c[0-9]+' | head -n 1; }
+"$app" modify -d CP52 -o tarnwick-page-spacing-default=30-mm || fail "cannot set a printer default"
+page=http://localhost:$port/CP52/driver-options
+html=$(curl -fsS "$page") || fail "no driver options page"
+session=$(sed -n 's/.*name="session" value="\([0-9a-f]*\)".*/\1/p' <<<"$html")
+crop=$(control "Print crop mark" "$html") advance=$(control "Advance after print" "$html")
+cut=$(control "Cut sheet after printing" "$html")
+[ -n "$session" ] && [ -n "$crop" ] && [ -n "$advance" ] && [ -n "$cut" ] ||
+  fail "the driver options page lacks its controls: $html"
+# A forged form (hidden OK button, unknown controls, a value past the list) changes nothing.
+spacing=$(grep -oE 'select name="c[0-9]+"' <<<"$html" | grep -oE 'c[0-9]+' | head -n 1)
+for forged in c1=1 "$spacing=77" "$spacing=-1"; do
+  html=$(curl -fsS "$page" -d "session=$session" -d "controls=1,x,99999,${spacing#c}" \
+    -d "$forged") || fail "a forged form ($forged) broke the page"
+  ! grep -q 'Changes saved' <<<"$html" || fail "a forged form ($forged) changed the settings"
+done
+# Crop marks ticked, advancing unticked (absent from the form), nothing else touched.
+html=$(curl -fsS "$page" -d "session=$session" -d "controls=${crop#c},${advance#c}" -d "$crop=1")
+grep -q 'Changes saved' <<<"$html" || fail "the driver options were not saved: $html"
 if [ "$scope" = full ]; then
-  "$app" modify -d CP52 -o tarnwick-page-spacing-default=30-mm || fail "cannot set a printer default"
   end_process "$server"
   start_app "$app" "$work" -o raster-max-dpi=180 || fail "the application did not start again"
-  server=$app_pid
+  server=$app_pid page=http://localhost:$app_port/CP52/driver-options
+  html=$(curl -fsS "$page")
+  grep -qE "name=\"$crop\" value=\"1\" checked" <<<"$html" || fail "crop marks off after a restart"
+  grep -qE "name=\"$cut\" value=\"1\" disabled" <<<"$html" || fail "cut open without advancing"
+  grep -q '<option value="3" selected>30 mm' <<<"$html" || fail "the page does not show IPP's default"
   rm -f "$work/out/CP52"/*.prn
   python3 "$here/make_poster_pdf.py" "$work/card.pdf" 288 432  # 4 x 6 inches
   for spacing in default none; do
     options=(-o print-quality=3 -o media=na_index-4x6_4x6in)
-    [ "$spacing" = default ] || options+=(-o tarnwick-page-spacing="$spacing")
+    [ "$spacing" = default ] || options+=(-o tarnwick-page-spacing="$spacing" -o tarnwick-crop-marks=no)
     id=$("$app" submit -d CP52 -t "spacing-$spacing" "${options[@]}" "$work/card.pdf")
     [ "$(job_state CP52 "${id##*-}")" = completed ] || fail "the card ($spacing) did not print"
   done
-  grep -q 'SPACE=30' <<<"$("$tool" inspect "$work/out/CP52/spacing-default.prn")" ||
-    fail "the printer default page spacing was lost"
-  grep -q 'SPACE=0' <<<"$("$tool" inspect "$work/out/CP52/spacing-none.prn")" ||
-    fail "the job's page spacing did not win over the printer default"
+  grep -q 'SPACE=30 .*CROPMARK=ON' <<<"$("$tool" inspect "$work/out/CP52/spacing-default.prn")" ||
+    fail "the printer defaults were lost"
+  grep -q 'SPACE=0 .*CROPMARK=OFF' <<<"$("$tool" inspect "$work/out/CP52/spacing-none.prn")" ||
+    fail "the job's attributes did not win over the printer defaults"
 fi
 
 # A banner cancelled while it prints: the stream ends with the abort page end, and the next job

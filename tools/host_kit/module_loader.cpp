@@ -82,6 +82,27 @@ std::unique_ptr<DriverModule> DriverModule::Open(const std::string& explicitPath
 DriverModule::DriverModule(Key, void* handle, ABasePrinterDriver* driver, std::string path)
     : m_handle(handle), m_driver(driver), m_path(std::move(path)) {}
 
+std::unique_ptr<CPropertyPage> DriverModule::OpenOptionsPage(PrinterSettings& settings,
+                                                             const char* model,
+                                                             std::string& error) {
+    using CreateDriverPageFn = void* (*)(PrinterSettings*, const char*);
+    auto factory = reinterpret_cast<CreateDriverPageFn>(::dlsym(m_handle, "createDriverPage"));
+    if (factory == nullptr) {
+        error = m_path + " offers no options page (no createDriverPage)";
+        return nullptr;
+    }
+    std::unique_ptr<CPropertyPage> page(static_cast<CPropertyPage*>(factory(&settings, model)));
+    if (!page) {
+        error = "the driver module could not make its options page";
+        return nullptr;
+    }
+    if (!page->Create() || page->OnSetActive() == 0) {
+        error = "the driver's options page could not be shown";
+        return nullptr;
+    }
+    return page;
+}
+
 DriverModule::~DriverModule() {
     m_driver.reset();
     ::dlclose(m_handle);

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/mfc/cproperty_page.h"
 #include "tarnwick/printer_driver.h"
 
 namespace tarnwick::hostkit {
@@ -32,6 +33,13 @@ class DriverModule {
     DriverModule& operator=(const DriverModule&) = delete;
 
     ABasePrinterDriver& driver() { return *m_driver; }
+
+    // The module's options page on a settings record, from its second factory, with the page's
+    // window made and shown as a property sheet does; null with error set when the module cannot
+    // make it. The record and the model name must outlive the page, which the caller owns and
+    // ends before this module.
+    std::unique_ptr<CPropertyPage> OpenOptionsPage(PrinterSettings& settings, const char* model,
+                                                   std::string& error);
     const std::string& path() const { return m_path; }
 
   private:

@@ -1,11 +1,28 @@
 #include "ipp_choices.h"
 
 #include <cctype>
+#include <cstring>
+
+#include "host_kit/driver_queries.h"
+#include "rtl/printer_models.h"
 
 namespace tarnwick::app {
 namespace {
 
 constexpr const char* kAuto = "auto";
+
+// The record's settings that no option menu of the driver offers, and their keywords for the
+// values 0 and 1.
+struct RecordSwitch {
+    const char* name;
+    uint8_t PrinterSettings::*field;
+    const char* values[2];
+    bool namedModelsOnly;  // the generic printer has no such thing
+};
+constexpr RecordSwitch kRecordSwitches[] = {
+    {"tarnwick-crop-marks", &PrinterSettings::cropMark, {"no", "yes"}, true},
+    {"tarnwick-driver-options", &PrinterSettings::driverOptionsOff, {"on", "off"}, false},
+};
 
 const VendorAttribute* Find(const std::vector<VendorAttribute>& attributes,
                             const std::string& name) {
@@ -56,15 +73,29 @@ std::vector<VendorAttribute> VendorAttributes(const ModelDescription& model) {
         for (const std::string& value : menu.values) option.values.push_back(Keyword(value));
         attributes.push_back(std::move(option));
     }
+    const bool named = DetectModelClass(model.model.c_str()) != kModelGeneric;
+    for (const RecordSwitch& entry : kRecordSwitches) {
+        if (entry.namedModelsOnly && !named) continue;
+        const int value = model.defaultSettings.settings.*entry.field != 0 ? 1 : 0;
+        attributes.push_back({entry.name, {entry.values[0], entry.values[1]}, value, entry.field});
+    }
     return attributes;
 }
 
-std::optional<DriverChoice> ChooseForJob(const ModelDescription& model, const JobRequest& request,
-                                         std::string& error) {
-    const std::vector<VendorAttribute>& attributes =
-        model.vendorAttributes.empty() ? VendorAttributes(model) : model.vendorAttributes;
+namespace {
+
+const std::vector<VendorAttribute>& AttributesOf(const ModelDescription& model,
+                                                 std::vector<VendorAttribute>& made) {
+    if (!model.vendorAttributes.empty()) return model.vendorAttributes;
+    made = VendorAttributes(model);
+    return made;
+}
+
+// The value chosen for each of the model's attributes ("" where none is), or nothing.
+std::optional<std::vector<std::string>> Chosen(const std::vector<VendorAttribute>& attributes,
+                                               const VendorValues& values, std::string& error) {
     std::vector<std::string> chosen(attributes.size());
-    for (const auto& [name, value] : request.vendor) {
+    for (const auto& [name, value] : values) {
         const VendorAttribute* attribute = Find(attributes, name);
         if (attribute == nullptr) continue;  // not one of ours
         if (IndexOf(*attribute, value) < 0) {
@@ -73,6 +104,80 @@ std::optional<DriverChoice> ChooseForJob(const ModelDescription& model, const Jo
         }
         chosen[static_cast<std::size_t>(attribute - attributes.data())] = value;
     }
+    return chosen;
+}
+
+SettingsChoice SettingsOf(const std::vector<VendorAttribute>& attributes,
+                          const std::vector<std::string>& chosen) {
+    SettingsChoice choice;
+    for (std::size_t i = kFirstOptionAttribute; i < attributes.size(); ++i) {
+        if (chosen[i].empty()) continue;
+        const int value = IndexOf(attributes[i], chosen[i]);
+        if (attributes[i].field != nullptr) {
+            choice.fields.emplace_back(attributes[i].field, static_cast<uint8_t>(value));
+        } else {
+            choice.optionPairs.push_back("DriverOption" +
+                                         std::to_string(i - kFirstOptionAttribute) + "=" +
+                                         std::to_string(value));
+        }
+    }
+    return choice;
+}
+
+}  // namespace
+
+std::optional<SettingsChoice> ChooseSettings(const ModelDescription& model,
+                                             const VendorValues& values, std::string& error) {
+    std::vector<VendorAttribute> made;
+    const std::vector<VendorAttribute>& attributes = AttributesOf(model, made);
+    const auto chosen = Chosen(attributes, values, error);
+    if (!chosen) return std::nullopt;
+    return SettingsOf(attributes, *chosen);
+}
+
+void ApplySettings(ABasePrinterDriver& driver, const ModelDescription& model,
+                   const SettingsChoice& choice, SettingsArea& area) {
+    hostkit::ApplyDriverOptions(driver, model.model, choice.optionPairs, area);
+    for (const auto& [field, value] : choice.fields) area.settings.*field = value;
+}
+
+VendorValues SettingsValues(ABasePrinterDriver& driver, const ModelDescription& model,
+                            const SettingsArea& area) {
+    std::vector<VendorAttribute> made;
+    const std::vector<VendorAttribute>& attributes = AttributesOf(model, made);
+    VendorValues values;
+    for (std::size_t i = kFirstOptionAttribute; i < attributes.size(); ++i) {
+        const VendorAttribute& attribute = attributes[i];
+        for (std::size_t v = 0; v < attribute.values.size(); ++v) {
+            bool same = false;
+            if (attribute.field != nullptr) {
+                same = area.settings.*attribute.field == v;
+            } else {
+                // The driver alone knows which field an option sets: the value that leaves the
+                // record as it is, is the record's.
+                SettingsArea trial = area;
+                hostkit::ApplyDriverOptions(
+                    driver, model.model,
+                    {"DriverOption" + std::to_string(i - kFirstOptionAttribute) + "=" +
+                     std::to_string(v)},
+                    trial);
+                same = std::memcmp(&trial.settings, &area.settings, sizeof area.settings) == 0;
+            }
+            if (!same) continue;
+            values.emplace_back(attribute.name, attribute.values[v]);
+            break;
+        }
+    }
+    return values;
+}
+
+std::optional<DriverChoice> ChooseForJob(const ModelDescription& model, const JobRequest& request,
+                                         std::string& error) {
+    std::vector<VendorAttribute> made;
+    const std::vector<VendorAttribute>& attributes = AttributesOf(model, made);
+    const auto given = Chosen(attributes, request.vendor, error);
+    if (!given) return std::nullopt;
+    const std::vector<std::string>& chosen = *given;
 
     DriverChoice choice;
     // The ink set named wins; else monochrome asks for the one-ink mode and colour for the
@@ -112,11 +217,7 @@ std::optional<DriverChoice> ChooseForJob(const ModelDescription& model, const Jo
     choice.printMode = mode->index;
     choice.resolution = mode->resolution;
 
-    for (std::size_t i = kFirstOptionAttribute; i < attributes.size(); ++i) {
-        if (chosen[i].empty()) continue;
-        choice.optionPairs.push_back("DriverOption" + std::to_string(i - kFirstOptionAttribute) +
-                                     "=" + std::to_string(IndexOf(attributes[i], chosen[i])));
-    }
+    choice.settings = SettingsOf(attributes, chosen);
     return choice;
 }
 

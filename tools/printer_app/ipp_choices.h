@@ -17,9 +17,30 @@ namespace tarnwick::app {
 std::string Keyword(const std::string& text);
 
 // The print mode and ink set choosers, then one attribute per driver option (index i of the
-// options is attribute i + kFirstOptionAttribute).
+// options is attribute i + kFirstOptionAttribute), then the record's settings that only the
+// options page offers (crop marks on the models that draw them, the driver options switch).
 inline constexpr std::size_t kFirstOptionAttribute = 2;
 std::vector<VendorAttribute> VendorAttributes(const ModelDescription& model);
+
+// name -> keyword of vendor attributes.
+using VendorValues = std::vector<std::pair<std::string, std::string>>;
+
+// What vendor values ask of the settings record.
+struct SettingsChoice {
+    std::vector<std::string> optionPairs;  // "DriverOption<i>=<v>", for the driver to apply
+    std::vector<std::pair<uint8_t PrinterSettings::*, uint8_t>> fields;  // set as they are
+};
+
+// Nothing, with error set, when a value is not one of its attribute's; names that are not the
+// model's attributes are left alone.
+std::optional<SettingsChoice> ChooseSettings(const ModelDescription& model,
+                                             const VendorValues& values, std::string& error);
+void ApplySettings(ABasePrinterDriver& driver, const ModelDescription& model,
+                   const SettingsChoice& choice, SettingsArea& area);
+// The record as vendor values of its settings: for a driver option, the menu value the driver
+// turns into the record's own (a value outside every menu is left out).
+VendorValues SettingsValues(ABasePrinterDriver& driver, const ModelDescription& model,
+                            const SettingsArea& area);
 
 // What a job asks for, in IPP terms.
 struct JobRequest {
@@ -27,15 +48,15 @@ struct JobRequest {
     int quality = 4;  // IPP print-quality: 3 draft, 4 normal, 5 high
     int dpiX = 0;     // the page's resolution
     int dpiY = 0;
-    // name -> value of the vendor attributes the job (or the printer's defaults) gave.
-    std::vector<std::pair<std::string, std::string>> vendor;
+    // The vendor attributes the job (or the printer's defaults) gave.
+    VendorValues vendor;
 };
 
 struct DriverChoice {
     int32_t colorMode = 0;
     int32_t printMode = 0;
-    int32_t resolution = 0;                // the driver's resolution id
-    std::vector<std::string> optionPairs;  // "DriverOption<i>=<v>"
+    int32_t resolution = 0;  // the driver's resolution id
+    SettingsChoice settings;
 };
 
 // Nothing, with error set, when the model cannot print the request (a resolution none of its

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <string>
 
+#include "options_web.h"
 #include "pappl_driver.h"
 #include "pdf_document.h"
 
@@ -89,15 +90,18 @@ pappl_system_t* MakeSystem(int numOptions, cups_option_t* options, void* data) {
         PAPPL_SOPTIONS_MULTI_QUEUE | PAPPL_SOPTIONS_WEB_INTERFACE, "tarnwick-printer-app", port,
         "_print,_universal", spool.c_str(), option("log-file"), level, nullptr, false);
     if (system == nullptr) return nullptr;
+    // PAPPL 1.3 looks the footer up in the client's language even when there is none, and
+    // crashes on every web page without one.
+    papplSystemSetFooterHTML(system, "Tarnwick printer application " TARNWICK_VERSION);
     const char* listen = option("listen-hostname");
     papplSystemAddListeners(system, listen != nullptr ? listen : "localhost");
     papplSystemAddMIMEFilter(system, "application/pdf", "image/pwg-raster", tarnwick::app::PrintPdf,
                              nullptr);
     // The drivers first: the printers of a saved state are made with them.
     auto* catalog = static_cast<Catalog*>(data);
-    papplSystemSetPrinterDrivers(system, static_cast<int>(catalog->papplDrivers.size()),
-                                 catalog->papplDrivers.data(), nullptr, nullptr,
-                                 tarnwick::app::DescribePrinter, catalog);
+    papplSystemSetPrinterDrivers(
+        system, static_cast<int>(catalog->papplDrivers.size()), catalog->papplDrivers.data(),
+        nullptr, tarnwick::app::AddOptionsPage, tarnwick::app::DescribePrinter, catalog);
     // An explicit state file (printers, their defaults) instead of PAPPL's per-user one.
     if (const char* state = option("state-file")) {
         g_stateFile = state;

@@ -32,6 +32,9 @@ struct VendorAttribute {
     std::string name;                 // e.g. "tarnwick-page-spacing"
     std::vector<std::string> values;  // keywords, in the driver's order
     int defaultValue = 0;             // index into values
+    // Set for a setting of the record that no option menu of the driver offers (the options page
+    // alone sets it): the value's index is the field's value.
+    uint8_t PrinterSettings::*field = nullptr;
 };
 
 struct ModelDescription {

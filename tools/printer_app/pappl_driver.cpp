@@ -53,10 +53,25 @@ void SetRasterMaxDpi(int dpi) {
     g_rasterMaxDpi = dpi;
 }
 
+const ModelDescription* ModelOf(pappl_printer_t* printer) {
+    return g_catalog == nullptr ? nullptr : g_catalog->Find(papplPrinterGetDriverName(printer));
+}
+
 const ModelDescription* ModelOf(pappl_job_t* job) {
-    return g_catalog == nullptr
-               ? nullptr
-               : g_catalog->Find(papplPrinterGetDriverName(papplJobGetPrinter(job)));
+    return ModelOf(papplJobGetPrinter(job));
+}
+
+VendorValues PrinterDefaults(pappl_printer_t* printer, const ModelDescription& model) {
+    VendorValues values;
+    ipp_t* defaults = papplPrinterGetDriverAttributes(printer);
+    for (const VendorAttribute& attribute : model.vendorAttributes) {
+        const char* value = ippGetString(
+            ippFindAttribute(defaults, (attribute.name + "-default").c_str(), IPP_TAG_ZERO), 0,
+            nullptr);
+        if (value != nullptr) values.emplace_back(attribute.name, value);
+    }
+    ippDelete(defaults);
+    return values;
 }
 
 bool FailJob(pappl_job_t* job, const std::string& message) {
@@ -78,17 +93,11 @@ bool BeginRasterJob(pappl_job_t* job, pappl_pr_options_t* options, pappl_device_
         request.vendor.emplace_back(options->vendor[i].name, options->vendor[i].value);
     }
     // The printer's defaults for what the job leaves open (PAPPL does not pass them on).
-    ipp_t* defaults = papplPrinterGetDriverAttributes(papplJobGetPrinter(job));
-    for (const VendorAttribute& attribute : model->vendorAttributes) {
-        const bool given =
-            std::any_of(request.vendor.begin(), request.vendor.end(),
-                        [&](const auto& pair) { return pair.first == attribute.name; });
-        const char* value = ippGetString(
-            ippFindAttribute(defaults, (attribute.name + "-default").c_str(), IPP_TAG_ZERO), 0,
-            nullptr);
-        if (!given && value != nullptr) request.vendor.emplace_back(attribute.name, value);
+    for (auto& [name, value] : PrinterDefaults(papplJobGetPrinter(job), *model)) {
+        const bool given = std::any_of(request.vendor.begin(), request.vendor.end(),
+                                       [&](const auto& pair) { return pair.first == name; });
+        if (!given) request.vendor.emplace_back(std::move(name), std::move(value));
     }
-    ippDelete(defaults);
     // The spool file's name is the job's own; the ticket and data file go beside it.
     char path[1024];
     const int fd = papplJobOpenFile(job, path, sizeof path, nullptr, "tkt", "w");

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "ipp_choices.h"
 #include "model_description.h"
 
 namespace tarnwick::app {
@@ -37,8 +38,12 @@ bool EndRasterJob(pappl_job_t* job);
 // lowest resolution is always taken. Set before any printer is made.
 void SetRasterMaxDpi(int dpi);
 
-// The model of the job's printer; null for a printer of another application.
+// The model of a printer, or of the job's printer; null for a printer of another application.
+const ModelDescription* ModelOf(pappl_printer_t* printer);
 const ModelDescription* ModelOf(pappl_job_t* job);
+
+// The printer's defaults of the model's vendor attributes.
+VendorValues PrinterDefaults(pappl_printer_t* printer, const ModelDescription& model);
 
 // A failure the job's state message carries, with a reason IPP clients understand; false.
 bool FailJob(pappl_job_t* job, const std::string& message);

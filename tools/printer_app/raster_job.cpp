@@ -87,7 +87,7 @@ bool RasterJob::StartJob(const PageLayout& page, std::string& error) {
     ticket.resY = static_cast<int16_t>(page.dpiY);
     ticket.colorModel = static_cast<int16_t>(m_choice.colorMode);
     SettingsArea area = m_model.defaultSettings;
-    hostkit::ApplyDriverOptions(driver, m_model.model, m_choice.optionPairs, area);
+    ApplySettings(driver, m_model, m_choice.settings, area);
     if (!CheckSettingsRecord(area.settings, error)) {
         error = "the printer's settings are out of range: " + error;
         return false;
