@@ -14,6 +14,15 @@ constexpr std::size_t PackBitsWorstCase(std::size_t n) {
     return n + (n + 127) / 128;
 }
 
+// The longest row whose worst case fits in `size` bytes.
+constexpr std::size_t PackBitsLongestFitting(std::size_t size) {
+    std::size_t n = size * 128 / 129 + 1;
+    while (n > 0 && PackBitsWorstCase(n) > size) --n;
+    return n;
+}
+static_assert(PackBitsLongestFitting(20480) == 20321);
+static_assert(PackBitsWorstCase(20322) > 20480);
+
 // Compresses one plane row with TIFF PackBits (RTL compression method 2) and
 // returns the number of bytes written to out. The packet choices are fixed
 // because the printer's streams are compared byte for byte: two equal bytes

@@ -122,6 +122,19 @@ bool RtlWriter::BlankRows(int32_t count) {
     return true;
 }
 
+namespace {
+
+// 20321 as "20,321".
+std::string Grouped(int64_t value) {
+    std::string digits = std::to_string(value);
+    for (int at = static_cast<int>(digits.size()) - 3; at > (value < 0 ? 1 : 0); at -= 3) {
+        digits.insert(static_cast<std::size_t>(at), ",");
+    }
+    return digits;
+}
+
+}  // namespace
+
 bool RtlWriter::PlaneRowFits(int64_t length) const {
     if (length < 0) {
         KVLogHelper(kRtlLogSource, __LINE__, 'E')
@@ -129,9 +142,13 @@ bool RtlWriter::PlaneRowFits(int64_t length) const {
         return false;
     }
     if (PackBitsWorstCase(static_cast<std::size_t>(length)) > m_command.size()) {
+        // The line a host shows its user: the cause and the way out, not the buffer.
         KVLogHelper(kRtlLogSource, __LINE__, 'E')
-            .Log("plane row of %lld bytes exceeds the command buffer",
-                 static_cast<long long>(length));
+            .Log(
+                "plane rows of %s bytes are more than the printer takes (%s): lower the "
+                "resolution or the page width",
+                Grouped(length).c_str(),
+                Grouped(static_cast<int64_t>(PackBitsLongestFitting(m_command.size()))).c_str());
         return false;
     }
     return true;

@@ -208,9 +208,11 @@ TEST_F(BadInput, JobTicketsDataFilesAndPagesGetTheirRefusal) {
 
     // Pages the printer cannot take, refused before their first byte. The placement counts: a
     // narrow page placed at the far right is as wide.
-    const std::string kTooWide = " exceeds the command buffer\nSendHeader Return FALSE\nException";
-    step("plane row of 125000 bytes" + kTooWide, Black(1'000'000, 0, 0));
-    step("plane row of 125002 bytes" + kTooWide, Black(16, 1'000'000, 0));
+    const std::string kTooWide =
+        " bytes are more than the printer takes (20,321): lower the resolution or the page "
+        "width\nSendHeader Return FALSE\nException";
+    step("plane rows of 125,000" + kTooWide, Black(1'000'000, 0, 0));
+    step("plane rows of 125,002" + kTooWide, Black(16, 1'000'000, 0));
     // At 1 dpi every row goes out 180 times: ten million rows and as many blank ones on top would
     // be 3.6 billion device rows; the second is one row more than ten million.
     step("the page is too long for the printer\nException", {8, 1, 0, 10'000'000, {{"Black"}}}, 1);
