@@ -29,11 +29,13 @@ int64_t SourceWidth(const PageReport& page, int depth) {
 
 PreviewRenderer::PreviewRenderer(const StreamReport& layout, const PreviewOptions& options)
     : m_depth(layout.depth) {
-    for (std::size_t i = 0; i < kPlaneInks.size(); ++i) {
-        const uint32_t rgb = GetOxColorValue(kPlaneInks[i]);
-        m_inks[i] = {static_cast<float>((rgb >> 16) & 0xFF) / 255.0f,
-                     static_cast<float>((rgb >> 8) & 0xFF) / 255.0f,
-                     static_cast<float>(rgb & 0xFF) / 255.0f};
+    std::vector<std::string> inks = options.inks;
+    if (inks.empty()) inks.assign(kPlaneInks.begin(), kPlaneInks.end());
+    for (const std::string& ink : inks) {
+        const uint32_t rgb = GetOxColorValue(ink.c_str());
+        m_inks.push_back({static_cast<float>((rgb >> 16) & 0xFF) / 255.0f,
+                          static_cast<float>((rgb >> 8) & 0xFF) / 255.0f,
+                          static_cast<float>(rgb & 0xFF) / 255.0f});
     }
     int64_t widest = 1;
     for (const PageReport& page : layout.pages) {

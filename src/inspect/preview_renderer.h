@@ -8,7 +8,7 @@
 // The stream does not name its inks, so the planes are taken in the order this printer family
 // sends them: one plane is Black; four are Black, Cyan, Magenta, Yellow; six are Black, Cyan,
 // Magenta, Yellow, Light cyan, Light magenta. A CMYKOrGr job also sends six planes (its last two
-// are Orange and Green); the preview cannot tell and draws them as light inks.
+// are Orange and Green): the caller who knows names the inks (PreviewOptions::inks).
 #pragma once
 
 #include <array>
@@ -28,6 +28,9 @@ struct PreviewOptions {
     int maxWidth = 2000;             // pixels of the preview at most
     int64_t maxPixels = 16'000'000;  // all pages together at most
     int gap = 16;                    // grey rows between pages, 0 to 64
+    // The inks of the planes in the order they are sent, by name (see GetOxColorValue); empty
+    // for the family's order. Planes past the list are not drawn.
+    std::vector<std::string> inks;
 };
 
 class PreviewRenderer : public RowSink {
@@ -70,7 +73,7 @@ class PreviewRenderer : public RowSink {
     int64_t m_row = 0;
     std::vector<float> m_sums;  // one block row: summed RGB per preview pixel
     int m_sampledRows = 0;
-    std::array<std::array<float, 3>, 6> m_inks{};  // transmission of each ink, per channel
+    std::vector<std::array<float, 3>> m_inks;  // transmission of each plane's ink, per channel
 };
 
 // Draws the stream at streamPath (already inspected into layout) and writes the PNG beside

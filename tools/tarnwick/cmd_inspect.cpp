@@ -1,12 +1,16 @@
 // tarnwick inspect: reports what a printer stream holds and whether anything in it is broken.
+#include <algorithm>
 #include <array>
 #include <cstdio>
 #include <optional>
+#include <string>
+#include <vector>
 
 #include "args.h"
 #include "commands.h"
 #include "console.h"
 #include "exit_codes.h"
+#include "host/ox_colors.h"
 #include "inspect/preview_renderer.h"
 #include "inspect/report_format.h"
 #include "inspect/stream_inspector.h"
@@ -15,7 +19,7 @@ namespace tarnwick::cli {
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: tarnwick inspect OUT.prn [--json] [--preview OUT.png] [--depth N]\n"
+    "Usage: tarnwick inspect OUT.prn [--json] [--preview OUT.png [--inks LIST]] [--depth N]\n"
     "Reads a PJL/RTL printer stream and reports its PJL settings, language entry, raster\n"
     "geometry, compression, pages, rows and planes per row. Every row is decoded; anything\n"
     "malformed is reported as a fault (a count that overruns the data, a row with the wrong\n"
@@ -33,13 +37,37 @@ constexpr const char* kUsage =
     "                     rows; only the listed pages are drawn. The PNG is written beside its\n"
     "                     name and renamed over it when complete; a failed preview leaves no\n"
     "                     file\n"
+    "  --inks LIST        the inks of the planes in the order they are sent, for the preview,\n"
+    "                     e.g. Black,Cyan,Magenta,Yellow,Orange,Green for a CMYKOrGr job,\n"
+    "                     whose six planes are otherwise drawn as the light inks; names: Cyan,\n"
+    "                     Magenta, Yellow, Black, LCyan, LMagenta, Green, Orange\n"
     "  --depth N          bits per pixel of the plane rows, 1, 2, 4 or 8 (default 1); the\n"
     "                     stream does not say\n"
     "\n"
     "Exit status: 0 no fault, 1 faults found (or the file cannot be read), 2 bad usage.\n";
 
-const std::array<OptionDef, 3> kOptions = {
-    {{"json", 0, false}, {"preview", 0, true}, {"depth", 0, true}}};
+const std::array<OptionDef, 4> kOptions = {
+    {{"json", 0, false}, {"preview", 0, true}, {"inks", 0, true}, {"depth", 0, true}}};
+
+// The ink names of --inks, each one the family knows.
+std::vector<std::string> ParseInks(const std::string& list) {
+    std::vector<std::string> inks;
+    std::string known;
+    for (int id = 0; *GetOxColorName(id) != '\0'; ++id) {
+        known += (known.empty() ? "" : ", ") + std::string(GetOxColorName(id));
+    }
+    std::size_t start = 0;
+    while (start <= list.size()) {
+        const std::size_t end = std::min(list.find(',', start), list.size());
+        const std::string name = list.substr(start, end - start);
+        if (GetOxColorValue(name.c_str()) == 0) {
+            throw UsageError("--inks: '" + name + "' is not an ink; the inks are " + known);
+        }
+        inks.push_back(name);
+        start = end + 1;
+    }
+    return inks;
+}
 
 // What each page measures on paper and the resolution of each axis.
 std::string PhysicalSizes(const inspect::StreamReport& report) {
@@ -80,6 +108,11 @@ int RunInspect(CommandArgs argv) {
     const std::string path = args.positionals()[0];
     const std::optional<std::string> preview = args.Get("preview");
     if (preview && preview->empty()) throw UsageError("--preview needs a file name");
+    inspect::PreviewOptions previewOptions;
+    if (const auto inks = args.Get("inks")) {
+        if (!preview) throw UsageError("--inks names the inks of a --preview");
+        previewOptions.inks = ParseInks(*inks);
+    }
 
     inspect::StreamReport report;
     std::string error;
@@ -96,7 +129,7 @@ int RunInspect(CommandArgs argv) {
             Console::Get().Error("no preview: the stream holds no raster page");
             return kExitFailure;
         }
-        if (!inspect::WritePreview(path, report, *preview, {}, error)) {
+        if (!inspect::WritePreview(path, report, *preview, previewOptions, error)) {
             Console::Get().Error(error);
             return kExitFailure;
         }
