@@ -36,7 +36,8 @@ class DemoPage : public PageSource {
     int height() const override { return kDemoHeight; }
     const std::vector<ColorantFormat>& colorants() const override { return m_colorants; }
 
-    void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
+    bool NextRow(std::vector<std::vector<uint8_t>>& rows, std::string&) override {
+        const int y = m_row++;
         rows.resize(m_colorants.size());
         for (std::size_t i = 0; i < m_colorants.size(); ++i) {
             std::vector<uint8_t>& row = rows[i];
@@ -47,9 +48,12 @@ class DemoPage : public PageSource {
                 }
             }
         }
+        return true;
     }
 
   private:
+    int m_row = 0;
+
     bool Dot(int ink, int x, int y) const {
         if (y < kDemoMargin || y >= kDemoHeight - kDemoMargin) return false;
         const int cx = x - kDemoMargin;

@@ -18,8 +18,9 @@
 namespace tarnwick::cli {
 namespace {
 
-// More than any image within the pixel limit takes as a file.
-constexpr std::size_t kMaxStandardInput = std::size_t{512} << 20;
+// A bound on what a pipe may fill the temporary folder with; a banner larger than this as a
+// compressed file is better named as a file.
+constexpr std::size_t kMaxStandardInput = std::size_t{4} << 30;
 
 // "-" is standard input. The readers seek and a pipe cannot, so it is copied once into a
 // temporary file that is unlinked at once (nothing is left behind) and read as /dev/fd/N.
@@ -52,7 +53,7 @@ bool StandardInputPath(std::string& path, std::string& error) {
             if (got == 0) break;
             total += static_cast<std::size_t>(got);
             if (total > kMaxStandardInput) {
-                error = "standard input holds more than 512 MiB; no image that large is taken";
+                error = "standard input holds more than 4 GiB; name so large an image as a file";
                 ::close(fd);
                 return false;
             }
@@ -118,128 +119,67 @@ bool IsTiff(const std::vector<uint8_t>& head) {
             (head[0] == 'M' && head[1] == 'M' && head[2] == 0 && head[3] == 42));
 }
 
-void PnmToRgb(PnmImage& pnm, RgbImage& image) {
-    image.width = pnm.width;
-    image.height = pnm.height;
-    const std::size_t pixels = static_cast<std::size_t>(pnm.width) * pnm.height;
-    if (pnm.kind == '6') {
-        // Scaled where it lies: a colour image never sits in memory twice.
-        for (uint8_t& sample : pnm.data) {
-            sample = static_cast<uint8_t>(std::min(255, sample * 255 / pnm.maxval));
-        }
-        image.rgb = std::move(pnm.data);
-        return;
-    }
-    image.rgb.resize(pixels * 3);
-    const std::size_t pbmRow = (static_cast<std::size_t>(pnm.width) + 7) / 8;
-    for (std::size_t i = 0; i < pixels; ++i) {
-        uint8_t r = 0;
-        uint8_t g = 0;
-        uint8_t b = 0;
-        if (pnm.kind == '4') {
-            const std::size_t y = i / pnm.width;
-            const std::size_t x = i % pnm.width;
-            const bool dot = (pnm.data[y * pbmRow + x / 8] >> (7 - x % 8)) & 1;
-            r = g = b = dot ? 0 : 255;
-        } else {
-            r = g = b = static_cast<uint8_t>(std::min(255, pnm.data[i] * 255 / pnm.maxval));
-        }
-        image.rgb[i * 3] = r;
-        image.rgb[i * 3 + 1] = g;
-        image.rgb[i * 3 + 2] = b;
-    }
-}
-
-int BitsForMaxval(int maxval) {
-    switch (maxval) {
-        case 3:
-            return 2;
-        case 15:
-            return 4;
-        case 255:
-            return 8;
-        default:
-            return 0;
-    }
-}
-
 }  // namespace
 
 namespace {
 
-bool LoadColorFile(const std::string& path, RgbImage& image, std::string& error) {
+std::unique_ptr<RowImage> OpenColorFile(const std::string& path, std::string& error) {
     std::vector<uint8_t> head;
-    if (!ReadHead(path, head, error)) return false;
-    if (IsPng(head)) return ReadPng(path, image, error);
-    if (IsTiff(head)) return ReadTiff(path, image, error);
-    if (IsJpeg(head)) return ReadJpeg(path, image, error);
-    if (LooksLikePnm(head)) {
-        PnmImage pnm;
-        if (!ReadPnm(path, pnm, error)) return false;
-        PnmToRgb(pnm, image);
-        return true;
-    }
+    if (!ReadHead(path, head, error)) return nullptr;
+    if (IsPng(head)) return OpenPng(path, error);
+    if (IsTiff(head)) return OpenTiff(path, error);
+    if (IsJpeg(head)) return OpenJpeg(path, error);
+    if (LooksLikePnm(head)) return OpenPnm(path, PnmUse::kColor, error);
     error = path + ": not a PNG, TIFF, JPEG or binary PNM image";
-    return false;
+    return nullptr;
 }
 
-bool LoadPlaneFile(const std::string& path, PlaneImage& plane, std::string& error) {
+std::unique_ptr<RowImage> OpenPlaneFile(const std::string& path, std::string& error) {
     std::vector<uint8_t> head;
-    if (!ReadHead(path, head, error)) return false;
-    PnmImage pnm;
-    if (!ReadPnm(path, pnm, error)) return false;
-    plane.width = pnm.width;
-    plane.height = pnm.height;
-    if (pnm.kind == '4') {
-        plane.bits = 1;
-        plane.data = std::move(pnm.data);
-        // The bits after the last pixel of a row are padding and stay clear.
-        const std::size_t rowBytes = plane.RowBytes();
-        const int spare = static_cast<int>(rowBytes * 8 - static_cast<std::size_t>(plane.width));
-        if (spare > 0) {
-            const auto keep = static_cast<uint8_t>(0xFF << spare);
-            for (int y = 0; y < plane.height; ++y) plane.data[(y + 1) * rowBytes - 1] &= keep;
-        }
-        return true;
+    if (!ReadHead(path, head, error)) return nullptr;
+    return OpenPnm(path, PnmUse::kPlane, error);
+}
+
+// Standard input's image, read through the file it was kept in, and named as such.
+class StandardInputRows : public RowImage {
+  public:
+    StandardInputRows(std::unique_ptr<RowImage> image, std::string path)
+        : m_image(std::move(image)), m_path(std::move(path)) {
+        m_width = m_image->width();
+        m_height = m_image->height();
+        m_bits = m_image->bits();
+        m_iccProfile = m_image->iccProfile();
     }
-    if (pnm.kind != '5') {
-        error = path + ": a colorant plane must be a PBM (P4) or PGM (P5) file";
-        return false;
+    bool NextRow(std::span<uint8_t> out, std::string& error) override {
+        return Named(m_image->NextRow(out, error), m_path, "standard input", error);
     }
-    plane.bits = BitsForMaxval(pnm.maxval);
-    if (plane.bits == 0) {
-        error = path + ": PGM maxval " + std::to_string(pnm.maxval) +
-                " is not one of 3, 15 or 255 (2, 4 or 8 bits per pixel)";
-        return false;
+
+  private:
+    std::unique_ptr<RowImage> m_image;
+    std::string m_path;
+};
+
+template <typename Open>
+std::unique_ptr<RowImage> OpenNamed(const std::string& name, Open open, std::string& error) {
+    if (name != "-") return open(name, error);
+    std::string path;
+    if (!StandardInputPath(path, error)) return nullptr;
+    std::unique_ptr<RowImage> image = open(path, error);
+    if (!image) {
+        Named(false, path, "standard input", error);
+        return nullptr;
     }
-    const std::size_t rowBytes = plane.RowBytes();
-    plane.data.assign(rowBytes * static_cast<std::size_t>(plane.height), 0);
-    for (int y = 0; y < plane.height; ++y) {
-        uint8_t* row = plane.data.data() + static_cast<std::size_t>(y) * rowBytes;
-        for (int x = 0; x < plane.width; ++x) {
-            const int value = pnm.data[static_cast<std::size_t>(y) * plane.width + x];
-            const int level = pnm.maxval - std::min(value, pnm.maxval);
-            const int bit = x * plane.bits;
-            row[bit / 8] |= static_cast<uint8_t>(level << (8 - plane.bits - bit % 8));
-        }
-    }
-    return true;
+    return std::make_unique<StandardInputRows>(std::move(image), path);
 }
 
 }  // namespace
 
-bool LoadColorImage(const std::string& name, RgbImage& image, std::string& error) {
-    std::string path = name;
-    if (name == "-" && !StandardInputPath(path, error)) return false;
-    if (name != "-") return LoadColorFile(path, image, error);
-    return Named(LoadColorFile(path, image, error), path, "standard input", error);
+std::unique_ptr<RowImage> OpenColorImage(const std::string& name, std::string& error) {
+    return OpenNamed(name, OpenColorFile, error);
 }
 
-bool LoadPlane(const std::string& name, PlaneImage& plane, std::string& error) {
-    std::string path = name;
-    if (name == "-" && !StandardInputPath(path, error)) return false;
-    if (name != "-") return LoadPlaneFile(path, plane, error);
-    return Named(LoadPlaneFile(path, plane, error), path, "standard input", error);
+std::unique_ptr<RowImage> OpenPlane(const std::string& name, std::string& error) {
+    return OpenNamed(name, OpenPlaneFile, error);
 }
 
 }  // namespace tarnwick::cli

@@ -17,7 +17,7 @@ bool WritePage(JobWriter& writer, PageSource& page, int number, const RowProgres
     std::vector<std::vector<uint8_t>> rows;
     std::vector<std::span<const uint8_t>> spans;
     for (int y = 0; y < page.height(); ++y) {
-        page.Row(y, rows);
+        if (!page.NextRow(rows, error)) return false;
         spans.assign(rows.begin(), rows.end());
         if (!writer.AppendRow(spans, error)) return false;
         if (progress) progress(number, y + 1, page.height());

@@ -17,15 +17,17 @@
 
 namespace tarnwick::cli {
 
-// One page's pixels, handed out one row at a time so that no page needs to sit in memory twice.
+// One page's pixels, handed out one row at a time, first to last: a page is read from its files
+// as it is written and never sits in memory whole.
 class PageSource {
   public:
     virtual ~PageSource() = default;
     virtual int width() const = 0;
     virtual int height() const = 0;
     virtual const std::vector<ColorantFormat>& colorants() const = 0;
-    // The packed rows of every colorant for row y, in colorant order, each exactly its size.
-    virtual void Row(int y, std::vector<std::vector<uint8_t>>& rows) = 0;
+    // The packed rows of every colorant for the next row, in colorant order, each exactly its
+    // size; false with error set when a file turns out damaged.
+    virtual bool NextRow(std::vector<std::vector<uint8_t>>& rows, std::string& error) = 0;
 };
 
 // Makes page `index` (0-based); null with error set when it cannot.

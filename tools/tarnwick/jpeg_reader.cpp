@@ -5,7 +5,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
 
@@ -39,46 +38,96 @@ void OnJpegMessage(j_common_ptr cinfo, int level) {
     }
 }
 
-// Owns the decompressor.
-struct JpegReader {
-    jpeg_decompress_struct cinfo{};
-    ErrorManager errors{};
-    bool created = false;
-    ~JpegReader() {
-        if (created) jpeg_destroy_decompress(&cinfo);
-    }
-};
-
-// The steps libjpeg may leave by longjmp hold no object with a destructor: the reader and the
-// pixels live in the caller's frame.
-bool Start(JpegReader& reader, std::FILE* file) {
-    if (setjmp(reader.errors.jump)) return false;
-    jpeg_create_decompress(&reader.cinfo);
-    reader.created = true;
-    jpeg_stdio_src(&reader.cinfo, file);
-    jpeg_save_markers(&reader.cinfo, JPEG_APP0 + 2, 0xFFFF);  // ICC profile chunks
-    jpeg_read_header(&reader.cinfo, TRUE);
+// The steps libjpeg may leave by longjmp hold no object with a destructor.
+bool Start(jpeg_decompress_struct& cinfo, ErrorManager& errors, bool& created, std::FILE* file) {
+    if (setjmp(errors.jump)) return false;
+    jpeg_create_decompress(&cinfo);
+    created = true;
+    jpeg_stdio_src(&cinfo, file);
+    jpeg_save_markers(&cinfo, JPEG_APP0 + 2, 0xFFFF);  // ICC profile chunks
+    jpeg_read_header(&cinfo, TRUE);
     return true;
 }
 
-bool Decode(JpegReader& reader, uint8_t* pixels) {
-    if (setjmp(reader.errors.jump)) return false;
-    jpeg_decompress_struct& cinfo = reader.cinfo;
+bool ReadProfile(jpeg_decompress_struct& cinfo, ErrorManager& errors, JOCTET** data,
+                 unsigned int* length) {
+    if (setjmp(errors.jump)) return false;
+    return jpeg_read_icc_profile(&cinfo, data, length) != 0;
+}
+
+bool StartDecoding(jpeg_decompress_struct& cinfo, ErrorManager& errors) {
+    if (setjmp(errors.jump)) return false;
     cinfo.out_color_space = JCS_RGB;
     jpeg_start_decompress(&cinfo);
-    const std::size_t stride = static_cast<std::size_t>(cinfo.output_width) * 3;
-    while (cinfo.output_scanline < cinfo.output_height) {
-        JSAMPROW row = pixels + static_cast<std::size_t>(cinfo.output_scanline) * stride;
-        jpeg_read_scanlines(&cinfo, &row, 1);
-    }
-    jpeg_finish_decompress(&cinfo);
     return true;
 }
 
-bool ReadProfile(JpegReader& reader, JOCTET** data, unsigned int* length) {
-    if (setjmp(reader.errors.jump)) return false;
-    return jpeg_read_icc_profile(&reader.cinfo, data, length) != 0;
+bool ReadScanline(jpeg_decompress_struct& cinfo, ErrorManager& errors, JSAMPROW row) {
+    if (setjmp(errors.jump)) return false;
+    return jpeg_read_scanlines(&cinfo, &row, 1) == 1;
 }
+
+class JpegRows : public RowImage {
+  public:
+    explicit JpegRows(std::string path) : m_path(std::move(path)) {}
+    ~JpegRows() override {
+        if (m_created) jpeg_destroy_decompress(&m_cinfo);
+    }
+    JpegRows(const JpegRows&) = delete;
+    JpegRows& operator=(const JpegRows&) = delete;
+
+    bool Open(std::string& error) {
+        m_file.reset(std::fopen(m_path.c_str(), "rb"));
+        if (!m_file) {
+            error = "cannot read " + m_path + ": " + std::strerror(errno);
+            return false;
+        }
+        m_cinfo.err = jpeg_std_error(&m_errors.base);
+        m_errors.base.error_exit = OnJpegError;
+        m_errors.base.emit_message = OnJpegMessage;
+        if (!Start(m_cinfo, m_errors, m_created, m_file.get())) return Damaged(error);
+        if (m_cinfo.jpeg_color_space == JCS_CMYK || m_cinfo.jpeg_color_space == JCS_YCCK) {
+            error = m_path + ": a CMYK JPEG is not taken; give an RGB or grey image";
+            return false;
+        }
+        if (std::string why = CheckImageSize(m_path, m_cinfo.image_width, m_cinfo.image_height);
+            !why.empty()) {
+            error = why;
+            return false;
+        }
+        // Read while the header is current; a profile that cannot be read is left out, and the
+        // image is then taken as sRGB. A grey image's profile does not describe its RGB.
+        JOCTET* data = nullptr;
+        unsigned int length = 0;
+        if (m_cinfo.jpeg_color_space != JCS_GRAYSCALE &&
+            ReadProfile(m_cinfo, m_errors, &data, &length) && data != nullptr) {
+            m_iccProfile.assign(data, data + length);
+            if (!IsRgbIccProfile(m_iccProfile)) m_iccProfile.clear();
+        }
+        std::free(data);
+        if (!StartDecoding(m_cinfo, m_errors)) return Damaged(error);
+        m_width = static_cast<int>(m_cinfo.output_width);
+        m_height = static_cast<int>(m_cinfo.output_height);
+        return true;
+    }
+
+    bool NextRow(std::span<uint8_t> out, std::string& error) override {
+        if (!ReadScanline(m_cinfo, m_errors, out.data()) || m_errors.warned) return Damaged(error);
+        return true;
+    }
+
+  private:
+    bool Damaged(std::string& error) const {
+        error = m_path + ": damaged JPEG file (" + m_errors.message + ")";
+        return false;
+    }
+
+    std::string m_path;
+    std::unique_ptr<std::FILE, FileCloser> m_file;
+    jpeg_decompress_struct m_cinfo{};
+    ErrorManager m_errors{};
+    bool m_created = false;
+};
 
 }  // namespace
 
@@ -86,53 +135,10 @@ bool IsJpeg(const std::vector<uint8_t>& head) {
     return head.size() >= 3 && head[0] == 0xFF && head[1] == 0xD8 && head[2] == 0xFF;
 }
 
-bool ReadJpeg(const std::string& path, RgbImage& image, std::string& error) {
-    image = RgbImage{};
-    std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
-    if (!file) {
-        error = "cannot read " + path + ": " + std::strerror(errno);
-        return false;
-    }
-    JpegReader reader;
-    reader.cinfo.err = jpeg_std_error(&reader.errors.base);
-    reader.errors.base.error_exit = OnJpegError;
-    reader.errors.base.emit_message = OnJpegMessage;
-    if (!Start(reader, file.get())) {
-        error = path + ": damaged JPEG file (" + reader.errors.message + ")";
-        return false;
-    }
-    const jpeg_decompress_struct& cinfo = reader.cinfo;
-    if (cinfo.jpeg_color_space == JCS_CMYK || cinfo.jpeg_color_space == JCS_YCCK) {
-        error = path + ": a CMYK JPEG is not taken; give an RGB or grey image";
-        return false;
-    }
-    if (std::string why = CheckImageSize(path, cinfo.image_width, cinfo.image_height);
-        !why.empty()) {
-        error = why;
-        return false;
-    }
-    // Read while the header is current; a profile that cannot be read is left out, and the
-    // image is then taken as sRGB. A grey image's profile does not describe the RGB it becomes.
-    std::vector<uint8_t> profile;
-    JOCTET* data = nullptr;
-    unsigned int length = 0;
-    if (cinfo.jpeg_color_space != JCS_GRAYSCALE && ReadProfile(reader, &data, &length) &&
-        data != nullptr) {
-        profile.assign(data, data + length);
-        if (!IsRgbIccProfile(profile)) profile.clear();
-    }
-    std::free(data);
-    std::vector<uint8_t> pixels(
-        static_cast<std::size_t>(cinfo.image_width) * cinfo.image_height * 3, 0xFF);
-    if (!Decode(reader, pixels.data()) || reader.errors.warned) {
-        error = path + ": damaged JPEG file (" + reader.errors.message + ")";
-        return false;
-    }
-    image.width = static_cast<int>(cinfo.output_width);
-    image.height = static_cast<int>(cinfo.output_height);
-    image.rgb = std::move(pixels);
-    image.iccProfile = std::move(profile);
-    return true;
+std::unique_ptr<RowImage> OpenJpeg(const std::string& path, std::string& error) {
+    auto image = std::make_unique<JpegRows>(path);
+    if (!image->Open(error)) return nullptr;
+    return image;
 }
 
 }  // namespace tarnwick::cli

@@ -1,8 +1,10 @@
-// JPEG input through libjpeg(-turbo): grey and YCbCr images become 8-bit RGB, an embedded RGB
-// ICC profile is kept. CMYK JPEGs are refused: their inks are not this printer's.
+// JPEG input through libjpeg(-turbo), a scanline at a time: grey and YCbCr images become 8-bit
+// RGB, an embedded RGB ICC profile is kept. CMYK JPEGs are refused: their inks are not this
+// printer's.
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -12,6 +14,6 @@ namespace tarnwick::cli {
 
 bool IsJpeg(const std::vector<uint8_t>& head);
 
-bool ReadJpeg(const std::string& path, RgbImage& image, std::string& error);
+std::unique_ptr<RowImage> OpenJpeg(const std::string& path, std::string& error);
 
 }  // namespace tarnwick::cli

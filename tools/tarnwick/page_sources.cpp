@@ -13,65 +13,69 @@ constexpr std::size_t kMaxColorantName = 63;
 
 class PlanePage : public PageSource {
   public:
-    PlanePage(std::vector<ColorantFormat> colorants, std::vector<PlaneImage> planes)
+    PlanePage(std::vector<ColorantFormat> colorants, std::vector<std::unique_ptr<RowImage>> planes)
         : m_colorants(std::move(colorants)), m_planes(std::move(planes)) {}
 
-    int width() const override { return m_planes.front().width; }
-    int height() const override { return m_planes.front().height; }
+    int width() const override { return m_planes.front()->width(); }
+    int height() const override { return m_planes.front()->height(); }
     const std::vector<ColorantFormat>& colorants() const override { return m_colorants; }
 
-    void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
+    bool NextRow(std::vector<std::vector<uint8_t>>& rows, std::string& error) override {
         rows.resize(m_planes.size());
         for (std::size_t i = 0; i < m_planes.size(); ++i) {
-            const PlaneImage& plane = m_planes[i];
-            const std::size_t bytes = plane.RowBytes();
-            const auto* start = plane.data.data() + static_cast<std::size_t>(y) * bytes;
-            rows[i].assign(start, start + bytes);
+            rows[i].resize(m_planes[i]->RowBytes());
+            if (!m_planes[i]->NextRow(rows[i], error)) return false;
         }
+        return true;
     }
 
   private:
     std::vector<ColorantFormat> m_colorants;
-    std::vector<PlaneImage> m_planes;
+    std::vector<std::unique_ptr<RowImage>> m_planes;
 };
 
 class ColorPage : public PageSource {
   public:
-    ColorPage(RgbImage image, const std::vector<std::string>& inkNames,
+    ColorPage(std::unique_ptr<RowImage> image, const std::vector<std::string>& inkNames,
               std::unique_ptr<halftone::Pipeline> pipeline)
-        : m_image(std::move(image)), m_pipeline(std::move(pipeline)) {
+        : m_image(std::move(image)),
+          m_pipeline(std::move(pipeline)),
+          m_band(m_image->RowBytes() * static_cast<std::size_t>(m_pipeline->bandRows())) {
         for (const std::string& name : inkNames) m_colorants.push_back({name, m_pipeline->bits()});
     }
 
-    int width() const override { return m_image.width; }
-    int height() const override { return m_image.height; }
+    int width() const override { return m_image->width(); }
+    int height() const override { return m_image->height(); }
     const std::vector<ColorantFormat>& colorants() const override { return m_colorants; }
 
-    // Rows are asked for in order, which error diffusion relies on; a band of them is
-    // halftoned at a time.
-    void Row(int y, std::vector<std::vector<uint8_t>>& rows) override {
-        if (y < m_bandStart) {  // diffusion cannot go back; the builder never asks
-            rows.assign(m_colorants.size(), std::vector<uint8_t>(m_pipeline->rowBytes(), 0));
-            return;
-        }
-        if (y >= m_bandStart + m_bandRows) {
-            m_bandStart = y;
-            m_bandRows = std::min(m_pipeline->bandRows(), m_image.height - y);
-            const std::size_t stride = static_cast<std::size_t>(m_image.width) * 3;
-            m_pipeline->Band(std::span(m_image.rgb).subspan(static_cast<std::size_t>(y) * stride),
-                             m_bandRows);
+    // A band of rows is read and halftoned at a time, in order, which error diffusion needs.
+    bool NextRow(std::vector<std::vector<uint8_t>>& rows, std::string& error) override {
+        if (m_next >= m_bandStart + m_bandRows) {
+            m_bandStart = m_next;
+            m_bandRows = std::min(m_pipeline->bandRows(), m_image->height() - m_next);
+            const std::size_t stride = m_image->RowBytes();
+            for (int r = 0; r < m_bandRows; ++r) {
+                const auto row =
+                    std::span(m_band).subspan(static_cast<std::size_t>(r) * stride, stride);
+                if (!m_image->NextRow(row, error)) return false;
+            }
+            m_pipeline->Band(m_band, m_bandRows);
         }
         rows.resize(m_colorants.size());
         for (std::size_t i = 0; i < m_colorants.size(); ++i) {
-            const std::span<const uint8_t> packed = m_pipeline->Packed(i, y - m_bandStart);
+            const std::span<const uint8_t> packed = m_pipeline->Packed(i, m_next - m_bandStart);
             rows[i].assign(packed.begin(), packed.end());
         }
+        ++m_next;
+        return true;
     }
 
   private:
-    RgbImage m_image;
+    std::unique_ptr<RowImage> m_image;
     std::unique_ptr<halftone::Pipeline> m_pipeline;
+    std::vector<uint8_t> m_band;  // bandRows RGB rows
     std::vector<ColorantFormat> m_colorants;
+    int m_next = 0;  // the next row handed out
     int m_bandStart = 0;
     int m_bandRows = 0;
 };
@@ -97,19 +101,19 @@ std::size_t NameBeforeEquals(std::string_view text) {
 std::unique_ptr<PageSource> LoadPlanePage(const std::vector<NamedPlaneFile>& files,
                                           std::string& error) {
     std::vector<ColorantFormat> colorants;
-    std::vector<PlaneImage> planes;
+    std::vector<std::unique_ptr<RowImage>> planes;
     for (const NamedPlaneFile& file : files) {
-        PlaneImage plane;
-        if (!LoadPlane(file.path, plane, error)) return nullptr;
-        if (!planes.empty() &&
-            (plane.width != planes.front().width || plane.height != planes.front().height)) {
-            error = file.path + ": size " + std::to_string(plane.width) + " x " +
-                    std::to_string(plane.height) + " differs from " + files.front().path + " (" +
-                    std::to_string(planes.front().width) + " x " +
-                    std::to_string(planes.front().height) + "); all planes of a page must match";
+        std::unique_ptr<RowImage> plane = OpenPlane(file.path, error);
+        if (!plane) return nullptr;
+        if (!planes.empty() && (plane->width() != planes.front()->width() ||
+                                plane->height() != planes.front()->height())) {
+            error = file.path + ": size " + std::to_string(plane->width()) + " x " +
+                    std::to_string(plane->height()) + " differs from " + files.front().path + " (" +
+                    std::to_string(planes.front()->width()) + " x " +
+                    std::to_string(planes.front()->height()) + "); all planes of a page must match";
             return nullptr;
         }
-        colorants.push_back({file.colorant, plane.bits});
+        colorants.push_back({file.colorant, plane->bits()});
         planes.push_back(std::move(plane));
     }
     if (planes.empty()) {
@@ -121,14 +125,10 @@ std::unique_ptr<PageSource> LoadPlanePage(const std::vector<NamedPlaneFile>& fil
 
 std::unique_ptr<PageSource> LoadColorPage(const std::string& path, const JobHalftoning& halftoning,
                                           std::string& error) {
-    RgbImage image;
-    if (!LoadColorImage(path, image, error)) return nullptr;
-    if (image.width < 1 || image.height < 1) {
-        error = path + ": the image has no pixels";
-        return nullptr;
-    }
-    std::unique_ptr<halftone::Pipeline> pipeline =
-        halftoning.MakePipeline(image.width, BandRowsFor(image.width), image.iccProfile, error);
+    std::unique_ptr<RowImage> image = OpenColorImage(path, error);
+    if (!image) return nullptr;
+    std::unique_ptr<halftone::Pipeline> pipeline = halftoning.MakePipeline(
+        image->width(), BandRowsFor(image->width()), image->iccProfile(), error);
     if (!pipeline) {
         error = path + ": " + error;
         return nullptr;

@@ -1,13 +1,15 @@
 // PNG input through libpng: any bit depth and colour type becomes 8-bit RGB (alpha is laid over
-// white paper, 16-bit samples are cut to 8).
+// white paper, 16-bit samples are cut to 8). Rows are decoded one at a time; an interlaced PNG,
+// whose rows come in seven passes, is decoded whole and may hold at most kMaxWholeImagePixels.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "raster_image.h"
 
 namespace tarnwick::cli {
 
-bool ReadPng(const std::string& path, RgbImage& image, std::string& error);
+std::unique_ptr<RowImage> OpenPng(const std::string& path, std::string& error);
 
 }  // namespace tarnwick::cli

@@ -1,24 +1,24 @@
-// Binary Netpbm files: PBM (P4), PGM (P5, maxval up to 255) and PPM (P6, maxval up to 255).
-// The header is checked field by field and the file must hold every pixel it announces before
-// any buffer is sized from the header.
+// Binary Netpbm files: PBM (P4), PGM (P5, maxval up to 255) and PPM (P6, maxval up to 255). The
+// header is checked field by field and the file must hold every pixel it announces before the
+// first row is handed out; rows are then read one at a time.
 #pragma once
 
-#include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
+#include "raster_image.h"
+
 namespace tarnwick::cli {
 
-struct PnmImage {
-    char kind = 0;  // '4', '5' or '6'
-    int width = 0;
-    int height = 0;
-    int maxval = 1;             // 1 for PBM
-    std::vector<uint8_t> data;  // the raster as stored: PBM packed rows, else one byte a sample
+enum class PnmUse {
+    kColor,  // any of the three as RGB (PBM and PGM as grey)
+    kPlane,  // a colorant: PBM (a 1 bit is a dot) or PGM with maxval 3, 15 or 255 (2, 4 or 8
+             // bits); a PGM value v is the ink level maxval - v, so white is no ink
 };
 
-// False with error set (one line naming the file) for anything else.
-bool ReadPnm(const std::string& path, PnmImage& image, std::string& error);
+// Null with error set (one line naming the file) for anything else.
+std::unique_ptr<RowImage> OpenPnm(const std::string& path, PnmUse use, std::string& error);
 
 // True when the file starts like a binary Netpbm file.
 bool LooksLikePnm(const std::vector<uint8_t>& head);

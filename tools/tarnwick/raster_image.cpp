@@ -5,11 +5,11 @@ namespace tarnwick::cli {
 std::string CheckImageSize(const std::string& path, int64_t width, int64_t height) {
     const std::string size = std::to_string(width) + " x " + std::to_string(height);
     if (width < 1 || height < 1) return path + ": image size " + size + " is empty";
-    if (width > kMaxImageSide || height > kMaxImageSide) {
-        return path + ": image size " + size + " is too large (at most 1000000 pixels a side)";
+    if (width > kMaxImageWidth) {
+        return path + ": image size " + size + " is too large (at most 1000000 pixels wide)";
     }
-    if (width * height > kMaxImagePixels) {
-        return path + ": image size " + size + " is too large (at most 100000000 pixels)";
+    if (height > kMaxImageHeight) {
+        return path + ": image size " + size + " is too large (at most 10000000 rows)";
     }
     return {};
 }
