@@ -13,6 +13,10 @@ class DriverModule;
 // error-diffusion page that the print and system call phases use.
 void RunMemoryPhase(BenchState& s);
 
+// make-job's and the print's peak RSS on pages one inch and a banner long (child processes, so
+// it runs while this process is small too), and make-job's time per megapixel.
+void RunMakeJobPhase(BenchState& s);
+
 // Makes the four page kinds at 720 and 1,440 dpi (and a page of zeros) and checks, before
 // anything is timed, that PackBitsEncode, the row path and libtiff all give back the rows.
 PageList MakeCheckedPages(BenchState& s);

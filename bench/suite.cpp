@@ -26,6 +26,7 @@ int RunSuite(const Options& options, const std::string& self) {
     const double loadBefore = LoadAverage();
 
     RunMemoryPhase(s);
+    RunMakeJobPhase(s);
     const PageList pages = MakeCheckedPages(s);
     std::string error;
     auto module = DriverModule::Load(ModulePath(), error);
