@@ -92,43 +92,85 @@ LevelDiffuser::LevelDiffuser(int width, std::vector<float> amounts, int antiClog
 
 void LevelDiffuser::Row(std::span<const float> target, std::span<uint8_t> levels) {
     std::fill(m_next.begin(), m_next.end(), 0.0f);
+    const bool two = m_amounts.size() == 2 && m_amounts[0] == 0.0f;
+    if (m_reverse) {
+        two ? RowInDirection<-1, true>(target.data(), levels.data())
+            : RowInDirection<-1, false>(target.data(), levels.data());
+    } else {
+        two ? RowInDirection<1, true>(target.data(), levels.data())
+            : RowInDirection<1, false>(target.data(), levels.data());
+    }
+    std::swap(m_current, m_next);
+    m_reverse = !m_reverse;
+}
+
+// Step is the scan direction and TwoLevels the common plane of levels 0 and one weight, both
+// template arguments so that the stage's innermost loop carries no branch on them. The error
+// carried to the next pixel stays in a register instead of making a round trip through memory on
+// the loop's critical path; every sum is the same as in the plain form, in the same order.
+template <int Step, bool TwoLevels>
+void LevelDiffuser::RowInDirection(const float* target, uint8_t* levels) {
+    const float* amounts = m_amounts.data();
     const float top = m_amounts.back();
     const std::size_t last = m_amounts.size() - 1;
-    const int step = m_reverse ? -1 : 1;
-    int run = 0;  // blank pixels in a row along the scan
-    for (int n = 0; n < m_width; ++n) {
-        const int x = m_reverse ? m_width - 1 - n : n;
-        const auto i = static_cast<std::size_t>(x + 1);
-        const float v = target[static_cast<std::size_t>(x)] + m_current[i];
-        std::size_t level = LowerLevel(m_amounts, v);
-        if (level < last) {
-            const float low = m_amounts[level];
-            const float high = m_amounts[level + 1];
-            float threshold = (low + high) / 2.0f;
-            if (m_noise > 0.0f) {
-                const float u = static_cast<float>(NextRandom(m_state) >> 8) / 16777216.0f;
-                threshold += m_noise * (u - 0.5f) * (high - low);
+    const float* current = m_current.data() + 1;  // index x
+    float* next = m_next.data() + 1;
+    const float noise = m_noise;
+    uint32_t state = m_state;
+    bool used = m_used;
+    int run = 0;         // blank pixels in a row along the scan
+    float carry = 0.0f;  // this row's error for the next pixel along the scan
+    const int first = Step > 0 ? 0 : m_width - 1;
+    for (int n = 0, x = first; n < m_width; ++n, x += Step) {
+        // The first pixel gets nothing from this row.
+        const float v = target[x] + (n == 0 ? current[x] : current[x] + carry);
+        std::size_t level = 0;
+        float error = 0.0f;
+        if constexpr (TwoLevels) {
+            // The sums below with the lower amount 0.
+            if (v >= top) {
+                level = 1;
+                error = v - top;
+            } else {
+                float threshold = top / 2.0f;
+                if (noise > 0.0f) {
+                    const float u = static_cast<float>(NextRandom(state) >> 8) / 16777216.0f;
+                    threshold += noise * (u - 0.5f) * top;
+                }
+                level = v >= threshold ? 1 : 0;
+                error = level != 0 ? v - top : v;
             }
-            if (v >= threshold) ++level;
+        } else {
+            while (level < last && v >= amounts[level + 1]) ++level;
+            if (level < last) {
+                const float low = amounts[level];
+                const float high = amounts[level + 1];
+                float threshold = (low + high) / 2.0f;
+                if (noise > 0.0f) {
+                    const float u = static_cast<float>(NextRandom(state) >> 8) / 16777216.0f;
+                    threshold += noise * (u - 0.5f) * (high - low);
+                }
+                if (v >= threshold) ++level;
+            }
+            error = v - amounts[level];
         }
-        float error = v - m_amounts[level];
-        if (level > 0) m_used = true;
+        if (level > 0) used = true;
         run = level == 0 ? run + 1 : 0;
-        if (m_used && m_stretch > 0 && run >= m_stretch) {
+        if (used && m_stretch > 0 && run >= m_stretch) {
             // A maintenance dot keeps the nozzle wet; it is not part of the tone, so its ink is
             // not taken out of the neighbours.
             level = 1;
             run = 0;
         }
-        levels[static_cast<std::size_t>(x)] = static_cast<uint8_t>(level);
+        levels[x] = static_cast<uint8_t>(level);
         error = std::clamp(error, -top, top);
-        m_current[i + static_cast<std::size_t>(step)] += error * (7.0f / 16.0f);
-        m_next[i - static_cast<std::size_t>(step)] += error * (3.0f / 16.0f);
-        m_next[i] += error * (5.0f / 16.0f);
-        m_next[i + static_cast<std::size_t>(step)] += error * (1.0f / 16.0f);
+        carry = error * (7.0f / 16.0f);
+        next[x - Step] += error * (3.0f / 16.0f);
+        next[x] += error * (5.0f / 16.0f);
+        next[x + Step] += error * (1.0f / 16.0f);
     }
-    std::swap(m_current, m_next);
-    m_reverse = !m_reverse;
+    m_state = state;
+    m_used = used;
 }
 
 ScreenTile BuildScreenTile(const std::string& shape, double frequency, double angle, int dpiX,
@@ -218,10 +260,23 @@ void ScreenRow(const ScreenTile& tile, std::span<const float> amounts, int y,
 
 void PackLevels(std::span<const uint8_t> levels, int bits, std::span<uint8_t> out) {
     std::fill(out.begin(), out.end(), uint8_t{0});
+    const std::size_t count = levels.size();
+    const uint8_t* in = levels.data();
+    if (bits == 1) {
+        // The common plane depth, eight pixels a byte without a shift computed per pixel.
+        std::size_t x = 0;
+        for (; x + 8 <= count; x += 8) {
+            out[x / 8] =
+                static_cast<uint8_t>(in[x] << 7 | in[x + 1] << 6 | in[x + 2] << 5 | in[x + 3] << 4 |
+                                     in[x + 4] << 3 | in[x + 5] << 2 | in[x + 6] << 1 | in[x + 7]);
+        }
+        for (; x < count; ++x) out[x / 8] |= static_cast<uint8_t>(in[x] << (7 - x % 8));
+        return;
+    }
     const int perByte = 8 / bits;
-    for (std::size_t x = 0; x < levels.size(); ++x) {
+    for (std::size_t x = 0; x < count; ++x) {
         const int shift = 8 - bits * (static_cast<int>(x % perByte) + 1);
-        out[x / perByte] |= static_cast<uint8_t>(levels[x] << shift);
+        out[x / perByte] |= static_cast<uint8_t>(in[x] << shift);
     }
 }
 

@@ -45,6 +45,9 @@ class LevelDiffuser {
     void Row(std::span<const float> target, std::span<uint8_t> levels);
 
   private:
+    template <int Step, bool TwoLevels>
+    void RowInDirection(const float* target, uint8_t* levels);
+
     int m_width;
     std::vector<float> m_amounts;
     int m_stretch;
