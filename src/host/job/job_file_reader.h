@@ -15,7 +15,7 @@ class JobFileReader {
   public:
     // Bytes fetched per refill: large enough that the system call is amortised over many rows,
     // small enough to stay in the cache and keep memory flat however long a page is.
-    static constexpr size_t kWindowBytes = size_t{4} << 20;
+    static constexpr size_t kWindowBytes = size_t{1} << 20;
 
     JobFileReader() = default;
     ~JobFileReader();
