@@ -1,12 +1,8 @@
 #include "support/job_fixture.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <span>
 
 #include "host/job/job_writer.h"
@@ -49,9 +45,8 @@ void AppendPage(JobWriter& writer, const TestPage& page, int firstRow, int rowCo
         }
         ASSERT_TRUE(writer.AppendRow(spans, error)) << error;
     }
-    if (rowCount < 0) {
-        ASSERT_TRUE(writer.EndPage(error)) << error;
-    }
+    if (rowCount >= 0) return;
+    ASSERT_TRUE(writer.EndPage(error)) << error;
 }
 
 JobTicket DefaultTicket(const std::string& model, int16_t dpi, int16_t colorModel) {
