@@ -1,0 +1,426 @@
+// The platform layer: files, the clock and message-box seams tests drive the product through,
+// and named mutexes across threads and processes (lock_folders.txt: where their files go).
+#include <gtest/gtest.h>
+#include <pthread.h>
+#include <sched.h>
+#include <signal.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <thread>
+#include <tuple>
+#include <utility>
+#include <vector>
+
+#include "platform/afm_file.h"
+#include "platform/clock.h"
+#include "platform/message_box.h"
+#include "platform/named_mutex.h"
+#include "rtl/text_table.h"
+#include "support/fake_clock.h"
+#include "support/message_script.h"
+#include "support/scoped_env.h"
+#include "support/temp_dir.h"
+
+namespace tarnwick {
+namespace {
+
+namespace fs = std::filesystem;
+using test::ScopedEnv;
+
+// Lets a test give an open file any kept path, to check the path operations on exact texts.
+class PathProbe : public AFM_File {
+  public:
+    void SetKeptPath(const char* path) { std::strcpy(m_szPath, path); }
+    const char* KeptPath() const { return m_szPath; }
+};
+
+int OpenDescriptorCount() {
+    const fs::directory_iterator fds("/proc/self/fd");
+    return int(std::distance(fs::begin(fds), fs::end(fds)));
+}
+
+TEST(AFMFile, EveryModeCreatesTheFileAndGivesItsAccess) {
+    test::TempDir dir;
+    for (const auto& [mode, reads, writes] :
+         {std::tuple{0, false, false}, {1, false, true}, {2, true, true}, {7, false, false}}) {
+        const std::string path = dir.file("m" + std::to_string(mode));
+        AFM_File file;
+        ASSERT_EQ(file.Open(path.c_str(), mode), 1) << mode;
+        EXPECT_EQ(fs::file_size(path), 0u);
+        EXPECT_EQ(file.Write("abcd", 4, 0, 0), writes ? 4u : 0u) << mode;
+        char buffer[4];  // reading needs the data a writing mode put there
+        EXPECT_EQ(file.Read(buffer, 4, 0, 0), reads ? 4u : 0u) << mode;
+    }
+}
+
+TEST(AFMFile, PositionsSeeksAndTruncation) {
+    test::TempDir dir;
+    AFM_File file;
+    ASSERT_EQ(file.Open(dir.file("data.bin").c_str(), 2), 1);
+    ASSERT_EQ(file.Write("abcdef", 6, 0, 0), 6u);
+    ASSERT_EQ(file.Seek(2, 0), 1);
+    char buffer[3] = {};
+    EXPECT_EQ(file.Read(buffer, 2, 0, 1), 2u);  // (0, 1): from the current position
+    EXPECT_STREQ(buffer, "cd");
+    EXPECT_EQ(file.Read(buffer, 2, 0, 0), 2u);  // (0, 0) rewinds
+    EXPECT_STREQ(buffer, "ab");
+    EXPECT_EQ(file.Read(buffer, 2, -1, 2), 1u);  // short read at end of file
+    EXPECT_EQ(std::tuple(buffer[0], file.Tell()), std::tuple('f', 6));
+    EXPECT_EQ(file.Seek(1, 3), 0);
+    EXPECT_EQ(file.Read(buffer, 2, 1, 3), 0u);
+    EXPECT_EQ(file.Tell(), 6);
+    EXPECT_EQ(file.Seek(-100, 0), 0);
+    ASSERT_EQ(file.Seek(3, 0), 1);
+    EXPECT_EQ(file.Truncate(), 1);
+    EXPECT_EQ(fs::file_size(dir.file("data.bin")), 3u);
+
+    constexpr int64_t kFar = (int64_t{5} << 30) + 3;  // beyond 4 GiB, sparse
+    ASSERT_EQ(file.Write("tail", 4, kFar, 0), 4u);
+    EXPECT_EQ(file.Tell(), kFar + 4);
+    ASSERT_EQ(file.Seek(-4, 2), 1);
+    EXPECT_EQ(file.Tell(), kFar);
+    char tail[5] = {};
+    ASSERT_EQ(file.Read(tail, 4, kFar, 0), 4u);
+    EXPECT_STREQ(tail, "tail");
+    ASSERT_EQ(file.Seek(-(kFar - 1), 1), 1);
+    EXPECT_EQ(file.Tell(), 5);
+}
+
+TEST(AFMFile, PathPartsSplitAtEitherSeparator) {
+    test::TempDir dir;
+    PathProbe file;
+    ASSERT_EQ(file.Open(dir.file("probe.bin").c_str(), 0), 1);
+    char out[512];
+    for (const auto& [path, directory, name] : {std::tuple{"C:\\a\\b.txt", "C:\\a", "b.txt"},
+                                                {"/x/y.bin", "/x", "y.bin"},
+                                                {"plain.bin", "", "plain.bin"},
+                                                {"mixed/dir\\f", "mixed/dir", "f"},
+                                                {"/top", "", "top"}}) {
+        file.SetKeptPath(path);
+        ASSERT_EQ(file.GetDirectory(out), 1);
+        EXPECT_STREQ(out, directory) << path;
+        ASSERT_EQ(file.GetFileName(out), 1);
+        EXPECT_STREQ(out, name) << path;
+        ASSERT_EQ(file.GetPath(out), 1);
+        EXPECT_STREQ(out, path);
+    }
+    file.SetKeptPath(("/d/" + std::string(300, 'n')).c_str());
+    ASSERT_EQ(file.GetFileName(out), 1);
+    EXPECT_EQ(std::strlen(out), 255u);
+
+    // A closed object leaves outputs alone.
+    AFM_File closed;
+    std::strcpy(out, "untouched");
+    EXPECT_EQ(closed.GetPath(out) + closed.GetDirectory(out) + closed.GetFileName(out), 0);
+    EXPECT_STREQ(out, "untouched");
+    EXPECT_EQ(std::tuple(closed.GetHandle(), closed.Tell()), std::tuple(-1, -1));
+    EXPECT_EQ(closed.Seek(0, 0) + closed.Truncate() + closed.Delete(), 0);
+    EXPECT_EQ(closed.Read(out, 4, 0, 1) + closed.Write(out, 4, 0, 1), 0u);
+    // A failed open keeps the (cut) path but stays closed.
+    PathProbe failed;
+    const std::string tooLong = dir.file("missing-dir/") + std::string(600, 'p');
+    EXPECT_EQ(failed.Open(tooLong.c_str(), 0), 0);
+    EXPECT_EQ(std::string(failed.KeptPath()), tooLong.substr(0, 511));
+    EXPECT_EQ(failed.GetPath(out), 0);
+}
+
+TEST(AFMFile, SecondOpenClosesTheFirstAndDeleteRemovesOnlyTheOpenFile) {
+    test::TempDir dir;
+    const int before = OpenDescriptorCount();
+    {
+        AFM_File file;
+        ASSERT_EQ(file.Open(dir.file("one.bin").c_str(), 2), 1);
+        const int first = file.GetHandle();
+        ASSERT_EQ(file.Open(dir.file("two.bin").c_str(), 2), 1);
+        EXPECT_EQ(OpenDescriptorCount(), before + 1);
+        EXPECT_EQ(file.GetHandle(), first);  // the freed number is reused
+        char name[256];
+        ASSERT_EQ(file.GetFileName(name), 1);
+        EXPECT_STREQ(name, "two.bin");
+    }
+    EXPECT_EQ(OpenDescriptorCount(), before);
+
+    AFM_File file;
+    const std::string path = dir.file("gone.bin");
+    ASSERT_EQ(file.Open(path.c_str(), 1), 1);
+    EXPECT_EQ(file.Delete(), 1);
+    EXPECT_FALSE(fs::exists(path));
+    EXPECT_EQ(file.GetHandle(), -1);
+    ASSERT_EQ(file.Open(path.c_str(), 1), 1);
+    fs::remove(path);
+    AFM_File other;
+    ASSERT_EQ(other.Open(path.c_str(), 1), 1);  // a new file under the same name
+    EXPECT_EQ(file.Delete(), 0);
+    EXPECT_TRUE(fs::exists(path));
+}
+
+TEST(Seams, FakeClockDrivesTheFreeFunctions) {
+    FakeClock fake(1000);
+    Clock* original = SetClock(&fake);
+    ASSERT_NE(original, nullptr);
+    EXPECT_EQ(GetTickCount(), 1000u);
+    std::vector<uint32_t> seen;
+    fake.onSleep = [&](uint32_t) { seen.push_back(GetTickCount()); };
+    Sleep(1500);
+    Sleep(0);
+    EXPECT_EQ(GetTickCount(), 2500u);
+    EXPECT_EQ(fake.sleeps(), (std::vector<uint32_t>{1500, 0}));
+    EXPECT_EQ(seen, (std::vector<uint32_t>{2500, 2500}));  // called after time moved on
+    {
+        FakeClock polled;  // auto-advance lets polling loops end
+        polled.SetAutoAdvance(40);
+        ScopedClock use(&polled);
+        const uint32_t start = GetTickCount();
+        int polls = 0;
+        while (GetTickCount() - start < 200) ++polls;
+        EXPECT_EQ(polls, 4);
+        EXPECT_TRUE(polled.sleeps().empty());
+    }
+    EXPECT_EQ(SetClock(nullptr), &fake);  // the scope put back what it replaced
+    Clock* fallback = SetClock(original);
+    EXPECT_TRUE(fallback != &fake && fallback != nullptr);
+    fake.SetTicks(0xFFFFFFF0u);  // elapsed time survives the wrap-around
+    const uint32_t start = fake.Ticks();
+    fake.Advance(0x20);
+    EXPECT_EQ(std::tuple(fake.Ticks(), fake.Ticks() - start), std::tuple(0x10u, 0x20u));
+}
+
+TEST(Seams, MessageScriptsAnswerInOrderNestAndRecord) {
+    ScopedMessageScript script{IDNO, IDYES};
+    EXPECT_EQ(ShowMessage("Pause?", MB_YESNO), IDNO);
+    {
+        ScopedMessageScript inner{IDCANCEL};
+        EXPECT_EQ(ShowMessage("inner", MB_YESNO), IDCANCEL);
+    }
+    EXPECT_EQ(ShowMessage("Again?", MB_YESNO | MB_ICONERROR, nullptr, "Title"), IDYES);
+    EXPECT_EQ(ShowMessage(nullptr, MB_OK), IDOK);  // the list has run out
+    ASSERT_EQ(script.requests().size(), 3u);
+    const MessageRequest &first = script.requests()[0], &second = script.requests()[1],
+                         &last = script.requests()[2];
+    EXPECT_EQ(std::tuple(first.text, first.flags),
+              std::tuple("Pause?", MB_YESNO | MB_SETFOREGROUND));
+    EXPECT_EQ(std::tuple(second.flags, second.caption),
+              std::tuple(MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, "Title"));
+    EXPECT_EQ(std::tuple(last.text, last.caption), std::tuple("", ""));
+}
+
+TEST(Seams, DefaultMessageHandlerPrintsAndAnswersFromEnvironment) {
+    MessageHandler previous = SetMessageHandler(nullptr);
+    int answers[3];
+    std::string printed;
+    {
+        ScopedEnv unset("TARNWICK_MESSAGE_ANSWER", nullptr);
+        ::testing::internal::CaptureStderr();
+        answers[0] = ShowMessage("Continue?", MB_YESNO);
+        printed = ::testing::internal::GetCapturedStderr();
+        ScopedEnv no("TARNWICK_MESSAGE_ANSWER", "no");
+        ::testing::internal::CaptureStderr();
+        answers[1] = ShowMessage("Continue?", MB_YESNO | MB_ICONERROR);
+        answers[2] = ShowMessage("Note", MB_OK);
+        ::testing::internal::GetCapturedStderr();
+    }
+    SetMessageHandler(std::move(previous));
+    EXPECT_EQ(printed, "tarnwick: Continue?\n");
+    EXPECT_EQ(std::tuple(answers[0], answers[1], answers[2]), std::tuple(IDYES, IDNO, IDOK));
+}
+
+enum class Where { Thread, Child };
+
+// Works two CMutex objects of one name (null: private ones) in a thread of its own or in a forked
+// child: 'a'/'b' Lock(0) through the first or second, 'A'/'B' Unlock through them. Do returns
+// the call's result once it has run.
+class Agent {
+  public:
+    Agent(Where where, const char* name) {
+        if (::pipe(m_cmd) != 0 || ::pipe(m_reply) != 0) return;
+        auto serve = [this, name, child = where == Where::Child] {
+            CMutex a(false, name), b(false, name);
+            for (char c; ::read(m_cmd[0], &c, 1) == 1 && c != 'x';) {
+                CMutex& m = (c == 'a' || c == 'A') ? a : b;
+                const char r = static_cast<char>('0' + (c >= 'a' ? m.Lock(0) : m.Unlock()));
+                if (::write(m_reply[1], &r, 1) != 1) break;
+            }
+            if (child) ::_exit(0);
+        };
+        if (where == Where::Thread) {
+            m_thread = std::thread(serve);
+        } else if ((m_pid = ::fork()) == 0) {
+            serve();
+        } else {
+            ::close(std::exchange(m_reply[1], -1));  // a dead child reads as end of file
+        }
+    }
+    ~Agent() {
+        Exit();
+        for (int fd : {m_cmd[0], m_cmd[1], m_reply[0], m_reply[1]}) ::close(fd);
+    }
+    int Do(char c) {
+        char r = 0;
+        return ::write(m_cmd[1], &c, 1) == 1 && ::read(m_reply[0], &r, 1) == 1 ? r - '0' : -1;
+    }
+    void Exit() {  // a child ends without unlocking
+        if (!m_thread.joinable() && m_pid <= 0) return;
+        EXPECT_EQ(::write(m_cmd[1], "x", 1), 1);
+        if (m_thread.joinable()) m_thread.join();
+        if (m_pid > 0) ::waitpid(std::exchange(m_pid, -1), nullptr, 0);
+    }
+
+  private:
+    std::thread m_thread;
+    pid_t m_pid = -1;
+    int m_cmd[2] = {-1, -1}, m_reply[2] = {-1, -1};
+};
+
+TEST(NamedMutex, OwnerNestsAcrossObjectsOthersWaitUntilTheLastLevel) {
+    using enum Where;
+    for (auto [holderAt, proberAt] :
+         {std::pair{Thread, Thread}, {Thread, Child}, {Child, Thread}}) {
+        SCOPED_TRACE(testing::Message() << int(holderAt) << " holds, " << int(proberAt) << " asks");
+        Agent holder(holderAt, "QRM_PRINT_START7"), prober(proberAt, "QRM_PRINT_START7");
+        ASSERT_EQ(holder.Do('a'), 1);
+        ASSERT_EQ(holder.Do('b'), 1);  // same owner, second object: one more level
+        EXPECT_EQ(Agent(proberAt, "QRM_PRINT_MAKELAYOUT7").Do('a'), 1);
+        EXPECT_EQ(prober.Do('a'), 0);
+        EXPECT_EQ(prober.Do('A'), 0);  // only the owner can give a level back
+        EXPECT_EQ(holder.Do('A'), 1);
+        EXPECT_EQ(prober.Do('a'), 0);
+        if (holderAt == Child) {
+            holder.Exit();  // dies holding it: the kernel lets go
+        } else {
+            EXPECT_EQ(holder.Do('B'), 1);
+            EXPECT_EQ(holder.Do('B'), 0);
+        }
+        EXPECT_EQ(prober.Do('a'), 1);
+    }
+}
+
+TEST(NamedMutex, NamesMapToDistinctFilesAndSingleLocksHoldOneLevel) {
+    // what another thread's Lock(0) of the second name gives while the first is held
+    for (auto [held, probed, free] :
+         {std::tuple<const char*, const char*, int>{"job/1", "job_1", 1},
+          {"job/1", "job/1", 0},
+          {"", "", 1},
+          {nullptr, nullptr, 1}}) {
+        SCOPED_TRACE(held ? held : "(null)");
+        CMutex mutex(false, held);
+        ASSERT_EQ(mutex.Lock(0), 1);
+        EXPECT_EQ(Agent(Where::Thread, probed).Do('a'), free);
+    }
+    EXPECT_EQ(fs::path(CMutex(false, "../..").lockPath()).parent_path(), LockDirectory());
+
+    CMutex mutex(false, "single");
+    {
+        CSingleLock lock(&mutex, true);
+        EXPECT_EQ(lock.Lock(0), 1);
+        EXPECT_EQ(Agent(Where::Thread, "single").Do('a'), 0);
+    }
+    EXPECT_FALSE(mutex.IsLocked());
+    Agent other(Where::Thread, "single");
+    ASSERT_EQ(other.Do('a'), 1);
+    EXPECT_FALSE(CMutex(true, "single").IsLocked());  // initial ownership never waits
+    CSingleLock blocked(&mutex);
+    EXPECT_EQ(blocked.Lock(0), 0);
+}
+
+TEST(NamedMutex, FiniteTimeoutPollsThroughTheClock) {
+    FakeClock clock;
+    ScopedClock use(&clock);
+    Agent holder(Where::Thread, "timeout");
+    ASSERT_EQ(holder.Do('a'), 1);
+    CMutex waiter(false, "timeout");
+    EXPECT_EQ(waiter.Lock(45), 0);
+    EXPECT_EQ(clock.sleeps(), (std::vector<uint32_t>{10, 10, 10, 10, 5}));
+    clock.onSleep = [&](uint32_t) { EXPECT_EQ(holder.Do('A'), 1); };
+    EXPECT_EQ(waiter.Lock(1000), 1);
+    EXPECT_EQ(clock.sleeps().size(), 6u);  // one more sleep, then it was free
+}
+
+TEST(NamedMutex, SignalEndsAnInfiniteWait) {
+    Agent holder(Where::Child, "signal");
+    ASSERT_EQ(holder.Do('a'), 1);
+    CMutex probe(false, "signal");  // shares the waiter's record
+    struct sigaction action = {}, old = {};
+    action.sa_handler = [](int) {};  // no SA_RESTART, as the command-line tool
+    ASSERT_EQ(::sigaction(SIGUSR1, &action, &old), 0);
+    std::atomic<bool> done{false};
+    int result = -1;
+    std::thread waiter([&] {
+        result = CMutex(false, "signal").Lock();
+        done = true;
+    });
+    // The signal may come before the waiter blocks, so it is sent until the waiter answers.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (!done && std::chrono::steady_clock::now() < deadline) {
+        ::pthread_kill(waiter.native_handle(), SIGUSR1);
+        ::sched_yield();
+    }
+    if (!done) holder.Exit();  // lets a waiter that ignores signals finish
+    waiter.join();
+    ::sigaction(SIGUSR1, &old, nullptr);
+    EXPECT_EQ(result, 0);
+    EXPECT_EQ(probe.Lock(0), 0);
+    holder.Exit();
+    EXPECT_EQ(probe.Lock(0), 1);  // the interrupted wait left nothing claimed
+}
+
+TEST(NamedMutex, LockFolderFallsBackToTheNextSafeCandidate) {
+    const fs::path root =
+        fs::path(testing::TempDir()) / ("lock-folders-" + std::to_string(::getpid()));
+    const auto at = [&](const std::string& p) { return p[0] == '/' ? p : (root / p).string(); };
+    std::string skipped;
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "lock_folders.txt")) {
+        SCOPED_TRACE(r.where);
+        fs::remove_all(root);
+        for (const char* dir : {"shared", "real", "theirs", "xdg"})
+            fs::create_directories(root / dir);
+        fs::permissions(root / "shared", fs::perms::owner_all | fs::perms::group_all);
+        fs::create_directory_symlink(root / "real", root / "link");
+        if (r[1] == "theirs" && ::chown(at("theirs").c_str(), 65534, 65534) != 0) {
+            skipped += r.where + ": cannot give a folder to uid 65534 here. ";
+            continue;
+        }
+        ScopedEnv lockDir("TARNWICK_LOCK_DIR", r[1] == "-" ? nullptr : at(r[1]).c_str());
+        ScopedEnv runtimeDir("XDG_RUNTIME_DIR", r[2] == "-" ? nullptr : at(r[2]).c_str());
+        const std::string chosen =
+            r[3] == "-" ? "/tmp/tarnwick-" + std::to_string(::geteuid()) : at(r[3]);
+        const std::string refusal = r.words.size() > 4 ? at(r[4]) : "";
+        std::string refused = "-";
+        EXPECT_EQ(LockDirectory(&refused), chosen);
+        EXPECT_TRUE(refused.starts_with(refusal) && refused.empty() == refusal.empty()) << refused;
+        EXPECT_EQ(fs::symlink_status(chosen).permissions(), fs::perms::owner_all);
+        EXPECT_EQ(fs::path(CMutex(false, "x").lockPath()).parent_path(), chosen);
+    }
+    fs::remove_all(root);
+    if (!skipped.empty()) GTEST_SKIP() << skipped;
+}
+
+// The last candidate is /tmp/tarnwick-<euid>, so the test runs as a uid whose folder there it
+// can take with a symlink: root picks an unused uid, anyone else needs theirs to be absent.
+TEST(NamedMutex, NoUsableFolderMakesAnInvalidMutex) {
+    const uid_t me = ::geteuid(), uid = me == 0 ? 2000000000u + ::getpid() % 1000000 : me;
+    const std::string fallback = "/tmp/tarnwick-" + std::to_string(uid);
+    if (::symlink("/", fallback.c_str()) != 0) GTEST_SKIP() << fallback << " exists";
+    ScopedEnv lockDir("TARNWICK_LOCK_DIR", "/proc/tarnwick-a"),
+        runtimeDir("XDG_RUNTIME_DIR", "/proc/tarnwick-b");
+    const bool switched = uid != me && ::seteuid(uid) == 0;
+    CMutex mutex(false, "QRM_PRINT_START1");
+    const int locked = mutex.Lock(0) + mutex.Lock();
+    const bool back = !switched || ::seteuid(me) == 0;
+    ::unlink(fallback.c_str());
+    ASSERT_TRUE(back && switched == (uid != me));
+    EXPECT_FALSE(mutex.IsValid());
+    EXPECT_EQ(locked, 0);
+    const std::string missing = ": cannot be created (No such file or directory); ";
+    EXPECT_EQ(mutex.error(), "no usable lock folder: /proc/tarnwick-a" + missing +
+                                 "/proc/tarnwick-b/tarnwick" + missing + fallback +
+                                 ": a symbolic link, not a real directory");
+}
+
+}  // namespace
+}  // namespace tarnwick
