@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <memory>
 #include <optional>
 #include <sstream>
@@ -207,113 +208,78 @@ TEST(JobRoundTrip, FileCutShortAfterLoadFailsTheReadsOfWhatIsGone) {
     EXPECT_EQ(ReadRow(*job.GetImage(0), black, 9), PictureRow(0, 0, 9, 1024, 8));
 }
 
-class JobLiveTest : public ::testing::Test {
-  protected:
-    void SetUp() override { ASSERT_TRUE(m_writer) << m_error; }
+// The test's numbers in a list "A,B,..." of job_writer.txt.
+std::vector<std::string> Items(const std::string& text, char separator = ',') {
+    std::vector<std::string> items;
+    std::istringstream in(text);
+    for (std::string item; std::getline(in, item, separator);) items.push_back(item);
+    return items;
+}
 
-    // Loads the file as it is now: the counts, the page heights the reader reports and every row
-    // the counts announce.
-    std::unique_ptr<OXJob> Check(std::tuple<int, int, int, int> counts,
-                                 const std::vector<int>& heights) {
-        auto job = std::make_unique<OXJob>(0);
-        EXPECT_EQ(job->Load(m_path.c_str()), 1) << job->lastError();
-        EXPECT_EQ(Counts(*job), counts);
-        for (int p = 0; p < job->m_nJobPages && job->GetImage(unsigned(p)); ++p) {
-            EXPECT_EQ(job->GetImage(unsigned(p))->GetHeight(), heights.at(size_t(p))) << p;
+TEST(JobWriter, EveryStepOfTheScriptLoadsConsistently) {
+    const std::map<std::string, size_t> arguments = {{"create", 1}, {"begin", 5}, {"rows", 2},
+                                                     {"row", 1},    {"end", 0},   {"finish", 0}};
+    TempDir dir;
+    std::unique_ptr<JobWriter> writer;
+    std::string path, error;
+    std::vector<PageFormat> pages;
+    std::unique_ptr<OXJob> last, kept;
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "job_writer.txt")) {
+        SCOPED_TRACE(r.where);
+        const std::string& op = r[0];
+        bool ok = true;
+        error.clear();
+        if (op == "create") {
+            path = dir.file(r[1]);
+            pages.clear();
+            ok = (writer = JobWriter::Create(path, error)) != nullptr;
+        } else if (op == "begin") {
+            PageFormat page{r.Int(1), r.Int(2), r.Int(3), r.Int(4), {}};
+            for (const std::string& c : Items(r[5] == "-" ? "" : r[5])) {
+                page.colorants.push_back(
+                    {c.substr(0, c.rfind(':')), std::stoi(Items(c, ':').back())});
+            }
+            if ((ok = writer->BeginPage(page, error))) pages.push_back(page);
+        } else if (op == "rows") {
+            ok = AppendPictureRows(*writer, pages.back(), int(pages.size()) - 1, r.Int(1), r.Int(2),
+                                   error);
+        } else if (op == "row") {
+            std::vector<std::vector<uint8_t>> rows;
+            for (const std::string& size : Items(r[1])) rows.emplace_back(std::stoul(size));
+            ok = writer->AppendRow(std::vector<std::span<const uint8_t>>(rows.begin(), rows.end()),
+                                   error);
+        } else if (op == "end" || op == "finish") {
+            ok = op == "end" ? writer->EndPage(error) : writer->Finish(error);
+        } else if (op == "drop") {
+            writer.reset();
+        } else if (op == "load") {
+            last = std::make_unique<OXJob>(0);
+            ASSERT_EQ(last->Load(path.c_str()), 1) << last->lastError();
+            EXPECT_EQ(Counts(*last), std::tuple(r.Int(1), r.Int(2), r.Int(3), r.Int(4)));
+            std::string heights;
+            for (int p = 0; p < last->m_nJobPages && last->GetImage(unsigned(p)); ++p) {
+                heights +=
+                    (p ? "," : "") + std::to_string(last->GetImage(unsigned(p))->GetHeight());
+            }
+            EXPECT_EQ(heights.empty() ? "-" : heights, r[5]);
+            ExpectPicture(*last, pages);
+        } else if (op == "keep") {
+            kept = std::move(last);
+        } else {
+            ASSERT_EQ(op, "kept");
+            const int page = r.Int(1), bits = r.Int(3), channel = r.Int(4), row = r.Int(5);
+            EXPECT_EQ(ReadRow(*kept->GetImage(unsigned(page)),
+                              AColorant(r[2].c_str(), bits, channel), row),
+                      r[6] == "0" ? std::nullopt
+                                  : std::optional(PictureRow(page, channel, row,
+                                                             pages[size_t(page)].width, bits)));
         }
-        ExpectPicture(*job, m_pages);
-        return job;
+        // A step refused must say why, with the table's message.
+        const std::string refusal =
+            arguments.contains(op) && r.words.size() > arguments.at(op) + 1 ? r.words.back() : "";
+        EXPECT_EQ(ok, refusal.empty()) << error;
+        EXPECT_NE(ok ? 0 : error.find(refusal), std::string::npos) << error;
     }
-    bool Rows(int page, int first, int count) {
-        return AppendPictureRows(*m_writer, m_pages[size_t(page)], page, first, count, m_error);
-    }
-    bool Begin(int page) { return m_writer->BeginPage(m_pages[size_t(page)], m_error); }
-    bool End() { return m_writer->EndPage(m_error); }
-
-    TempDir m_dir;
-    std::string m_path = m_dir.file("2_live.twj");
-    std::string m_error;
-    std::unique_ptr<JobWriter> m_writer = JobWriter::Create(m_path, m_error);
-    std::vector<PageFormat> m_pages = {{13, 4, 0, 0, {{"Cyan", 1}, {"Magenta", 2}}},
-                                       {7, 5, 0, 0, {{"Yellow", 4}, {"Black", 8}}},
-                                       {11, 6, 0, 0, {{"Black", 2}}},
-                                       {3, 5, 0, 0, {{"Black", 1}}}};
-};
-
-TEST_F(JobLiveTest, EveryIntermediateStateLoadsConsistently) {
-    Check({1, 0, 0, 0}, {});
-    ASSERT_TRUE(Begin(0)) << m_error;
-    Check({1, 0, 0, 0}, {});  // a page without rows stays hidden
-    for (int r = 0; r < 4; ++r) {
-        ASSERT_TRUE(Rows(0, r, 1)) << m_error;
-        Check({1, 1, 0, r + 1}, {4});
-    }
-    ASSERT_TRUE(End() && Begin(1)) << m_error;
-    Check({1, 1, 0, 4}, {4});
-    ASSERT_TRUE(Rows(1, 0, 2)) << m_error;
-    auto early = Check({1, 2, 1, 2}, {4, 5});
-    ASSERT_TRUE(Rows(1, 2, 3) && End()) << m_error;
-    Check({1, 2, 1, 5}, {4, 5});
-    // A job loaded earlier keeps reading its snapshot while the host goes on.
-    AColorant black("Black", 8, 1);
-    EXPECT_EQ(ReadRow(*early->GetImage(1), black, 1), PictureRow(1, 1, 1, 7, 8));
-    EXPECT_EQ(ReadRow(*early->GetImage(1), black, 2), std::nullopt);
-
-    // Page 2 ends after 2 of its 6 rows: announced height until EndPage, then shortened.
-    ASSERT_TRUE(Begin(2) && Rows(2, 0, 2)) << m_error;
-    Check({1, 3, 2, 2}, {4, 5, 6});
-    ASSERT_TRUE(End()) << m_error;
-    Check({1, 3, 2, 2}, {4, 5, 2});
-    // A page that ends without rows becomes visible at EndPage, and the short page before it
-    // must have its true length for this one to be found.
-    ASSERT_TRUE(Begin(3) && End()) << m_error;
-    Check({1, 4, 3, 0}, {4, 5, 2, 0});
-    ASSERT_TRUE(m_writer->Finish(m_error)) << m_error;
-    Check({0, 4, 3, 0}, {4, 5, 2, 0});
-}
-
-TEST_F(JobLiveTest, DestroyingTheWriterFinishesTheJob) {
-    ASSERT_TRUE(Begin(0) && Rows(0, 0, 3)) << m_error;
-    m_writer.reset();
-    Check({0, 1, 0, 3}, {3});
-}
-
-TEST_F(JobLiveTest, WriterRefusesMisuseAndBadPages) {
-    const std::vector<uint8_t> row(2);
-    const std::span<const uint8_t> one[] = {row};
-    EXPECT_FALSE(m_writer->AppendRow(one, m_error));
-    EXPECT_EQ(m_error, "no page is open");
-    EXPECT_FALSE(End());
-    for (const PageFormat& badPage : std::initializer_list<PageFormat>{
-             {1'000'001, 1, 0, 0, {}},
-             {1, -1, 0, 0, {}},
-             {1, 1, -1, 0, {}},
-             {1, 1, 0, 0, {{"Cyan", 3}}},
-             {1, 1, 0, 0, {{std::string(64, 'n'), 1}}},
-             {1, 1, 0, 0, {{std::string("a\0b", 3), 1}}},
-             {1, 1, 0, 0, std::vector<ColorantFormat>(65, {"Cyan", 1})}}) {
-        m_error.clear();
-        EXPECT_FALSE(m_writer->BeginPage(badPage, m_error));
-        EXPECT_FALSE(m_error.empty());
-    }
-    ASSERT_TRUE(m_writer->BeginPage({9, 1, 0, 0, {{"Cyan", 1}, {"Black", 8}}}, m_error));
-    EXPECT_FALSE(Begin(0));
-    EXPECT_FALSE(m_writer->AppendRow(one, m_error));  // one row for two colorants
-    const std::vector<uint8_t> cyan(2), black(9), shortBlack(8);
-    const std::span<const uint8_t> wrongSize[] = {cyan, shortBlack}, good[] = {cyan, black};
-    EXPECT_FALSE(m_writer->AppendRow(wrongSize, m_error));
-    EXPECT_NE(m_error.find("expected 9"), std::string::npos) << m_error;
-    EXPECT_TRUE(m_writer->AppendRow(good, m_error)) << m_error;
-    EXPECT_FALSE(m_writer->AppendRow(good, m_error));  // height is 1
-    ASSERT_TRUE(m_writer->Finish(m_error)) << m_error;
-    EXPECT_FALSE(Begin(0));
-    EXPECT_FALSE(m_writer->Finish(m_error));
-    OXJob job(0);
-    ASSERT_EQ(job.Load(m_path.c_str()), 1) << job.lastError();
-    EXPECT_EQ(std::tuple(job.m_nJobPages, job.m_nWriteRows), std::tuple(1, 1));
-
-    EXPECT_EQ(JobWriter::Create(m_dir.file("missing/x.twj"), m_error), nullptr);
-    EXPECT_NE(m_error.find("cannot create"), std::string::npos) << m_error;
 }
 
 TEST(JobBitCopy, MatchesPixelWisePackingForEveryShift) {
@@ -332,71 +298,6 @@ TEST(JobBitCopy, MatchesPixelWisePackingForEveryShift) {
                 EXPECT_EQ(dest, expected) << bits << " bits, " << blank << " blank, " << width;
             }
         }
-    }
-}
-
-// A page of 5 x 3 pixels placed at (3, 2): blank rows and pixels in front, moved by SetOffset
-// (clamped at 0, absurd shifts capped) without changing GetOffset; bad reads write nothing.
-TEST(JobGroupImage, OffsetsPlaceTheContentAndBadReadsAreRefused) {
-    TempDir dir;
-    const std::string path = dir.file("0_offset.twj");
-    WritePictureJob(path, {{5, 3, 3, 2, {{"K", 4}, {"Cyan_l_2", 1}}}, {9, 2, 0, 0, {{"Cyan", 1}}}});
-    OXJob job(0);
-    ASSERT_EQ(job.Load(path.c_str()), 1) << job.lastError();
-    auto* image = dynamic_cast<AGroupImage*>(job.GetImage(0));
-    ASSERT_NE(image, nullptr);
-    const AColorant k{"K", 4, 0}, layer{"Cyan_l_2", 1, 1};
-    // Content row `row` of colorant c of page 0, behind `blank` pixels.
-    const auto content = [](int c, int row, int blank) {
-        return PictureRow(0, c, row, 5, c == 0 ? 4 : 1, blank);
-    };
-    for (int row = 0; row < 5; ++row) {
-        EXPECT_EQ(ReadRow(*image, k, row),
-                  row < 2 ? std::vector<uint8_t>(4, 0) : content(0, row - 2, 3));
-        EXPECT_EQ(ReadRow(*image, layer, row),
-                  row < 2 ? std::vector<uint8_t>(1, 0) : content(1, row - 2, 3));
-    }
-    const struct {
-        int x, y, width, height;
-        const AColorant& colorant;
-        int row;
-        std::optional<std::vector<uint8_t>> expected;
-    } shifts[] = {
-        {0, 0, 8, 5, k, 5, std::nullopt},
-        {-3, -2, 5, 3, k, 0, content(0, 0, 0)},  // what the engine does to drop the offset
-        {-3, -2, 5, 3, k, 3, std::nullopt},
-        {-10, -1, 5, 4, layer, 0, std::vector<uint8_t>(1, 0)},
-        {-10, -1, 5, 4, layer, 1, content(1, 0, 0)},
-        {2, 0, 10, 5, k, 4, content(0, 2, 5)},
-        {INT_MIN, INT_MIN, 5, 3, k, 0, content(0, 0, 0)},
-        {INT_MAX, INT_MAX, 5 + 1'000'000, 3 + 10'000'000, k, 3 + 10'000'000 - 1,
-         content(0, 2, 1'000'000)}};
-    for (const auto& shift : shifts) {
-        SCOPED_TRACE(std::to_string(shift.x) + ", " + std::to_string(shift.y));
-        image->SetOffset(shift.x, shift.y);
-        EXPECT_EQ(std::tuple(image->GetWidth(), image->GetHeight()),
-                  std::tuple(shift.width, shift.height));
-        EXPECT_EQ(ReadRow(*image, shift.colorant, shift.row), shift.expected);
-        int x = 0, y = 0;
-        image->GetOffset(x, y);
-        EXPECT_EQ(std::tuple(x, y), std::tuple(3, 2));
-    }
-
-    image->SetOffset(0, 0);
-    std::vector<uint8_t> dest(16, 0xA5);
-    const std::tuple<const AColorant*, int, int, uint8_t*> bad[] = {
-        {nullptr, 0, 1, dest.data()}, {&k, 0, 1, nullptr},     {&k, 0, 0, dest.data()},
-        {&k, 0, -1, dest.data()},     {&k, 4, 2, dest.data()}, {&k, 1, INT_MAX, dest.data()},
-        {&k, INT_MAX, 1, dest.data()}};
-    for (const auto& [colorant, row, count, to] : bad) {
-        EXPECT_EQ(image->ReadRows(colorant, row, count, to, 0), 0) << row << " " << count;
-    }
-    EXPECT_EQ(dest, std::vector<uint8_t>(16, 0xA5));
-    EXPECT_EQ(ReadRow(*image, k, -1), std::nullopt);
-    for (const AColorant& c :
-         {AColorant{"K", 8, 0}, AColorant{"k", 4, 0}, AColorant{"K", 4, 1}, AColorant{"K", 4, -1},
-          AColorant{"K", 4, 64}, AColorant{"Cyan", 1, 0}, AColorant{"Cyan_l_2", 1, 0}}) {
-        EXPECT_EQ(ReadRow(*image, c, 3), std::nullopt) << c.GetName().c_str();
     }
 }
 
@@ -436,7 +337,7 @@ size_t Offset(const std::string& text) {
     return size_t(std::stol(text, nullptr, 0));
 }
 
-class JobDamagedFileTest : public ::testing::Test {
+class JobFiles : public ::testing::Test {
   protected:
     void SetUp() override {
         WritePictureJob(m_good, kPages);
@@ -456,24 +357,54 @@ class JobDamagedFileTest : public ::testing::Test {
     std::vector<uint8_t> m_bytes;
 };
 
-TEST_F(JobDamagedFileTest, CutAndCorruptedFilesAreRefusedWithTheReason) {
+TEST_F(JobFiles, CaseTable) {
+    const std::string placed = m_dir.file("0_placed.twj");
+    // Page 1's colorant is a stranger to page 0.
+    WritePictureJob(placed,
+                    {{5, 3, 3, 2, {{"K", 4}, {"Cyan_l_2", 1}}}, {9, 2, 0, 0, {{"Cyan", 1}}}});
+    OXJob job(0);
+    ASSERT_EQ(job.Load(placed.c_str()), 1) << job.lastError();
+    auto* image = dynamic_cast<AGroupImage*>(job.GetImage(0));
+    ASSERT_NE(image, nullptr);
     for (const test::TableRow& r : test::ReadTable(__FILE__, "job_cases.txt")) {
         SCOPED_TRACE(r.where);
         if (r[0] == "name") {
             const AFilePath ticket(r[2].c_str());
             EXPECT_EQ(OXJob::GetFileName(eHardCodePrefix(r.Int(1)), ticket).c_str(), r[3]);
-            continue;
+        } else if (r[0] == "place") {
+            image->SetOffset(r.Int(1), r.Int(2));
+            int x = 0, y = 0;
+            image->GetOffset(x, y);
+            EXPECT_EQ(std::tuple(image->GetWidth(), image->GetHeight(), x, y),
+                      std::tuple(r.Int(3), r.Int(4), 3, 2));
+        } else if (r[0] == "read") {
+            const AColorant colorant(r[1].c_str(), r.Int(2), r.Int(3));
+            EXPECT_EQ(ReadRow(*image, colorant, r.Int(4)),
+                      r[5] == "-" ? std::nullopt : std::optional(test::HexBytes(r[5])));
+        } else {
+            std::vector<uint8_t> bytes = m_bytes;
+            std::istringstream patches(r[0] == "patch" ? r[1] : "");
+            for (std::string patch; std::getline(patches, patch, ',');) {
+                const size_t eq = patch.find('=');
+                job_format::StoreI32(&bytes[Offset(patch.substr(0, eq))],
+                                     int32_t(std::stoll(patch.substr(eq + 1), nullptr, 0)));
+            }
+            const std::string error = Refusal(bytes, r[0] == "cut" ? Offset(r[1]) : bytes.size());
+            EXPECT_NE(error.find(r[2]), std::string::npos) << error;
         }
-        std::vector<uint8_t> bytes = m_bytes;
-        std::istringstream patches(r[0] == "patch" ? r[1] : "");
-        for (std::string patch; std::getline(patches, patch, ',');) {
-            const size_t eq = patch.find('=');
-            job_format::StoreI32(&bytes[Offset(patch.substr(0, eq))],
-                                 int32_t(std::stoll(patch.substr(eq + 1), nullptr, 0)));
-        }
-        const std::string error = Refusal(bytes, r[0] == "cut" ? Offset(r[1]) : bytes.size());
-        EXPECT_NE(error.find(r[2]), std::string::npos) << error;
     }
+    // Bad reads write nothing.
+    image->SetOffset(0, 0);
+    std::vector<uint8_t> dest(16, 0xA5);
+    const AColorant k{"K", 4, 0};
+    const std::tuple<const AColorant*, int, int, uint8_t*> bad[] = {
+        {nullptr, 0, 1, dest.data()}, {&k, 0, 1, nullptr},     {&k, 0, 0, dest.data()},
+        {&k, 0, -1, dest.data()},     {&k, 4, 2, dest.data()}, {&k, 1, INT_MAX, dest.data()},
+        {&k, INT_MAX, 1, dest.data()}};
+    for (const auto& [colorant, row, count, to] : bad) {
+        EXPECT_EQ(image->ReadRows(colorant, row, count, to, 0), 0) << row << " " << count;
+    }
+    EXPECT_EQ(dest, std::vector<uint8_t>(16, 0xA5));
     std::vector<uint8_t> unterminated = m_bytes;
     std::fill_n(unterminated.begin() + kPage0 + 32 + 68 + 4, 64, 'A');
     EXPECT_NE(Refusal(unterminated, kFileSize).find("page 0 colorant 1 name is not NUL-terminated"),
@@ -486,7 +417,7 @@ TEST_F(JobDamagedFileTest, CutAndCorruptedFilesAreRefusedWithTheReason) {
 
 // A copy of a file taken while the host writes holds a consistent prefix: cut anywhere after
 // the rows its counts announce, it loads; cut before, it is refused.
-TEST_F(JobDamagedFileTest, TruncatedSnapshotsOfALiveFileLoadOrRefuseConsistently) {
+TEST_F(JobFiles, TruncatedSnapshotsOfALiveFileLoadOrRefuseConsistently) {
     const std::string live = m_dir.file("0_live.twj");
     std::string error;
     auto writer = JobWriter::Create(live, error);
@@ -512,7 +443,7 @@ TEST_F(JobDamagedFileTest, TruncatedSnapshotsOfALiveFileLoadOrRefuseConsistently
     }
 }
 
-TEST_F(JobDamagedFileTest, FilesThatAreNotJobDataAreRefused) {
+TEST_F(JobFiles, FilesThatAreNotJobDataAreRefused) {
     OXJob job(0);
     ASSERT_EQ(job.Load(m_good.c_str()), 1) << job.lastError();
     ASSERT_NE(job.GetImage(0), nullptr);
