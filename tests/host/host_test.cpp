@@ -315,41 +315,36 @@ const char* const kDoc =
 
 TEST(XmlTree, ElementChildrenNamesAttributesAndValues) {
     AXMLTree tree("RootElement");
-    AXMLTreeNode root, child, mode;
+    AXMLTreeNode root, child, mode, out;
     ASSERT_NE(tree.loadXML(kDoc, 1), 0) << tree.lastError();
     ASSERT_NE(tree.getRootNode(root), 0);
-    EXPECT_EQ(tree.getName(root), "RootElement");
-    EXPECT_EQ(tree.getChildCount(root), 3);  // elements only
+    EXPECT_EQ(std::tuple(tree.getName(root).str(), tree.getChildCount(root)),
+              std::tuple("RootElement", 3));  // elements only
     ASSERT_NE(tree.getChild(0, root, child), 0);
     EXPECT_EQ(tree.getAttribute(child, "name"), "draft");
     ASSERT_NE(tree.getChild(2, root, child), 0);
-    EXPECT_EQ(tree.getName(child), "Other");
-    EXPECT_EQ(tree.getValue(child), "raw <text>");
+    EXPECT_EQ(std::tuple(tree.getName(child).str(), tree.getValue(child).str()),
+              std::tuple("Other", "raw <text>"));
     // Out of range or not found: result 0, out still the node found before.
-    EXPECT_EQ(tree.getChild(3, root, child), 0);
-    EXPECT_EQ(tree.getChild(-1, root, child), 0);
-    for (const char* name : {"Missing", "mode", static_cast<const char*>(nullptr)}) {
-        EXPECT_EQ(tree.getChild(name, root, child), 0);
-    }
+    EXPECT_EQ(tree.getChild(3, root, child) + tree.getChild(-1, root, child) +
+                  tree.getChild("Missing", root, child) + tree.getChild("mode", root, child) +
+                  tree.getChild(nullptr, root, child),
+              0);
     EXPECT_EQ(tree.getName(child), "Other");
-
     ASSERT_NE(tree.getChild("Mode", root, mode), 0);  // the first of the name
-    EXPECT_EQ(tree.getAttribute(mode, "name"), "draft");
-    EXPECT_EQ(tree.getValue(mode), "fast");
-    EXPECT_EQ(tree.getChildCount(mode), 1);
-    EXPECT_EQ(tree.getAttribute(mode, "absent"), "");
-    EXPECT_EQ(tree.getAttribute(mode, nullptr), "");
+    EXPECT_EQ(std::tuple(tree.getAttribute(mode, "name").str(), tree.getValue(mode).str(),
+                         tree.getChildCount(mode), tree.getAttribute(mode, "absent").str(),
+                         tree.getAttribute(mode, nullptr).str()),
+              std::tuple("draft", "fast", 1, "", ""));
     EXPECT_EQ(tree.getValue(root).Find("loose text"), 0);  // text, yet not a child
-
     const AXMLTreeNode empty;
-    AXMLTreeNode out;
-    EXPECT_EQ(tree.getChild("Mode", empty, out), 0);
-    EXPECT_EQ(tree.getChild(0, empty, out), 0);
+    EXPECT_EQ(tree.getChild("Mode", empty, out) + tree.getChild(0, empty, out) +
+                  tree.getChildCount(empty),
+              0);
     EXPECT_TRUE(out.IsEmpty());
-    EXPECT_EQ(tree.getChildCount(empty), 0);
-    EXPECT_EQ(tree.getName(empty), "");
-    EXPECT_EQ(tree.getAttribute(empty, "name"), "");
-    EXPECT_EQ(tree.getValue(empty), "");
+    EXPECT_EQ(tree.getName(empty).str() + tree.getAttribute(empty, "name").str() +
+                  tree.getValue(empty).str(),
+              "");
     ASSERT_NE(tree.loadXML("<Other/>", 1), 0);  // the root name is not checked
     EXPECT_TRUE(tree.lastError().empty());
 }

@@ -1,5 +1,5 @@
 // The platform layer: files, the clock and message-box seams tests drive the product through,
-// and named mutexes across threads and processes (lock_folders.txt: where their files go).
+// and named mutexes across threads and processes. Tables: afm_file.txt, lock_folders.txt.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sched.h>
@@ -45,70 +45,42 @@ int OpenDescriptorCount() {
     return int(std::distance(fs::begin(fds), fs::end(fds)));
 }
 
-TEST(AFMFile, EveryModeCreatesTheFileAndGivesItsAccess) {
-    test::TempDir dir;
-    for (const auto& [mode, reads, writes] :
-         {std::tuple{0, false, false}, {1, false, true}, {2, true, true}, {7, false, false}}) {
-        const std::string path = dir.file("m" + std::to_string(mode));
-        AFM_File file;
-        ASSERT_EQ(file.Open(path.c_str(), mode), 1) << mode;
-        EXPECT_EQ(fs::file_size(path), 0u);
-        EXPECT_EQ(file.Write("abcd", 4, 0, 0), writes ? 4u : 0u) << mode;
-        char buffer[4];  // reading needs the data a writing mode put there
-        EXPECT_EQ(file.Read(buffer, 4, 0, 0), reads ? 4u : 0u) << mode;
-    }
-}
-
-TEST(AFMFile, PositionsSeeksAndTruncation) {
-    test::TempDir dir;
-    AFM_File file;
-    ASSERT_EQ(file.Open(dir.file("data.bin").c_str(), 2), 1);
-    ASSERT_EQ(file.Write("abcdef", 6, 0, 0), 6u);
-    ASSERT_EQ(file.Seek(2, 0), 1);
-    char buffer[3] = {};
-    EXPECT_EQ(file.Read(buffer, 2, 0, 1), 2u);  // (0, 1): from the current position
-    EXPECT_STREQ(buffer, "cd");
-    EXPECT_EQ(file.Read(buffer, 2, 0, 0), 2u);  // (0, 0) rewinds
-    EXPECT_STREQ(buffer, "ab");
-    EXPECT_EQ(file.Read(buffer, 2, -1, 2), 1u);  // short read at end of file
-    EXPECT_EQ(std::tuple(buffer[0], file.Tell()), std::tuple('f', 6));
-    EXPECT_EQ(file.Seek(1, 3), 0);
-    EXPECT_EQ(file.Read(buffer, 2, 1, 3), 0u);
-    EXPECT_EQ(file.Tell(), 6);
-    EXPECT_EQ(file.Seek(-100, 0), 0);
-    ASSERT_EQ(file.Seek(3, 0), 1);
-    EXPECT_EQ(file.Truncate(), 1);
-    EXPECT_EQ(fs::file_size(dir.file("data.bin")), 3u);
-
-    constexpr int64_t kFar = (int64_t{5} << 30) + 3;  // beyond 4 GiB, sparse
-    ASSERT_EQ(file.Write("tail", 4, kFar, 0), 4u);
-    EXPECT_EQ(file.Tell(), kFar + 4);
-    ASSERT_EQ(file.Seek(-4, 2), 1);
-    EXPECT_EQ(file.Tell(), kFar);
-    char tail[5] = {};
-    ASSERT_EQ(file.Read(tail, 4, kFar, 0), 4u);
-    EXPECT_STREQ(tail, "tail");
-    ASSERT_EQ(file.Seek(-(kFar - 1), 1), 1);
-    EXPECT_EQ(file.Tell(), 5);
-}
-
-TEST(AFMFile, PathPartsSplitAtEitherSeparator) {
+TEST(AFMFile, CaseTable) {
     test::TempDir dir;
     PathProbe file;
-    ASSERT_EQ(file.Open(dir.file("probe.bin").c_str(), 0), 1);
+    std::string path;
     char out[512];
-    for (const auto& [path, directory, name] : {std::tuple{"C:\\a\\b.txt", "C:\\a", "b.txt"},
-                                                {"/x/y.bin", "/x", "y.bin"},
-                                                {"plain.bin", "", "plain.bin"},
-                                                {"mixed/dir\\f", "mixed/dir", "f"},
-                                                {"/top", "", "top"}}) {
-        file.SetKeptPath(path);
-        ASSERT_EQ(file.GetDirectory(out), 1);
-        EXPECT_STREQ(out, directory) << path;
-        ASSERT_EQ(file.GetFileName(out), 1);
-        EXPECT_STREQ(out, name) << path;
-        ASSERT_EQ(file.GetPath(out), 1);
-        EXPECT_STREQ(out, path);
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "afm_file.txt")) {
+        SCOPED_TRACE(r.where);
+        const auto number = [&r](size_t i) { return std::stoll(r[i]); };
+        if (r[0] == "open") {
+            path = dir.file(r[1]);
+            EXPECT_EQ(file.Open(path.c_str(), r.Int(2)), r.Int(3));
+        } else if (r[0] == "size") {
+            EXPECT_EQ(fs::file_size(path), uintmax_t(number(1)));
+        } else if (r[0] == "write") {
+            EXPECT_EQ(file.Write(r[1].data(), uint32_t(r[1].size()), number(2), r.Int(3)),
+                      uint32_t(r.Int(4)));
+        } else if (r[0] == "read") {
+            std::string got(size_t(r.Int(1)), '\0');
+            got.resize(file.Read(got.data(), uint32_t(r.Int(1)), number(2), r.Int(3)));
+            EXPECT_EQ(got, r[4]);
+        } else if (r[0] == "seek") {
+            EXPECT_EQ(file.Seek(number(1), r.Int(2)), r.Int(3));
+        } else if (r[0] == "tell") {
+            EXPECT_EQ(file.Tell(), number(1));
+        } else if (r[0] == "truncate") {
+            EXPECT_EQ(file.Truncate(), r.Int(1));
+        } else {
+            ASSERT_EQ(r[0], "parts");
+            file.SetKeptPath(r[1].c_str());
+            ASSERT_EQ(file.GetDirectory(out), 1);
+            EXPECT_EQ(out, r[2]);
+            ASSERT_EQ(file.GetFileName(out), 1);
+            EXPECT_EQ(out, r[3]);
+            ASSERT_EQ(file.GetPath(out), 1);
+            EXPECT_EQ(out, r[1]);
+        }
     }
     file.SetKeptPath(("/d/" + std::string(300, 'n')).c_str());
     ASSERT_EQ(file.GetFileName(out), 1);
@@ -160,35 +132,24 @@ TEST(AFMFile, SecondOpenClosesTheFirstAndDeleteRemovesOnlyTheOpenFile) {
     EXPECT_TRUE(fs::exists(path));
 }
 
+// The fake itself is the test library's; here the seam: the free functions go to the clock
+// installed, SetClock gives back the one it replaced, and none installed means the real one.
 TEST(Seams, FakeClockDrivesTheFreeFunctions) {
     FakeClock fake(1000);
     Clock* original = SetClock(&fake);
     ASSERT_NE(original, nullptr);
     EXPECT_EQ(GetTickCount(), 1000u);
-    std::vector<uint32_t> seen;
-    fake.onSleep = [&](uint32_t) { seen.push_back(GetTickCount()); };
     Sleep(1500);
-    Sleep(0);
-    EXPECT_EQ(GetTickCount(), 2500u);
-    EXPECT_EQ(fake.sleeps(), (std::vector<uint32_t>{1500, 0}));
-    EXPECT_EQ(seen, (std::vector<uint32_t>{2500, 2500}));  // called after time moved on
+    EXPECT_EQ(std::tuple(GetTickCount(), fake.sleeps()),
+              std::tuple(2500u, std::vector<uint32_t>{1500}));
     {
-        FakeClock polled;  // auto-advance lets polling loops end
-        polled.SetAutoAdvance(40);
-        ScopedClock use(&polled);
-        const uint32_t start = GetTickCount();
-        int polls = 0;
-        while (GetTickCount() - start < 200) ++polls;
-        EXPECT_EQ(polls, 4);
-        EXPECT_TRUE(polled.sleeps().empty());
+        FakeClock other;
+        ScopedClock use(&other);
+        EXPECT_EQ(GetTickCount(), 0u);
     }
-    EXPECT_EQ(SetClock(nullptr), &fake);  // the scope put back what it replaced
+    EXPECT_EQ(SetClock(nullptr), &fake);
     Clock* fallback = SetClock(original);
     EXPECT_TRUE(fallback != &fake && fallback != nullptr);
-    fake.SetTicks(0xFFFFFFF0u);  // elapsed time survives the wrap-around
-    const uint32_t start = fake.Ticks();
-    fake.Advance(0x20);
-    EXPECT_EQ(std::tuple(fake.Ticks(), fake.Ticks() - start), std::tuple(0x10u, 0x20u));
 }
 
 TEST(Seams, MessageScriptsAnswerInOrderNestAndRecord) {
