@@ -96,24 +96,25 @@ int ForEachCase(const char* name, const std::function<void(std::vector<std::stri
     std::ifstream in(fs::path(__FILE__).parent_path() / name);
     EXPECT_TRUE(in) << name;
     std::map<std::string, std::string> defines;
+    // A define may use those before it, so one pass over them expands any line.
+    const auto expand = [&defines](std::string text) {
+        for (const auto& [key, value] : defines) {
+            for (auto at = text.find(key); at != std::string::npos; at = text.find(key, at)) {
+                text.replace(at, key.size(), value);
+            }
+        }
+        return text;
+    };
     int count = 0;
     for (std::string line; std::getline(in, line);) {
         if (line.empty() || line[0] == '#') continue;
         if (line.starts_with("define ")) {
             const auto space = line.find(' ', 7);
-            defines["{" + line.substr(7, space - 7) + "}"] = line.substr(space + 1);
+            defines["{" + line.substr(7, space - 7) + "}"] = expand(line.substr(space + 1));
             continue;
         }
         SCOPED_TRACE(line.substr(0, 100));
-        for (bool again = true; again;) {
-            again = false;
-            for (const auto& [key, text] : defines) {
-                for (auto at = line.find(key); at != std::string::npos; at = line.find(key)) {
-                    line.replace(at, key.size(), text);
-                    again = true;
-                }
-            }
-        }
+        line = expand(line);
         static const std::regex repeat(R"(\{(\d+)\*([^}]*)\})"), byte(R"(\\x([0-9A-Fa-f]{2}))");
         for (std::smatch m; std::regex_search(line, m, repeat);) {
             std::string copies;
@@ -148,7 +149,10 @@ std::string Pick(const std::string& children, int wanted) {
 TEST(ConfigLookup, CaseTable) {
     std::optional<TempConfigRoot> root;
     std::optional<test::ScopedEnv> sample;
-    std::vector<std::unique_ptr<test::ScopedEnv>> language;
+    // The glossary's language is LANG's alone.
+    test::ScopedEnv language("LANGUAGE", nullptr), all("LC_ALL", nullptr),
+        messages("LC_MESSAGES", nullptr);
+    std::optional<test::ScopedEnv> lang;
     std::string drivers;
     const std::map<std::string, size_t> columns = {
         {"lang", 1},   {"plain", 2}, {"cipher", 2}, {"say", 2}, {"hardware", 2}, {"dither", 3},
@@ -198,11 +202,8 @@ TEST(ConfigLookup, CaseTable) {
             const std::string got = sign < 0 ? "<" : sign > 0 ? ">" : "=";
             EXPECT_TRUE(column[2] == "!=" ? got != "=" : got == column[2]) << got;
         } else if (op == "lang") {
-            language.clear();
-            for (const char* name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES", "LANG"}) {
-                const char* value = std::string(name) == "LANG" ? column[0].c_str() : nullptr;
-                language.push_back(std::make_unique<test::ScopedEnv>(name, value));
-            }
+            lang.reset();
+            lang.emplace("LANG", column[0].c_str());
             ClearGlossaryCache();
         } else {
             EXPECT_EQ(Translate(column[0].c_str()), AString(column[1].c_str()));
@@ -293,41 +294,30 @@ void RunParamCase(const std::vector<std::string>& column) {
     if (column.size() < 6 || column[5].empty()) return;
     for (const std::string& check : Split(column[5], ';')) {
         SCOPED_TRACE(check);
-        const std::string key = check.substr(0, check.find('='));
-        const std::string value = check.substr(check.find('=') + 1);
+        const std::string key = check.substr(0, check.find('=')),
+                          value = check.substr(check.find('=') + 1);
         const auto digit = key.find_first_of("0123456789");
+        const std::string name = key.substr(0, digit);
         const int n = digit == std::string::npos ? 0 : std::stoi(key.substr(digit));
         const ScreenEntry& e = screens->entries[n];
-        if (key[0] == 'w') {
-            const float w = dither.weights[n][std::stoi(key.substr(key.find('.') + 1))];
-            if (value == "u") {
-                EXPECT_EQ(w, kUntouched);
-            } else {
-                EXPECT_FLOAT_EQ(w, Num(value));
-            }
-        } else if (key == "levels") {
-            EXPECT_EQ(dither.levelCount, std::stoi(value));
-        } else if (key == "inks") {
-            EXPECT_EQ(dither.inkCount, std::stoi(value));
-        } else if (key == "anticlog") {
-            EXPECT_EQ(dither.antiClogLevel, std::stoi(value));
-        } else if (key == "noise") {
-            EXPECT_FLOAT_EQ(dither.noiseLevel, Num(value));
-        } else if (key == "count") {
-            EXPECT_EQ(screens->count, std::stoi(value));
-        } else if (key.starts_with("color")) {
-            EXPECT_EQ(std::string(e.colorName), value);
-        } else if (key.starts_with("shape")) {
-            EXPECT_EQ(std::string(e.shapeName), value);
-        } else if (key.starts_with("angle")) {
-            EXPECT_FLOAT_EQ(e.angle, Num(value));
-        } else if (key.starts_with("freq")) {
-            EXPECT_FLOAT_EQ(e.frequency, Num(value));
-        } else {  // host: the bytes after the names are the host's
-            ASSERT_TRUE(key.starts_with("host"));
-            const std::size_t color = e.colorName[0] == 0x5A ? 0 : std::strlen(e.colorName) + 1;
-            EXPECT_EQ(e.colorName[color], 0x5A);
+        if (name == "color" || name == "shape") {
+            EXPECT_EQ(std::string(name == "color" ? e.colorName : e.shapeName), value);
+        } else if (name == "host") {  // the bytes after the names are still the host's
+            EXPECT_EQ(e.colorName[e.colorName[0] == 0x5A ? 0 : std::strlen(e.colorName) + 1], 0x5A);
             EXPECT_EQ(e.shapeName[e.shapeName[0] == 0x5A ? 0 : std::strlen(e.shapeName) + 1], 0x5A);
+        } else {
+            const float weight =
+                name == "w" ? dither.weights[n][std::stoi(key.substr(key.find('.') + 1))] : 0;
+            const std::map<std::string, float> numbers = {{"w", weight},
+                                                          {"levels", float(dither.levelCount)},
+                                                          {"inks", float(dither.inkCount)},
+                                                          {"anticlog", float(dither.antiClogLevel)},
+                                                          {"noise", dither.noiseLevel},
+                                                          {"count", float(screens->count)},
+                                                          {"angle", e.angle},
+                                                          {"freq", e.frequency}};
+            ASSERT_TRUE(numbers.contains(name));
+            EXPECT_FLOAT_EQ(numbers.at(name), value == "u" ? kUntouched : Num(value));
         }
     }
 }

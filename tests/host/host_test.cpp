@@ -29,7 +29,6 @@
 #include "support/comma_locale.h"
 #include "support/job_fixture.h"
 #include "support/log_capture.h"
-#include "support/scoped_env.h"
 
 namespace tarnwick {
 namespace {
@@ -127,17 +126,7 @@ TEST(HostHelpers, PathsExistAndTheRootIsTheEnvironmentThenInstalledThenSourceFol
     EXPECT_EQ(ChooseConfigurationRoot("", existing, "/src/data"), existing);
     EXPECT_EQ(ChooseConfigurationRoot(nullptr, existing, "/src/data"), existing);
     EXPECT_EQ(ChooseConfigurationRoot(nullptr, "/no/such/install/dir", "/src/data"), "/src/data");
-    {
-        // TARNWICK_ROOT is read every time a default path is made.
-        test::ScopedEnv env("TARNWICK_ROOT", "/first/root");
-        EXPECT_STREQ(AFilePath().c_str(), "/first/root");
-        ::setenv("TARNWICK_ROOT", "/second/root", 1);
-        AFilePath drivers;
-        drivers += "OutputDrivers";
-        EXPECT_STREQ(drivers.c_str(), "/second/root/OutputDrivers");
-    }
-    test::ScopedEnv empty("TARNWICK_ROOT", "");
-    EXPECT_STRNE(AFilePath().c_str(), "");
+    // AFilePath() reading TARNWICK_ROOT each time: the configuration tables, root after root.
 }
 
 TEST(HostHelpers, FormatAndNullText) {
@@ -394,14 +383,9 @@ TEST(XmlTree, FilesPlainAndEncipheredLoadOrAreRefusedWithAReason) {
     }
     EXPECT_EQ(tree.loadFromFile(nullptr, 1), 0);
 
-    const std::string encPath = dir.file("out.enx"), backPath = dir.file("back.xml");
+    // The file round trip and a plain file refused: the tool's command table ([Cipher]).
     std::string error;
-    ASSERT_TRUE(EncipherFile(plainPath.c_str(), encPath.c_str(), error)) << error;
-    ASSERT_TRUE(DecipherFile(encPath.c_str(), backPath.c_str(), error)) << error;
-    EXPECT_EQ(FileText(backPath), "<RootElement a=\"1\"/>");
-    EXPECT_FALSE(DecipherFile(plainPath.c_str(), backPath.c_str(), error));
-    EXPECT_NE(error.find("not an enciphered"), std::string::npos);
-    EXPECT_FALSE(EncipherFile(dir.file("none").c_str(), encPath.c_str(), error));
+    EXPECT_FALSE(EncipherFile(dir.file("none").c_str(), dir.file("out.enx").c_str(), error));
     EXPECT_FALSE(error.empty());
 }
 
