@@ -11,6 +11,8 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <map>
+#include <memory>
 #include <string>
 #include <thread>
 #include <tuple>
@@ -238,41 +240,25 @@ class Agent {
     int m_cmd[2] = {-1, -1}, m_reply[2] = {-1, -1};
 };
 
-TEST(NamedMutex, OwnerNestsAcrossObjectsOthersWaitUntilTheLastLevel) {
-    using enum Where;
-    for (auto [holderAt, proberAt] :
-         {std::pair{Thread, Thread}, {Thread, Child}, {Child, Thread}}) {
-        SCOPED_TRACE(testing::Message() << int(holderAt) << " holds, " << int(proberAt) << " asks");
-        Agent holder(holderAt, "QRM_PRINT_START7"), prober(proberAt, "QRM_PRINT_START7");
-        ASSERT_EQ(holder.Do('a'), 1);
-        ASSERT_EQ(holder.Do('b'), 1);  // same owner, second object: one more level
-        EXPECT_EQ(Agent(proberAt, "QRM_PRINT_MAKELAYOUT7").Do('a'), 1);
-        EXPECT_EQ(prober.Do('a'), 0);
-        EXPECT_EQ(prober.Do('A'), 0);  // only the owner can give a level back
-        EXPECT_EQ(holder.Do('A'), 1);
-        EXPECT_EQ(prober.Do('a'), 0);
-        if (holderAt == Child) {
-            holder.Exit();  // dies holding it: the kernel lets go
+TEST(NamedMutex, AgentsOfOneNameAcrossThreadsAndProcesses) {
+    std::map<std::string, std::unique_ptr<Agent>> agents;
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "mutex_agents.txt")) {
+        SCOPED_TRACE(r.where);
+        if (r[0] == "agent") {
+            agents[r[1]] = std::make_unique<Agent>(r[2] == "child" ? Where::Child : Where::Thread,
+                                                   r[3] == "-" ? nullptr : r[3].c_str());
+        } else if (r[0] == "do") {
+            EXPECT_EQ(agents.at(r[1])->Do(r[2][0]), r.Int(3));
+        } else if (r[0] == "exit") {
+            agents.at(r[1])->Exit();
         } else {
-            EXPECT_EQ(holder.Do('B'), 1);
-            EXPECT_EQ(holder.Do('B'), 0);
+            ASSERT_EQ(r[0], "clear");
+            agents.clear();
         }
-        EXPECT_EQ(prober.Do('a'), 1);
     }
 }
 
-TEST(NamedMutex, NamesMapToDistinctFilesAndSingleLocksHoldOneLevel) {
-    // what another thread's Lock(0) of the second name gives while the first is held
-    for (auto [held, probed, free] :
-         {std::tuple<const char*, const char*, int>{"job/1", "job_1", 1},
-          {"job/1", "job/1", 0},
-          {"", "", 1},
-          {nullptr, nullptr, 1}}) {
-        SCOPED_TRACE(held ? held : "(null)");
-        CMutex mutex(false, held);
-        ASSERT_EQ(mutex.Lock(0), 1);
-        EXPECT_EQ(Agent(Where::Thread, probed).Do('a'), free);
-    }
+TEST(NamedMutex, LockFilesStayInTheFolderAndSingleLocksHoldOneLevel) {
     EXPECT_EQ(fs::path(CMutex(false, "../..").lockPath()).parent_path(), LockDirectory());
 
     CMutex mutex(false, "single");
