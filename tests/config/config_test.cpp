@@ -361,17 +361,16 @@ TEST(SampleTree, EverySetupGetsParameters) {
         Colors colors(inks[colorMode], depth);
         DitherParamRecord dither{};
         ASSERT_EQ(LoadDitherParamsWith(model.c_str(), house, &setup, &dither, &colors.list), 1);
-        EXPECT_EQ(dither.levelCount, 1 << depth);
-        EXPECT_NE(dither.noiseLevel, 1.0f);
-        EXPECT_GT(dither.antiClogLevel, 0);
-        EXPECT_LT(dither.weights[colors.list.count - 1][dither.levelCount - 2], 1.0f);
+        // Read from the file: none of the defaults.
+        EXPECT_TRUE(dither.levelCount == 1 << depth && dither.noiseLevel != 1.0f &&
+                    dither.antiClogLevel > 0 &&
+                    dither.weights[colors.list.count - 1][dither.levelCount - 2] < 1.0f);
         if (colorMode == 2 && media == 1 && std::string(house) == "Fellgate Systems") {
             EXPECT_LT(dither.weights[4][0], dither.weights[0][0] / 2) << "light inks weigh less";
         }
         auto screens = std::make_unique<ScreeningRecord>();
         ASSERT_EQ(LoadScreeningParamsWith(screens.get(), &setup), 1);
-        EXPECT_GE(screens->count, 4);
-        EXPECT_NE(screens->entries[0].frequency, 55.0f);
+        EXPECT_TRUE(screens->count >= 4 && screens->entries[0].frequency != 55.0f);
     };
     for (const char* house : {"Tarnwick Imaging", "Fellgate Systems"}) {
         for (const char* model : {"ASBRU_V3C", "CP52", "CP52-LM", "Coldstream SP-1400C"}) {

@@ -175,22 +175,18 @@ TEST(Seams, MessageScriptsAnswerInOrderNestAndRecord) {
 
 TEST(Seams, DefaultMessageHandlerPrintsAndAnswersFromEnvironment) {
     MessageHandler previous = SetMessageHandler(nullptr);
-    int answers[3];
-    std::string printed;
-    {
-        ScopedEnv unset("TARNWICK_MESSAGE_ANSWER", nullptr);
-        ::testing::internal::CaptureStderr();
-        answers[0] = ShowMessage("Continue?", MB_YESNO);
-        printed = ::testing::internal::GetCapturedStderr();
-        ScopedEnv no("TARNWICK_MESSAGE_ANSWER", "no");
-        ::testing::internal::CaptureStderr();
-        answers[1] = ShowMessage("Continue?", MB_YESNO | MB_ICONERROR);
-        answers[2] = ShowMessage("Note", MB_OK);
-        ::testing::internal::GetCapturedStderr();
-    }
+    ScopedEnv answer("TARNWICK_MESSAGE_ANSWER", nullptr);
+    ::testing::internal::CaptureStderr();
+    const int yes = ShowMessage("Continue?", MB_YESNO);
+    const std::string printed = ::testing::internal::GetCapturedStderr();
+    ::setenv("TARNWICK_MESSAGE_ANSWER", "no", 1);  // unset again when `answer` ends
+    ::testing::internal::CaptureStderr();
+    const int no = ShowMessage("Continue?", MB_YESNO | MB_ICONERROR),
+              ok = ShowMessage("Note", MB_OK);
+    ::testing::internal::GetCapturedStderr();
     SetMessageHandler(std::move(previous));
-    EXPECT_EQ(printed, "tarnwick: Continue?\n");
-    EXPECT_EQ(std::tuple(answers[0], answers[1], answers[2]), std::tuple(IDYES, IDNO, IDOK));
+    EXPECT_EQ(std::tuple(printed, yes, no, ok),
+              std::tuple("tarnwick: Continue?\n", IDYES, IDNO, IDOK));
 }
 
 enum class Where { Thread, Child };
