@@ -21,10 +21,9 @@ class FakeClock : public Clock {
     // Moves time on without waiting, records the sleep, then calls onSleep.
     void Sleep(uint32_t ms) override {
         m_now += ms;
-        {
-            std::lock_guard<std::mutex> lock(m_sleepsMutex);
-            m_sleeps.push_back(ms);
-        }
+        std::unique_lock<std::mutex> lock(m_sleepsMutex);
+        m_sleeps.push_back(ms);
+        lock.unlock();
         if (onSleep) onSleep(ms);
     }
     void SetTicks(uint32_t now) { m_now = now; }
