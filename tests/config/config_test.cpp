@@ -233,7 +233,9 @@ float Num(const std::string& text) {
 }
 
 // Reads one case line of param_cases.txt against a fresh configuration root.
-void RunParamCase(const std::vector<std::string>& column) {
+void RunParamCase(std::vector<std::string>& column) {
+    ASSERT_GE(column.size(), 5u);
+    SCOPED_TRACE(column[0]);
     TempConfigRoot root;
     ScopedMessageScript messages;
     const std::vector<std::string> call = Split(column[1], ' ');
@@ -323,13 +325,7 @@ void RunParamCase(const std::vector<std::string>& column) {
 }
 
 void RunParamTable() {
-    EXPECT_GE(ForEachCase("param_cases.txt",
-                          [](std::vector<std::string>& column) {
-                              ASSERT_GE(column.size(), 5u);
-                              SCOPED_TRACE(column[0]);
-                              RunParamCase(column);
-                          }),
-              50);
+    EXPECT_GE(ForEachCase("param_cases.txt", RunParamCase), 50);
 }
 
 TEST(ParamFiles, CaseTable) {
