@@ -34,8 +34,7 @@ class CommaLocaleTest : public ::testing::Test {
         freelocale(m_comma);
     }
 
-    locale_t m_comma{};
-    locale_t m_before{};
+    locale_t m_comma{}, m_before{};
 };
 
 }  // namespace tarnwick::test

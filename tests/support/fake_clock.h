@@ -11,23 +11,29 @@
 
 namespace tarnwick {
 
-// For tests: time stands still unless moved by Sleep, Advance or the auto-advance step.
+// Time moves only by Sleep, Advance or the auto-advance step.
 class FakeClock : public Clock {
   public:
     explicit FakeClock(uint32_t start = 0) : m_now(start) {}
 
-    // Returns the current time, then moves it on by the auto-advance step, so a loop that
-    // polls the ticks makes progress.
-    uint32_t Ticks() override;
-    // Moves time on by ms without waiting, records the sleep and calls onSleep.
-    void Sleep(uint32_t ms) override;
-
+    // The current time; then moves on by the auto-advance step, so a polling loop makes progress.
+    uint32_t Ticks() override { return m_now.fetch_add(m_autoAdvance.load()); }
+    // Moves time on without waiting, records the sleep, then calls onSleep.
+    void Sleep(uint32_t ms) override {
+        m_now += ms;
+        std::unique_lock<std::mutex> lock(m_sleepsMutex);
+        m_sleeps.push_back(ms);
+        lock.unlock();
+        if (onSleep) onSleep(ms);
+    }
     void SetTicks(uint32_t now) { m_now = now; }
     void Advance(uint32_t ms) { m_now += ms; }
     void SetAutoAdvance(uint32_t msPerTick) { m_autoAdvance = msPerTick; }
-    std::vector<uint32_t> sleeps() const;
+    std::vector<uint32_t> sleeps() const {
+        std::lock_guard<std::mutex> lock(m_sleepsMutex);
+        return m_sleeps;
+    }
 
-    // Called on every Sleep with its duration (after time has moved on).
     std::function<void(uint32_t)> onSleep;
 
   private:
@@ -37,7 +43,7 @@ class FakeClock : public Clock {
     std::vector<uint32_t> m_sleeps;
 };
 
-// For tests: installs a clock for the lifetime of a scope.
+// Installs a clock for the lifetime of a scope.
 class ScopedClock {
   public:
     explicit ScopedClock(Clock* clock) : m_previous(SetClock(clock)) {}

@@ -1,12 +1,8 @@
 #include "support/job_fixture.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <cstring>
-#include <filesystem>
 #include <span>
 
 #include "host/job/job_writer.h"
@@ -42,23 +38,20 @@ void AppendPage(JobWriter& writer, const TestPage& page, int firstRow, int rowCo
         std::vector<std::span<const uint8_t>> spans;
         for (std::size_t c = 0; c < page.colorants.size(); ++c) {
             data[c].resize(static_cast<std::size_t>(RowBytes(page, static_cast<int>(c))));
-            for (std::size_t i = 0; i < data[c].size(); ++i) {
-                data[c][i] = page.content(static_cast<int>(c), r, static_cast<int>(i));
-            }
+            for (std::size_t i = 0; i < data[c].size(); ++i)
+                data[c][i] = page.content(int(c), r, int(i));
             spans.emplace_back(data[c]);
         }
         ASSERT_TRUE(writer.AppendRow(spans, error)) << error;
     }
-    if (rowCount < 0) {
-        ASSERT_TRUE(writer.EndPage(error)) << error;
-    }
+    if (rowCount >= 0) return;
+    ASSERT_TRUE(writer.EndPage(error)) << error;
 }
 
 JobTicket DefaultTicket(const std::string& model, int16_t dpi, int16_t colorModel) {
     JobTicket ticket;
     ticket.printerModel = model;
-    ticket.resX = dpi;
-    ticket.resY = dpi;
+    ticket.resX = ticket.resY = dpi;
     ticket.colorModel = colorModel;
     RTL::ResetSettings(reinterpret_cast<PrinterSettings*>(ticket.settings.data()));
     return ticket;

@@ -1,6 +1,7 @@
 // Collects every entry of the host's log written during its lifetime instead of printing it.
 #pragma once
 
+#include <utility>
 #include <vector>
 
 #include "host/kv_log.h"
@@ -9,8 +10,9 @@ namespace tarnwick {
 
 class ScopedLogCapture {
   public:
-    ScopedLogCapture();
-    ~ScopedLogCapture();
+    ScopedLogCapture()
+        : m_previous(SetLogSink([this](const LogEntry& e) { m_entries.push_back(e); })) {}
+    ~ScopedLogCapture() { SetLogSink(std::move(m_previous)); }
     ScopedLogCapture(const ScopedLogCapture&) = delete;
     ScopedLogCapture& operator=(const ScopedLogCapture&) = delete;
 

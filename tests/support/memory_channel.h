@@ -1,5 +1,6 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -19,7 +20,23 @@ class MemoryChannel : public OutputChannel {
     MemoryChannel(int failAt, int32_t acceptOnFail)
         : failAtWrite(failAt), acceptOnFail(acceptOnFail), failForGood(true) {}
 
-    int32_t Write(const uint8_t* data, int32_t length, int64_t tag) override;
+    int32_t Write(const uint8_t* data, int32_t length, int64_t tag) override {
+        const int index = writes++;
+        if (keep) {
+            writeSizes.push_back(length);
+            tags.push_back(tag);
+        }
+        int32_t accepted = length;
+        if (failed && failForGood) {
+            accepted = 0;
+        } else if (index == failAtWrite) {
+            failed = true;
+            accepted = std::min(acceptOnFail, length);
+        }
+        if (accepted > 0) taken += accepted;
+        if (accepted > 0 && keep) bytes.insert(bytes.end(), data, data + accepted);
+        return accepted;
+    }
     std::string str() const { return {bytes.begin(), bytes.end()}; }
 
     std::vector<uint8_t> bytes;

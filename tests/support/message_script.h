@@ -1,19 +1,27 @@
-// Answers the driver's message boxes from a list, in order, and records the requests.
+// Answers the driver's message boxes from a list, in order (IDOK once it runs out), and records
+// the requests.
 #pragma once
 
 #include <initializer_list>
+#include <utility>
 #include <vector>
 
 #include "platform/message_box.h"
 
 namespace tarnwick {
 
-// IDOK once the list runs out.
 class ScopedMessageScript {
   public:
-    explicit ScopedMessageScript(std::vector<int> answers = {});
-    ScopedMessageScript(std::initializer_list<int> answers);
-    ~ScopedMessageScript();
+    explicit ScopedMessageScript(std::vector<int> answers = {})
+        : m_answers(std::move(answers)),
+          m_previous(SetMessageHandler([this](const MessageRequest& r) {
+              m_requests.push_back(r);
+              return m_requests.size() <= m_answers.size() ? m_answers[m_requests.size() - 1]
+                                                           : IDOK;
+          })) {}
+    ScopedMessageScript(std::initializer_list<int> answers)
+        : ScopedMessageScript(std::vector<int>(answers)) {}
+    ~ScopedMessageScript() { SetMessageHandler(std::move(m_previous)); }
     ScopedMessageScript(const ScopedMessageScript&) = delete;
     ScopedMessageScript& operator=(const ScopedMessageScript&) = delete;
 

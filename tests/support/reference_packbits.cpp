@@ -57,20 +57,15 @@ void ReferencePackBits(std::span<const uint8_t> row, std::vector<uint8_t>& out) 
 
 bool UnpackBits(std::span<const uint8_t> packed, std::vector<uint8_t>& out) {
     out.clear();
-    std::size_t i = 0;
-    while (i < packed.size()) {
+    for (std::size_t i = 0; i < packed.size();) {
         const int header = static_cast<int8_t>(packed[i++]);
-        if (header == -128) return false;
-        if (header >= 0) {
-            const std::size_t count = static_cast<std::size_t>(header) + 1;
-            if (packed.size() - i < count) return false;
-            out.insert(out.end(), packed.begin() + static_cast<std::ptrdiff_t>(i),
-                       packed.begin() + static_cast<std::ptrdiff_t>(i + count));
-            i += count;
-        } else {
-            if (i >= packed.size()) return false;
-            out.insert(out.end(), static_cast<std::size_t>(1 - header), packed[i++]);
-        }
+        // A literal packet copies header + 1 bytes, a run repeats one byte 1 - header times.
+        const std::size_t count = header >= 0 ? header + 1 : 1 - header,
+                          used = header >= 0 ? count : 1;
+        if (header == -128 || packed.size() - i < used) return false;
+        const auto at = packed.begin() + static_cast<std::ptrdiff_t>(i);
+        header >= 0 ? out.insert(out.end(), at, at + used) : out.insert(out.end(), count, *at);
+        i += used;
     }
     return true;
 }

@@ -1,5 +1,5 @@
-// Sets an environment variable for the life of the object and puts the old
-// value back; a null value unsets it.
+// Sets an environment variable for the life of the object and puts the old value back; a null
+// value unsets it.
 #pragma once
 
 #include <cstdlib>
@@ -12,24 +12,17 @@ class ScopedEnv {
   public:
     ScopedEnv(const char* name, const char* value) : m_name(name) {
         if (const char* old = std::getenv(name)) m_old = old;
-        if (value != nullptr) {
-            ::setenv(name, value, 1);
-        } else {
-            ::unsetenv(name);
-        }
+        Set(value);
     }
     ScopedEnv(const char* name, const std::string& value) : ScopedEnv(name, value.c_str()) {}
-    ~ScopedEnv() {
-        if (m_old) {
-            ::setenv(m_name.c_str(), m_old->c_str(), 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
-    }
+    ~ScopedEnv() { Set(m_old ? m_old->c_str() : nullptr); }
     ScopedEnv(const ScopedEnv&) = delete;
     ScopedEnv& operator=(const ScopedEnv&) = delete;
 
   private:
+    void Set(const char* value) {
+        value ? ::setenv(m_name.c_str(), value, 1) : ::unsetenv(m_name.c_str());
+    }
     std::string m_name;
     std::optional<std::string> m_old;
 };

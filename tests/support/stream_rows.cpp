@@ -28,13 +28,10 @@ class RowCollector : public inspect::RowSink {
 
 // Faults of the row data itself, as opposed to a stream that merely ends early or oddly.
 bool RowDataFault(const std::string& message) {
-    if (message.find("row transfer announces") != std::string::npos ||
-        message.find("longer than") != std::string::npos) {
-        return true;
-    }
-    for (const PackBitsError error :
-         {PackBitsError::kLiteralOverrunsInput, PackBitsError::kRepeatOverrunsInput}) {
-        if (message.find(PackBitsErrorText(error)) != std::string::npos) return true;
+    for (const char* what : {"row transfer announces", "longer than",
+                             PackBitsErrorText(PackBitsError::kLiteralOverrunsInput),
+                             PackBitsErrorText(PackBitsError::kRepeatOverrunsInput)}) {
+        if (message.find(what) != std::string::npos) return true;
     }
     return false;
 }
@@ -55,10 +52,9 @@ std::vector<StreamPage> ReadStreamRows(const std::vector<uint8_t>& stream) {
 
 int CountOf(const std::vector<uint8_t>& stream, const std::string& needle) {
     int n = 0;
-    auto it = stream.begin();
-    while ((it = std::search(it, stream.end(), needle.begin(), needle.end())) != stream.end()) {
+    for (auto it = stream.begin();
+         (it = std::search(it, stream.end(), needle.begin(), needle.end())) != stream.end(); ++it) {
         ++n;
-        ++it;
     }
     return n;
 }
