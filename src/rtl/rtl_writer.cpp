@@ -126,11 +126,14 @@ namespace {
 
 // 20321 as "20,321".
 std::string Grouped(int64_t value) {
-    std::string digits = std::to_string(value);
-    for (int at = static_cast<int>(digits.size()) - 3; at > (value < 0 ? 1 : 0); at -= 3) {
-        digits.insert(static_cast<std::size_t>(at), ",");
+    const std::string digits = std::to_string(value);
+    const std::size_t sign = value < 0 ? 1 : 0;
+    std::string out = digits.substr(0, sign);
+    for (std::size_t i = sign; i < digits.size(); ++i) {
+        if (i > sign && (digits.size() - i) % 3 == 0) out += ',';
+        out += digits[i];
     }
-    return digits;
+    return out;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Makes the PWG raster sample files that ipptool's ipp-everywhere.test prints, for the
 // resolutions and raster types given: pwg_samples FOLDER DPI TYPE... (TYPE: sgray_8, srgb_8).
 // Photos are gradients; documents are lines of black bars on white, two pages for "document-".
-// pwg_samples --banner FILE DPI WIDTH LENGTH (inches) writes one long sRGB page, line by line.
+// pwg_samples --banner FILE DPI WIDTH LENGTH (inches) writes one long sRGB page, line by line;
+// --banner-ppm writes the same pixels as a binary PPM (for the bench's make-job).
 #include <cups/raster.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -30,6 +31,26 @@ constexpr Sample kSamples[] = {
     {"onepage-letter", "na_letter_8.5x11in", 1, false},
 };
 
+// A photo's sample of channel c at (x, y): gradients across and down, a slope per channel.
+unsigned char PhotoValue(unsigned c, unsigned x, unsigned y, unsigned width, unsigned height) {
+    return static_cast<unsigned char>(((c + 1) * x + y) * 255 / ((c + 1) * width + height));
+}
+
+bool WritePpm(const std::string& path, unsigned width, unsigned height, unsigned repeat) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) return false;
+    std::fprintf(file, "P6\n%u %u\n255\n", width, height);
+    std::vector<unsigned char> line(width * 3);
+    for (unsigned y = 0; y < height; ++y) {
+        for (unsigned x = 0; y % repeat == 0 && x < width; ++x) {
+            for (unsigned c = 0; c < 3; ++c) line[x * 3 + c] = PhotoValue(c, x, y, width, height);
+        }
+        if (std::fwrite(line.data(), 1, line.size(), file) != line.size()) break;
+    }
+    const bool written = std::ferror(file) == 0;
+    return std::fclose(file) == 0 && written;
+}
+
 bool Write(const std::string& path, const Sample& sample, const char* type, int dpi,
            pwg_media_t* media) {
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
@@ -48,9 +69,7 @@ bool Write(const std::string& path, const Sample& sample, const char* type, int 
                 for (unsigned c = 0; c < channels; ++c) {
                     unsigned char value = 255;
                     if (sample.photo) {
-                        value = static_cast<unsigned char>(
-                            ((c + 1) * x + y) * 255 /
-                            ((c + 1) * header.cupsWidth + header.cupsHeight));
+                        value = PhotoValue(c, x, y, header.cupsWidth, header.cupsHeight);
                     } else if (y % (dpi / 3) < static_cast<unsigned>(dpi / 12) &&
                                x > header.cupsWidth / 10 &&
                                x < header.cupsWidth * (8 - page) / 10) {
@@ -75,6 +94,13 @@ int main(int argc, char* argv[]) {
         pwg_media_t* size = pwgMediaForSize(static_cast<int>(std::atof(argv[4]) * 2540),
                                             static_cast<int>(std::atof(argv[5]) * 2540));
         return Write(argv[2], banner, "srgb_8", std::atoi(argv[3]), size) ? 0 : 1;
+    }
+    if (argc == 6 && std::string(argv[1]) == "--banner-ppm") {
+        const double dpi = std::atof(argv[3]);
+        return WritePpm(argv[2], static_cast<unsigned>(std::atof(argv[4]) * dpi),
+                        static_cast<unsigned>(std::atof(argv[5]) * dpi), 64)
+                   ? 0
+                   : 1;
     }
     if (argc < 4) {
         std::fprintf(stderr, "usage: pwg_samples FOLDER DPI TYPE...\n");
