@@ -1,16 +1,19 @@
-// Helpers of the hardening tests: private named mutexes and configuration roots, the streams of
-// good jobs to compare with, and counts of what a process holds.
+// Helpers of the hardening tests (the engine's tests use some too): private named mutexes and
+// configuration roots, the stream of a job nothing disturbs, and counts of what a process holds.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <cstdint>
-#include <memory>
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "driver/cdriver.h"
+#include "host/kv_log.h"
+#include "host/xml_cipher.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
 #include "support/fake_clock.h"
 #include "support/job_fixture.h"
 #include "support/message_script.h"
@@ -26,7 +29,9 @@ inline const std::string kNamedAbortEnd =
 // Gives the test its own lock folder, so that tests never wait for each other's mutexes.
 class PrivateLocks {
   public:
-    PrivateLocks();
+    PrivateLocks() : m_env("TARNWICK_LOCK_DIR", m_dir.file("locks")) {
+        ::mkdir(m_dir.file("locks").c_str(), 0700);
+    }
 
   private:
     test::TempDir m_dir;
@@ -36,30 +41,53 @@ class PrivateLocks {
 // A configuration root of the test's own, current while the object lives.
 class PrivateConfigRoot {
   public:
-    PrivateConfigRoot();
+    PrivateConfigRoot() : m_env("TARNWICK_ROOT", m_dir.path()) {}
     // Writes `text` to `relative` below OutputDrivers, enciphered when asked.
-    void Write(const std::string& relative, const std::string& text, bool enciphered = false) const;
+    void Write(const std::string& relative, const std::string& text, bool enciphered) const {
+        const std::filesystem::path path = m_dir.file("OutputDrivers/" + relative);
+        std::filesystem::create_directories(path.parent_path());
+        const std::span<const uint8_t> plain = fuzz::AsBytes(text);
+        ASSERT_TRUE(fuzz::WriteBytes(path.string(), enciphered ? EncipherXml(plain) : plain));
+    }
 
   private:
     test::TempDir m_dir;
     fuzz::ScopedEnv m_env;
 };
 
-bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix);
-bool EndsWith(const std::vector<uint8_t>& bytes, const std::string& suffix);
+inline bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix) {
+    return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+}
 
-// A job of `pages` CMYK pages (16 x rows) for a named model, without the colour bar.
-std::unique_ptr<HostJobRecord> SmallNamedJob(const test::TempDir& dir, int pages, int rows = 3);
+inline bool EndsWith(const std::vector<uint8_t>& bytes, const std::string& suffix) {
+    return bytes.size() >= suffix.size() &&
+           std::equal(suffix.begin(), suffix.end(), bytes.end() - suffix.size());
+}
 
 // The whole stream of a job that nothing disturbs, and how many channel writes it takes.
 struct GoodRun {
     std::vector<uint8_t> bytes;
     int writes = 0;
 };
-GoodRun PrintUndisturbed(HostJobRecord& job);
+inline GoodRun PrintUndisturbed(HostJobRecord& job) {
+    test::MemoryChannel out;
+    CDriver driver;
+    EXPECT_GT(test::RunJob(driver, job, out), 0);
+    job.m_nDone = 0;
+    return {out.bytes, static_cast<int>(out.writeSizes.size())};
+}
 
-int OpenDescriptors();  // entries of /proc/self/fd
-std::vector<std::string> LogTexts(const std::vector<LogEntry>& entries);
+// Entries of /proc/self/fd.
+inline int OpenDescriptors() {
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(fds), end(fds)));
+}
+
+inline std::vector<std::string> LogTexts(const std::vector<LogEntry>& entries) {
+    std::vector<std::string> texts;
+    for (const LogEntry& e : entries) texts.push_back(e.text);
+    return texts;
+}
 
 // A job test's surroundings: time that only moves when told, private locks, scripted message
 // boxes and a scratch folder.
