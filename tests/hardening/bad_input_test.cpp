@@ -1,6 +1,6 @@
 // Runs the bad-input catalogue (bad_inputs.txt beside this file): spoilt job files and pages
 // through the driver, hostile XML as job options and configuration files, and option texts. Each
-// section is one test with its own folder, locks and configuration root.
+// section is one test with its own folder, locks and configuration tree.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -13,6 +13,7 @@
 #include "engine/arow_base_rtl.h"
 #include "hardening/hardening_support.h"
 #include "host/job/job_format.h"
+#include "host/xml_cipher.h"
 #include "rtl/rtl.h"
 #include "support/log_capture.h"
 #include "support/stream_rows.h"
@@ -37,12 +38,6 @@ std::vector<test::TestPage> Pages(const std::string& word) {
     return pages;
 }
 
-JobTicket NamedTicket(int16_t dpi) {
-    JobTicket ticket = test::DefaultTicket("CP52", dpi, 0);
-    ticket.settings[13] = 0;  // no colour bar
-    return ticket;
-}
-
 std::string Joined(const std::vector<LogEntry>& entries) {
     std::string text;
     for (const LogEntry& e : entries) text += (text.empty() ? "" : "\n") + e.text;
@@ -54,12 +49,14 @@ void Poke(HostJobRecord& job, const std::string& poke) {
     const std::vector<std::string> p = Split(poke, ':');
     const std::string path = p[0] == "ticket" ? job.path : fuzz::DataFileFor(job.path);
     if (p[1] == "missing") {  // the job's ticket named in a folder that is not there
-        const auto missing = std::filesystem::path(path).parent_path() / "missing/job.tkt";
-        std::snprintf(job.path, sizeof job.path, "%s", missing.c_str());
-    } else if (p[1] == "rm") {
-        std::filesystem::remove(path);
+        std::snprintf(job.path, sizeof job.path, "%s/missing/job.tkt",
+                      std::filesystem::path(path).parent_path().c_str());
+        return;
     }
-    if (p[1] == "missing" || p[1] == "rm") return;
+    if (p[1] == "rm") {
+        std::filesystem::remove(path);
+        return;
+    }
     std::vector<uint8_t> bytes = fuzz::ReadBytes(path);
     if (p[1] == "cut") bytes.resize(std::stoul(p[2]));
     if (p[1] == "ff") std::fill(bytes.begin(), bytes.end(), 0xFF);
@@ -72,7 +69,7 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
   protected:
     // refused|fails|prints DPI PAGES SENT POKES LOG [END]
     void Job(const std::vector<std::string>& w) {
-        const JobTicket ticket = NamedTicket(static_cast<int16_t>(std::stoi(w[1])));
+        const JobTicket ticket = hardening::NamedTicket(static_cast<int16_t>(std::stoi(w[1])));
         std::vector<uint8_t> sent;
         if (w[3] != "-")
             sent = hardening::PrintUndisturbed(*test::MakeJob(dir, ticket, Pages(w[3]))).bytes;
@@ -124,7 +121,7 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
     // options JOBID LOCKID PAGE XML [CHANNEL]
     void Options(const std::vector<std::string>& w) {
         const test::TestPage page = test::PageOf(w[3]);
-        auto job = test::MakeJob(dir, NamedTicket(180), {page, page});
+        auto job = test::MakeJob(dir, hardening::NamedTicket(), {page, page});
         job->m_pszCustomColorXml = w[4].c_str();
         test::MemoryChannel out;
         CDriver d;
@@ -135,8 +132,7 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         EXPECT_TRUE(w.size() < 6 || engine.PlaneChannel(2) == std::stoi(w[5]));
         const auto pages = test::ReadStreamRows(out.bytes);
         ASSERT_EQ(pages.size(), 2u);
-        EXPECT_EQ(pages[0].rows.size(), static_cast<std::size_t>(page.height));
-        EXPECT_EQ(pages[1].rows.size(), static_cast<std::size_t>(page.height));
+        for (const auto& p : pages) EXPECT_EQ(p.rows.size(), static_cast<std::size_t>(page.height));
         EXPECT_TRUE(fuzz::JobLocksFree(std::stoi(w[2])));
         EXPECT_EQ(Joined(log.entries()), "");
     }
@@ -174,7 +170,7 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         EXPECT_EQ(area, expected);
     }
 
-    std::optional<hardening::PrivateConfigRoot> m_root;
+    std::optional<fuzz::FuzzRun> m_config;
 };
 
 TEST_P(BadInput, EveryInputGetsItsRefusalOrItsAnswer) {
@@ -188,9 +184,12 @@ TEST_P(BadInput, EveryInputGetsItsRefusalOrItsAnswer) {
             Job(w);
         } else if (w[0] == "options") {
             Options(w);
-        } else if (w[0] == "file" || w[0] == "enciphered") {
-            if (!m_root) m_root.emplace();
-            m_root->Write(w[1], w[2], w[0] == "enciphered");
+        } else if (w[0] == "file" || w[0] == "enciphered") {  // in a tree of the test's own
+            if (!m_config) m_config.emplace();
+            const std::span<const uint8_t> text = fuzz::AsBytes(w[2]);
+            EXPECT_TRUE(fuzz::WriteBytes(
+                m_config->OutputDrivers() + "/" + w[1],
+                w[0] == "file" ? std::vector(text.begin(), text.end()) : EncipherXml(text)));
         } else if (w[0] == "answers") {
             Answers(w);
         } else if (w[0] == "translates") {
@@ -209,7 +208,7 @@ TEST_P(BadInput, EveryInputGetsItsRefusalOrItsAnswer) {
             ADD_FAILURE() << "unknown operation " << w[0];
         }
     }
-    EXPECT_TRUE(messages.requests().empty());
+    EXPECT_TRUE(messages.requests().empty() && (!m_config || m_config->Messages().empty()));
     ClearGlossaryCache();  // the next test has another tree
 }
 

@@ -24,16 +24,11 @@
 namespace tarnwick {
 namespace {
 
+using hardening::NamedTicket;
 using hardening::StartsWith;
 using test::TestPage;
 
 const TestPage kCmyk{16, 6, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
-
-JobTicket NamedTicket() {
-    JobTicket ticket = test::DefaultTicket("CP52", 180, 0);
-    ticket.settings[13] = 0;  // no colour bar
-    return ticket;
-}
 
 class FaultInjection : public hardening::JobTest {
   protected:
@@ -103,7 +98,6 @@ TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
                 if (HasFailure()) return;
             }
         }
-        RecordProperty("fault_points", failures);
         EXPECT_EQ(failures, 3 * good.writes);
         EXPECT_GE(failures, j.minFaults);
     }
@@ -316,8 +310,6 @@ TEST_F(FaultInjection, PeakMemoryOfAPageDoesNotGrowWithItsLength) {
         growth[length / 10] = PeakGrowthKiB(*test::MakeJob(dir, ticket, {page}));
         ASSERT_GE(growth[length / 10], 0) << "the peak memory could not be measured";
     }
-    RecordProperty("peak_growth_kib_short", static_cast<int>(growth[0]));
-    RecordProperty("peak_growth_kib_long", static_cast<int>(growth[1]));
     EXPECT_LE(growth[1], growth[0] + growth[0] / 10 + 4096)
         << kRows << " rows: " << growth[0] << " KiB, " << 10 * kRows << " rows: " << growth[1];
 }

@@ -1,5 +1,5 @@
-// Helpers of the hardening tests (the engine's tests use some too): private named mutexes and
-// configuration roots, the stream of a job nothing disturbs, and counts of what a process holds.
+// Helpers of the hardening tests (the engine's tests use some too): private named mutexes, the
+// stream of a job nothing disturbs, and counts of what a process holds.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -12,7 +12,6 @@
 
 #include "driver/cdriver.h"
 #include "host/kv_log.h"
-#include "host/xml_cipher.h"
 #include "platform/clock.h"
 #include "support/fake_clock.h"
 #include "support/job_fixture.h"
@@ -38,22 +37,12 @@ class PrivateLocks {
     fuzz::ScopedEnv m_env;
 };
 
-// A configuration root of the test's own, current while the object lives.
-class PrivateConfigRoot {
-  public:
-    PrivateConfigRoot() : m_env("TARNWICK_ROOT", m_dir.path()) {}
-    // Writes `text` to `relative` below OutputDrivers, enciphered when asked.
-    void Write(const std::string& relative, const std::string& text, bool enciphered) const {
-        const std::filesystem::path path = m_dir.file("OutputDrivers/" + relative);
-        std::filesystem::create_directories(path.parent_path());
-        const std::span<const uint8_t> plain = fuzz::AsBytes(text);
-        ASSERT_TRUE(fuzz::WriteBytes(path.string(), enciphered ? EncipherXml(plain) : plain));
-    }
-
-  private:
-    test::TempDir m_dir;
-    fuzz::ScopedEnv m_env;
-};
+// A CP52 ticket without colour bar.
+inline JobTicket NamedTicket(int16_t dpi = 180) {
+    JobTicket ticket = test::DefaultTicket("CP52", dpi, 0);
+    ticket.settings[13] = 0;
+    return ticket;
+}
 
 inline bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix) {
     return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
