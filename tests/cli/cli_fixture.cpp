@@ -9,11 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 extern char** environ;
@@ -183,8 +183,10 @@ std::vector<std::string> ToolTest::Leftovers() const {
 }
 
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<uint8_t> bytes(std::max<std::streamoff>(in.tellg(), 0));
+    in.seekg(0).read(reinterpret_cast<char*>(bytes.data()), std::ssize(bytes));
+    return bytes;
 }
 
 void WriteText(const std::string& path, const std::string& text) {

@@ -1,19 +1,16 @@
 // Runs the bad-input catalogue (bad_inputs.txt beside this file): spoilt job files and pages
-// through the driver, hostile XML as job options and configuration files, and option texts. Each
-// section is one test with its own folder, locks and configuration tree.
+// through the driver, hostile XML as job options, and option texts. Each section is one test with
+// its own folder and locks. (Hostile configuration trees are sections of cli/commands.txt.)
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <filesystem>
-#include <optional>
 
 #include "cli/table_script.h"
-#include "config/glossary.h"
 #include "driver/cdriver.h"
 #include "engine/arow_base_rtl.h"
 #include "hardening/hardening_support.h"
 #include "host/job/job_format.h"
-#include "host/xml_cipher.h"
 #include "rtl/rtl.h"
 #include "support/log_capture.h"
 #include "support/stream_rows.h"
@@ -137,24 +134,6 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         EXPECT_EQ(Joined(log.entries()), "");
     }
 
-    // answers MODEL MANUFACTURER DITHER NOISE SCREENS FIRST
-    static void Answers(const std::vector<std::string>& w) {
-        PrintSetup setup{};
-        std::snprintf(setup.modelName, sizeof setup.modelName, "%s", w[1].c_str());
-        std::snprintf(setup.manufacturerName, sizeof setup.manufacturerName, "%s", w[2].c_str());
-        auto dither = std::make_unique<DitherParamRecord>();
-        auto screens = std::make_unique<ScreeningRecord>();
-        CDriver d;
-        const int result =
-            d.LoadDitherParams(w[1].c_str(), w[2].c_str(), &setup, dither.get(), nullptr);
-        EXPECT_EQ(d.LoadScreeningParams(screens.get(), &setup), 1);
-        EXPECT_TRUE(w[3] == "*" || result == std::stoi(w[3])) << result;
-        EXPECT_TRUE(w[4] == "*" || dither->noiseLevel == std::stof(w[4])) << dither->noiseLevel;
-        EXPECT_TRUE(w[5] == "*" || screens->count == std::stoi(w[5])) << screens->count;
-        EXPECT_TRUE(w[6] == "*" || w[6] == screens->entries[0].colorName)
-            << screens->entries[0].colorName;
-    }
-
     // apply|parse TEXT HEX
     static void OptionText(const std::vector<std::string>& w) {
         CDriver driver;
@@ -169,8 +148,6 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         expected.resize(kSettingsAreaSize, 0x5A);
         EXPECT_EQ(area, expected);
     }
-
-    std::optional<fuzz::FuzzRun> m_config;
 };
 
 TEST_P(BadInput, EveryInputGetsItsRefusalOrItsAnswer) {
@@ -184,17 +161,6 @@ TEST_P(BadInput, EveryInputGetsItsRefusalOrItsAnswer) {
             Job(w);
         } else if (w[0] == "options") {
             Options(w);
-        } else if (w[0] == "file" || w[0] == "enciphered") {  // in a tree of the test's own
-            if (!m_config) m_config.emplace();
-            const std::span<const uint8_t> text = fuzz::AsBytes(w[2]);
-            EXPECT_TRUE(fuzz::WriteBytes(
-                m_config->OutputDrivers() + "/" + w[1],
-                w[0] == "file" ? std::vector(text.begin(), text.end()) : EncipherXml(text)));
-        } else if (w[0] == "answers") {
-            Answers(w);
-        } else if (w[0] == "translates") {
-            ClearGlossaryCache();
-            EXPECT_EQ(Translate(AString(w[1].c_str())).str(), w[2]);
         } else if (w[0] == "apply" || w[0] == "parse") {
             OptionText(w);
         } else if (w[0] == "definition") {  // TEXT VALUE LENGTH START
@@ -208,8 +174,7 @@ TEST_P(BadInput, EveryInputGetsItsRefusalOrItsAnswer) {
             ADD_FAILURE() << "unknown operation " << w[0];
         }
     }
-    EXPECT_TRUE(messages.requests().empty() && (!m_config || m_config->Messages().empty()));
-    ClearGlossaryCache();  // the next test has another tree
+    EXPECT_TRUE(messages.requests().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(Catalogue, BadInput,
