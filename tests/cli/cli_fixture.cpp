@@ -62,11 +62,10 @@ RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& en
                 ::_exit(127);
             }
         }
-        const rlimit as{limits.addressSpace, limits.addressSpace};
-        const rlimit fsize{limits.fileSize, limits.fileSize};
-        if ((as.rlim_cur != 0 && ::setrlimit(RLIMIT_AS, &as) != 0) ||
-            (fsize.rlim_cur != 0 && ::setrlimit(RLIMIT_FSIZE, &fsize) != 0)) {
-            ::_exit(127);
+        for (const auto& [resource, bytes] : {std::pair{RLIMIT_AS, limits.addressSpace},
+                                              std::pair{RLIMIT_FSIZE, limits.fileSize}}) {
+            const rlimit value{bytes, bytes};
+            if (bytes != 0 && ::setrlimit(resource, &value) != 0) ::_exit(127);
         }
         if (limits.fileSize != 0) ::signal(SIGXFSZ, SIG_IGN);
         ::execve(argv[0].c_str(), argvPointers.data(), envPointers.data());
@@ -203,11 +202,8 @@ void WritePnm(const std::string& path, int width, int height, bool rgb,
         std::string row(rgb ? 0 : static_cast<std::size_t>(width + 7) / 8, '\0');
         for (int x = 0; x < width; ++x) {
             const uint32_t c = pixel(x, y);
-            if (rgb)
-                row +=
-                    {static_cast<char>(c >> 16), static_cast<char>(c >> 8), static_cast<char>(c)};
-            if (!rgb && c != 0)
-                row[static_cast<std::size_t>(x / 8)] |= static_cast<char>(0x80 >> (x % 8));
+            if (rgb) row += std::string{char(c >> 16), char(c >> 8), char(c)};
+            if (!rgb && c != 0) row[x / 8] = char(row[x / 8] | 0x80 >> x % 8);
         }
         bytes += row;
     }

@@ -174,10 +174,9 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Scrip
         } else if (what == "lasterror") {
             ASSERT_FALSE(errors.empty()) << r.err;
             EXPECT_NE(errors.back().find(text), std::string::npos) << errors.back();
-        } else if (what == "stderr" || what == "!stderr") {
-            EXPECT_EQ(r.err.find(text) != std::string::npos, what[0] != '!') << r.err;
-        } else if (what == "stdout" || what == "!stdout") {
-            EXPECT_EQ(r.out.find(text) != std::string::npos, what[0] != '!') << r.out;
+        } else if (what == "stderr" || what == "!stderr" || what == "stdout" || what == "!stdout") {
+            const std::string& output = what.ends_with("err") ? r.err : r.out;
+            EXPECT_EQ(output.find(text) != std::string::npos, what[0] != '!') << output;
         } else if (what == "stdout=") {
             EXPECT_EQ(r.out, text);
         } else if (what == "stdout$") {

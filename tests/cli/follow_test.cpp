@@ -4,12 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <thread>
 
 #include "cli/cli_fixture.h"
+#include "hardening/hardening_support.h"
 #include "host/job/job_writer.h"
-#include "host/job/ox_job.h"
 #include "platform/named_mutex.h"
 #include "support/scoped_env.h"
 #include "support/stream_rows.h"
@@ -21,23 +20,21 @@ const TestPage kPage{96, 30, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}
 
 class FollowTest : public ToolTest {
   protected:
-    // A CP52 ticket at 360 dpi without colour bar.
+    // A CP52 ticket NAME.tkt at 360 dpi without colour bar.
     std::string Ticket(const std::string& name) {
         JobTicket ticket = DefaultTicket("CP52", 360, 0);
-        reinterpret_cast<PrinterSettings*>(ticket.settings.data())->colorBar = 0;
+        ticket.settings[13] = 0;
         std::string error;
-        EXPECT_TRUE(WriteJobTicket(File(name), ticket, error)) << error;
-        return File(name);
+        EXPECT_TRUE(WriteJobTicket(File(name + ".tkt"), ticket, error)) << error;
+        return File(name + ".tkt");
     }
-    static std::string DataFile(const std::string& ticket) {
-        return OXJob::GetFileName(ePrefix0, AFilePath(ticket.c_str())).c_str();
-    }
-    // The host's half-written job: rows 0 to 9 of kPage written, the writer goes on.
-    std::unique_ptr<JobWriter> Stalled(const std::string& ticket) {
+    // The host of job NAME has written the first rows of the page (all with -1) and goes on with
+    // the writer given back.
+    std::unique_ptr<JobWriter> Host(const std::string& name, const TestPage& page, int rows) {
         std::string error;
-        std::unique_ptr<JobWriter> writer = JobWriter::Create(DataFile(ticket), error);
+        std::unique_ptr<JobWriter> writer = JobWriter::Create(File("0_" + name + ".twj"), error);
         EXPECT_TRUE(writer) << error;
-        if (writer) AppendPage(*writer, kPage, 0, 10);
+        if (writer) AppendPage(*writer, page, 0, rows);
         return writer;
     }
     std::vector<std::string> JobId4711() {
@@ -64,13 +61,12 @@ class FollowTest : public ToolTest {
 };
 
 TEST_F(FollowTest, FollowPrintsEveryPageWhileTheHostWritesThem) {
-    const std::string ticket = Ticket("job.tkt");
     // The tool starts before the data file exists.
-    std::vector<std::string> args = {"print", "--follow", ticket, "-o", File("out.prn")};
+    std::vector<std::string> args = {"print", "--follow", Ticket("job"), "-o", File("out.prn")};
     for (const std::string& option : JobId4711()) args.push_back(option);
     RunningTool tool(args, Virtual());
     ASSERT_TRUE(tool.started());
-    std::unique_ptr<JobWriter> writer = Stalled(ticket);
+    std::unique_ptr<JobWriter> writer = Host("job", kPage, 10);
     ASSERT_TRUE(writer);
     AwaitJobStart(tool);
     // This test is the host: it shares the job's named mutexes with the driver, which gives up
@@ -112,13 +108,11 @@ TEST_F(FollowTest, FollowPrintsEveryPageWhileTheHostWritesThem) {
 TEST_F(FollowTest, APrintWaitingForItsHostHoldsUpOnlyPrintsOfItsJobId) {
     for (const bool sharedId : {true, false}) {
         SCOPED_TRACE(sharedId ? "one job id" : "different jobs");
-        const std::string a = Ticket("a.tkt");
-        const std::string b = Ticket("b.tkt");
-        std::unique_ptr<JobWriter> writer = Stalled(a);
+        std::unique_ptr<JobWriter> writer = Host("a", kPage, 10);
         ASSERT_TRUE(writer);
-        WriteJobData(DataFile(b), {TestPage{96, 5, 0, 0, kPage.colorants}});
-        std::vector<std::string> argsA = {"print", "--follow", a, "-o", File("a.prn")};
-        std::vector<std::string> argsB = {"print", b, "-o", File("b.prn")};
+        Host("b", TestPage{96, 5, 0, 0, kPage.colorants}, -1);  // finished as the writer goes
+        std::vector<std::string> argsA = {"print", "--follow", Ticket("a"), "-o", File("a.prn")};
+        std::vector<std::string> argsB = {"print", Ticket("b"), "-o", File("b.prn")};
         for (const std::string& option : sharedId ? JobId4711() : std::vector<std::string>()) {
             argsA.push_back(option);
             argsB.push_back(option);
@@ -128,16 +122,9 @@ TEST_F(FollowTest, APrintWaitingForItsHostHoldsUpOnlyPrintsOfItsJobId) {
         if (sharedId) AwaitJobStart(printA);
         RunningTool printB(argsB, Virtual());
         if (sharedId) {
-            // B cannot finish while A holds the layout mutex; once B blocks on a mutex (a waiting
-            // flock shows in /proc/locks), A must still get its start mutex back.
-            for (bool waits = false; !waits;) {
-                std::ifstream locks("/proc/locks");
-                for (std::string line; std::getline(locks, line);) {
-                    waits = waits || line.find("-> FLOCK") != std::string::npos;
-                }
-                ASSERT_FALSE(printB.Exited()) << "the second print ended while the first held it";
-                std::this_thread::yield();
-            }
+            // B cannot finish while A holds the layout mutex; once B blocks on a mutex, A must
+            // still get its start mutex back.
+            EXPECT_TRUE(hardening::SomeoneWaitsFor()) << "the second print never waited";
         } else {
             // A has its page open and waits for rows that only come once B is done.
             const ToolResult resultB = printB.Wait();

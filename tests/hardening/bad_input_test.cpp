@@ -18,8 +18,6 @@
 namespace tarnwick {
 namespace {
 
-using test::TableRow;
-
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
     std::istringstream in(text);
@@ -27,10 +25,10 @@ std::vector<std::string> Split(const std::string& text, char separator) {
     return parts;
 }
 
-std::vector<test::TestPage> Pages(const std::string& word) {
+std::vector<test::TestPage> Pages(const std::string& word) {  // "-" for none
     std::vector<test::TestPage> pages;
-    if (word != "-") {
-        for (const std::string& page : Split(word, '/')) pages.push_back(test::PageOf(page));
+    for (const std::string& page : Split(word, '/')) {
+        if (page != "-") pages.push_back(test::PageOf(page));
     }
     return pages;
 }
@@ -91,15 +89,12 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         const int opened = driver.OpenJob(job.get(), &out);
         if (w[0] == "refused") {
             EXPECT_EQ(opened, 0);
-            ASSERT_EQ(log.entries().size(), 1u) << Joined(log.entries());
-            EXPECT_NE(log.entries()[0].text.find(w[5]), std::string::npos) << Joined(log.entries());
+            EXPECT_TRUE(log.entries().size() == 1 &&
+                        log.entries()[0].text.find(w[5]) != std::string::npos)
+                << Joined(log.entries());
         } else {
             ASSERT_EQ(opened, 1) << Joined(log.entries());
-            int result = 1;
-            for (int step = 0; step < 100 && result == 1 && job->m_nDone != -1; ++step) {
-                result = driver.PrintStep(nullptr, nullptr, nullptr);
-            }
-            EXPECT_EQ(result, w[0] == "prints" ? 1 : 0);
+            EXPECT_EQ(hardening::StepToTheEnd(driver, *job), w[0] == "prints" ? 1 : 0);
             EXPECT_EQ(Joined(log.entries()), w[5]);
             EXPECT_TRUE(out.bytes == sent) << "what was sent before the end";
             if (w[0] == "fails") {
@@ -133,27 +128,12 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         EXPECT_TRUE(fuzz::JobLocksFree(std::stoi(w[2])));
         EXPECT_EQ(Joined(log.entries()), "");
     }
-
-    // apply|parse TEXT HEX
-    static void OptionText(const std::vector<std::string>& w) {
-        CDriver driver;
-        std::vector<uint8_t> area(kSettingsAreaSize, 0x5A);
-        if (w[0] == "apply") {
-            RTL& engine = dynamic_cast<RTL&>(*driver.Engine());
-            EXPECT_EQ(engine.ApplyDriverOptions(w[1].c_str(), area.data(), "CP52"), 1);
-        } else {
-            EXPECT_EQ(driver.ParseDriverOptions(w[1].c_str(), area.data(), nullptr), 1);
-        }
-        std::vector<uint8_t> expected = test::HexBytes(w[2]);
-        expected.resize(kSettingsAreaSize, 0x5A);
-        EXPECT_EQ(area, expected);
-    }
 };
 
 TEST_P(BadInput, EveryInputGetsItsRefusalOrItsAnswer) {
     test::ScriptVars vars;
     vars.values["$T"] = dir.path();
-    for (const TableRow& row : GetParam().rows) {
+    for (const test::TableRow& row : GetParam().rows) {
         SCOPED_TRACE(row.where);
         const std::vector<std::string> w = vars.Expand(row.words);
         if (vars.Set(w)) continue;
@@ -161,8 +141,15 @@ TEST_P(BadInput, EveryInputGetsItsRefusalOrItsAnswer) {
             Job(w);
         } else if (w[0] == "options") {
             Options(w);
-        } else if (w[0] == "apply" || w[0] == "parse") {
-            OptionText(w);
+        } else if (w[0] == "apply" || w[0] == "parse") {  // TEXT HEX
+            CDriver d;
+            std::vector<uint8_t> area(kSettingsAreaSize, 0x5A), expected = test::HexBytes(w[2]);
+            expected.resize(kSettingsAreaSize, 0x5A);
+            EXPECT_EQ(w[0] == "parse" ? d.ParseDriverOptions(w[1].c_str(), area.data(), nullptr)
+                                      : dynamic_cast<RTL&>(*d.Engine())
+                                            .ApplyDriverOptions(w[1].c_str(), area.data(), "CP52"),
+                      1);
+            EXPECT_EQ(area, expected);
         } else if (w[0] == "definition") {  // TEXT VALUE LENGTH START
             std::vector<char> definition(1024, '\0');
             std::memcpy(definition.data(), w[1].data(), std::min<std::size_t>(w[1].size(), 1023));

@@ -9,7 +9,6 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -26,20 +25,13 @@ namespace {
 
 using hardening::NamedTicket;
 using hardening::StartsWith;
+using hardening::StepToTheEnd;
 using test::TestPage;
 
 const TestPage kCmyk{16, 6, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
 
 class FaultInjection : public hardening::JobTest {
   protected:
-    // Steps the open job until it ends or a step fails; the last step's result.
-    static int StepToTheEnd(CDriver& driver, HostJobRecord& job) {
-        int result = 1;
-        for (int i = 0; i < 1000 && result == 1 && job.m_nDone != -1; ++i) {
-            result = driver.PrintStep(nullptr, nullptr, nullptr);
-        }
-        return result;
-    }
     // Aborts the job: its stream ends with the abort page end, and what went before it is a
     // prefix of the good stream.
     static void ExpectAbortedPrefix(CDriver& driver, const test::MemoryChannel& out,
@@ -151,23 +143,6 @@ TEST_F(FaultInjection, DataFileDeletedOrCutDuringAWaitFailsTheJob) {
     }
 }
 
-// True once some process waits in flock for the lock file: the kernel lists a blocked request
-// as "-> FLOCK" with the file's inode. Polls /proc/locks for at most ten seconds.
-bool SomeoneWaitsFor(const std::string& lockFile) {
-    struct stat st {};
-    if (::stat(lockFile.c_str(), &st) != 0) return false;
-    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::yield()) {
-        std::ifstream locks("/proc/locks");
-        for (std::string line; std::getline(locks, line);) {
-            if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
-                return true;
-        }
-    }
-    return false;
-}
-
 TEST_F(FaultInjection, KilledHolderOfTheStartMutexLetsTheWaitingJobGoOn) {
     // A child process holds the mutex until it is killed (or this process ends).
     int ready[2];
@@ -193,7 +168,7 @@ TEST_F(FaultInjection, KilledHolderOfTheStartMutexLetsTheWaitingJobGoOn) {
     CDriver driver;
     int opened = -1;
     std::thread waiter([&] { opened = held == 'y' ? driver.OpenJob(job.get(), &out) : 0; });
-    const bool waited = SomeoneWaitsFor(CMutex(false, "QRM_PRINT_START4242").lockPath());
+    const bool waited = hardening::SomeoneWaitsFor(CMutex(false, "QRM_PRINT_START4242").lockPath());
     ::kill(holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
     waiter.join();

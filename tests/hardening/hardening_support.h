@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 
 #include <algorithm>
+#include <chrono>
 #include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "driver/cdriver.h"
@@ -64,6 +67,32 @@ inline GoodRun PrintUndisturbed(HostJobRecord& job) {
     EXPECT_GT(test::RunJob(driver, job, out), 0);
     job.m_nDone = 0;
     return {out.bytes, static_cast<int>(out.writeSizes.size())};
+}
+
+// Steps the open job until it ends or a step fails; the last step's result.
+inline int StepToTheEnd(ABasePrinterDriver& driver, HostJobRecord& job) {
+    int result = 1;
+    for (int i = 0; i < 1000 && result == 1 && job.m_nDone != -1; ++i) {
+        result = driver.PrintStep(nullptr, nullptr, nullptr);
+    }
+    return result;
+}
+
+// True once some process waits in flock (for the lock file, if one is named): the kernel lists a
+// blocked request as "-> FLOCK" with the file's inode. Polls /proc/locks for at most ten seconds.
+inline bool SomeoneWaitsFor(const std::string& lockFile = "") {
+    struct stat st {};
+    if (!lockFile.empty() && ::stat(lockFile.c_str(), &st) != 0) return false;
+    const std::string inode = lockFile.empty() ? "" : ":" + std::to_string(st.st_ino) + " ";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::yield()) {
+        std::ifstream locks("/proc/locks");
+        for (std::string line; std::getline(locks, line);) {
+            if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
+                return true;
+        }
+    }
+    return false;
 }
 
 // Entries of /proc/self/fd.
