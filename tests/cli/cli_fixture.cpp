@@ -21,11 +21,6 @@ extern char** environ;
 namespace tarnwick::test {
 namespace {
 
-std::string ToolPath() {
-    const char* path = std::getenv("TARNWICK_TOOL");
-    return path != nullptr ? path : "";
-}
-
 std::vector<char*> Pointers(std::vector<std::string>& strings) {
     std::vector<char*> pointers;
     for (std::string& s : strings) pointers.push_back(s.data());
@@ -41,7 +36,8 @@ RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& en
     int out[2] = {-1, -1};
     int err[2] = {-1, -1};
     if (!terminal && (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)) return;
-    std::vector<std::string> argv = {ToolPath()};
+    const char* tool = std::getenv("TARNWICK_TOOL");
+    std::vector<std::string> argv = {tool != nullptr ? tool : ""};
     argv.insert(argv.end(), args.begin(), args.end());
     std::vector<std::string> envp;
     for (char** p = environ; *p != nullptr; ++p) {
@@ -158,7 +154,7 @@ ToolResult RunningTool::Wait() {
 }
 
 void ToolTest::SetUp() {
-    if (ToolPath().empty()) {
+    if (const char* tool = std::getenv("TARNWICK_TOOL"); tool == nullptr || *tool == '\0') {
         GTEST_SKIP() << "TARNWICK_TOOL is not set (ctest sets it to the built tool)";
     }
     m_lockDir = m_dir.file("locks");

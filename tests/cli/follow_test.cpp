@@ -42,8 +42,7 @@ class FollowTest : public ToolTest {
                   "<?xml version=\"1.0\"?><RootElement><JobId>4711</JobId></RootElement>");
         return {"--job-options", File("options.xml")};
     }
-    // Every wait of the tool and the driver instant.
-    ToolEnv Virtual() const {
+    ToolEnv Virtual() const {  // every wait of the tool and the driver instant
         ToolEnv env = Env();
         env["TARNWICK_VIRTUAL_CLOCK"] = "1";
         return env;

@@ -2,6 +2,7 @@
 // can check how they were written; string escapes other than \" and \\ are kept as written.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -18,10 +19,8 @@ struct JsonValue {
     std::vector<std::string> names;  // an object's member names, in order, naming items[i]
 
     const JsonValue* Find(std::string_view key) const {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (names[i] == key) return &items[i];
-        }
-        return nullptr;
+        const auto at = std::find(names.begin(), names.end(), key);
+        return at == names.end() ? nullptr : &items[static_cast<std::size_t>(at - names.begin())];
     }
 };
 

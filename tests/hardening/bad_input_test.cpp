@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <filesystem>
+#include <ranges>
 
 #include "cli/table_script.h"
 #include "driver/cdriver.h"
@@ -20,8 +21,8 @@ namespace {
 
 std::vector<std::string> Split(const std::string& text, char separator) {
     std::vector<std::string> parts;
-    std::istringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    for (const auto part : std::views::split(text, separator))
+        parts.emplace_back(part.begin(), part.end());
     return parts;
 }
 

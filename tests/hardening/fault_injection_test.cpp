@@ -30,19 +30,18 @@ using test::TestPage;
 
 const TestPage kCmyk{16, 6, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
 
-class FaultInjection : public hardening::JobTest {
-  protected:
-    // Aborts the job: its stream ends with the abort page end, and what went before it is a
-    // prefix of the good stream.
-    static void ExpectAbortedPrefix(CDriver& driver, const test::MemoryChannel& out,
-                                    const std::vector<uint8_t>& good) {
-        EXPECT_EQ(driver.AbortJob(nullptr, nullptr, nullptr), 1);
-        ASSERT_TRUE(hardening::EndsWith(out.bytes, hardening::kNamedAbortEnd));
-        const std::vector<uint8_t> sent(out.bytes.begin(),
-                                        out.bytes.end() - hardening::kNamedAbortEnd.size());
-        EXPECT_TRUE(StartsWith(good, sent)) << "what was sent is not a prefix of the good stream";
-    }
-};
+using FaultInjection = hardening::JobTest;
+
+// Aborts the job: its stream ends with the abort page end, and what went before it is a prefix of
+// the good stream.
+void ExpectAbortedPrefix(CDriver& driver, const test::MemoryChannel& out,
+                         const std::vector<uint8_t>& good) {
+    EXPECT_EQ(driver.AbortJob(nullptr, nullptr, nullptr), 1);
+    ASSERT_TRUE(hardening::EndsWith(out.bytes, hardening::kNamedAbortEnd));
+    const std::vector<uint8_t> sent(out.bytes.begin(),
+                                    out.bytes.end() - hardening::kNamedAbortEnd.size());
+    EXPECT_TRUE(StartsWith(good, sent)) << "what was sent is not a prefix of the good stream";
+}
 
 TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
     // What the failing write returns: half of the good run's write of 64 bytes, 0 or -1.
@@ -238,19 +237,15 @@ long PeakGrowthKiB(HostJobRecord& job) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         long growth = -1;
-        {
-            test::MemoryChannel out;  // keeps nothing: not memory of the driver
-            out.keep = false;
-            CDriver driver;
-            std::ofstream reset("/proc/self/clear_refs");
-            reset << "5" << std::flush;  // the peak starts again from the current size
-            const long start = StatusKiB("VmRSS:");
-            if (reset && start > 0 && driver.OpenJob(&job, &out) == 1) {
-                for (int i = 0; i < 100 && job.m_nDone != -1; ++i) {
-                    if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) break;
-                }
-                if (job.m_nDone == -1 && out.taken > 0) growth = StatusKiB("VmHWM:") - start;
-            }
+        test::MemoryChannel out;  // keeps nothing: not memory of the driver
+        out.keep = false;
+        CDriver driver;
+        std::ofstream reset("/proc/self/clear_refs");
+        reset << "5" << std::flush;  // the peak starts again from the current size
+        const long start = StatusKiB("VmRSS:");
+        if (reset && start > 0 && driver.OpenJob(&job, &out) == 1 &&
+            StepToTheEnd(driver, job) == 1 && job.m_nDone == -1 && out.taken > 0) {
+            growth = StatusKiB("VmHWM:") - start;
         }
         ::_exit(::write(result[1], &growth, sizeof growth) == sizeof growth ? 0 : 1);
     }
