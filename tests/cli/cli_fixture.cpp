@@ -9,31 +9,17 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
 #include <sstream>
 
 extern char** environ;
 
 namespace tarnwick::test {
 namespace {
-
-std::vector<std::string> ChildEnvironment(const ToolEnv& overrides) {
-    std::vector<std::string> env;
-    for (char** p = environ; *p != nullptr; ++p) {
-        const std::string entry = *p;
-        const std::string name = entry.substr(0, entry.find('='));
-        if (overrides.count(name) == 0) env.push_back(entry);
-    }
-    for (const auto& [name, value] : overrides) {
-        if (value) env.push_back(name + "=" + *value);
-    }
-    return env;
-}
 
 std::vector<char*> Pointers(std::vector<std::string>& strings) {
     std::vector<char*> pointers;
@@ -44,29 +30,27 @@ std::vector<char*> Pointers(std::vector<std::string>& strings) {
 
 }  // namespace
 
-std::string ToolPath() {
-    const char* path = std::getenv("TARNWICK_TOOL");
-    return path != nullptr ? path : "";
-}
-
 RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& env,
                          const ToolLimits& limits, bool terminal)
     : m_limits(limits) {
-    int out[2];
-    int err[2];
-    if (!terminal && ::pipe2(out, O_CLOEXEC) != 0) return;
-    if (!terminal && ::pipe2(err, O_CLOEXEC) != 0) {
-        ::close(out[0]);
-        ::close(out[1]);
-        return;
-    }
-    std::vector<std::string> argv = {ToolPath()};
+    int out[2] = {-1, -1};
+    int err[2] = {-1, -1};
+    if (!terminal && (::pipe2(out, O_CLOEXEC) != 0 || ::pipe2(err, O_CLOEXEC) != 0)) return;
+    const char* tool = std::getenv("TARNWICK_TOOL");
+    std::vector<std::string> argv = {tool != nullptr ? tool : ""};
     argv.insert(argv.end(), args.begin(), args.end());
-    std::vector<std::string> envp = ChildEnvironment(env);
+    std::vector<std::string> envp;
+    for (char** p = environ; *p != nullptr; ++p) {
+        if (env.count(std::string(*p).substr(0, std::string(*p).find('='))) == 0)
+            envp.push_back(*p);
+    }
+    for (const auto& [name, value] : env) {
+        if (value) envp.push_back(name + "=" + *value);
+    }
     std::vector<char*> argvPointers = Pointers(argv);
     std::vector<char*> envPointers = Pointers(envp);
     // Only async-signal-safe calls between fork and exec.
-    const pid_t pid = terminal ? ::forkpty(&m_outFd, nullptr, nullptr, nullptr) : ::fork();
+    const pid_t pid = terminal ? ::forkpty(&m_fds[0], nullptr, nullptr, nullptr) : ::fork();
     if (pid == 0) {
         if (!terminal) {
             const int in = ::open(limits.input.c_str(), O_RDONLY | O_CLOEXEC);
@@ -74,22 +58,21 @@ RunningTool::RunningTool(const std::vector<std::string>& args, const ToolEnv& en
                 ::_exit(127);
             }
         }
-        const auto limit = [](int resource, uint64_t bytes) {
+        for (const auto& [resource, bytes] : {std::pair{RLIMIT_AS, limits.addressSpace},
+                                              std::pair{RLIMIT_FSIZE, limits.fileSize}}) {
             const rlimit value{bytes, bytes};
             if (bytes != 0 && ::setrlimit(resource, &value) != 0) ::_exit(127);
-        };
-        limit(RLIMIT_AS, limits.addressSpace);
-        limit(RLIMIT_FSIZE, limits.fileSize);
+        }
         if (limits.fileSize != 0) ::signal(SIGXFSZ, SIG_IGN);
         ::execve(argv[0].c_str(), argvPointers.data(), envPointers.data());
         ::_exit(127);
     }
-    if (pid > 0) m_pid = pid;
+    m_pid = pid;
     if (terminal) return;
     ::close(out[1]);
     ::close(err[1]);
-    m_outFd = out[0];
-    m_errFd = err[0];
+    m_fds[0] = out[0];
+    m_fds[1] = err[0];
 }
 
 RunningTool::~RunningTool() {
@@ -97,53 +80,51 @@ RunningTool::~RunningTool() {
         ::kill(m_pid, SIGKILL);
         ::waitpid(m_pid, &m_status, 0);
     }
-    if (m_outFd >= 0) ::close(m_outFd);
-    if (m_errFd >= 0) ::close(m_errFd);
+    for (const int fd : m_fds) {
+        if (fd >= 0) ::close(fd);
+    }
 }
 
-bool RunningTool::Pump(int timeoutMs) {
+bool RunningTool::Pump() {
     pollfd fds[2];
     int count = 0;
-    for (const int fd : {m_outFd, m_errFd}) {
+    for (const int fd : m_fds) {
         if (fd >= 0) fds[count++] = {fd, POLLIN, 0};
     }
-    if (count == 0) return false;
-    const int ready = ::poll(fds, static_cast<nfds_t>(count), timeoutMs);
+    const int ready =
+        count == 0 ? 0 : ::poll(fds, static_cast<nfds_t>(count), m_limits.stallMillis);
     if (ready < 0 && errno == EINTR) return true;
     if (ready <= 0) return false;  // stalled, or poll failed
     for (int i = 0; i < count; ++i) {
         if ((fds[i].revents & (POLLIN | POLLHUP | POLLERR)) == 0) continue;
+        const int which = fds[i].fd == m_fds[0] ? 0 : 1;
         char buffer[65536];
         const ssize_t n = ::read(fds[i].fd, buffer, sizeof buffer);
-        int& fd = fds[i].fd == m_outFd ? m_outFd : m_errFd;
-        std::string& sink = fds[i].fd == m_outFd ? m_out : m_err;
         if (n > 0) {
-            sink.append(buffer, static_cast<std::size_t>(n));
+            m_text[which].append(buffer, static_cast<std::size_t>(n));
         } else if (n == 0 || errno != EINTR) {
-            ::close(fd);
-            fd = -1;
+            ::close(m_fds[which]);
+            m_fds[which] = -1;
         }
     }
     return true;
 }
 
 std::optional<std::string> RunningTool::ReadErrorLine() {
-    for (;;) {
-        const std::size_t end = m_err.find('\n', m_errRead);
-        if (end != std::string::npos) {
-            std::string line = m_err.substr(m_errRead, end - m_errRead);
-            m_errRead = end + 1;
-            return line;
-        }
-        if (m_errFd < 0 || !Pump(m_limits.stallMillis)) return std::nullopt;
+    std::size_t end;
+    while ((end = m_text[1].find('\n', m_errRead)) == std::string::npos) {
+        if (m_fds[1] < 0 || !Pump()) return std::nullopt;
     }
+    std::string line = m_text[1].substr(m_errRead, end - m_errRead);
+    m_errRead = end + 1;
+    return line;
 }
 
 bool RunningTool::Answer(const std::string& prompt, const std::string& reply) {
-    while (m_out.find(prompt) == std::string::npos) {
-        if (m_outFd < 0 || !Pump(m_limits.stallMillis)) return false;
+    while (m_text[0].find(prompt) == std::string::npos) {
+        if (m_fds[0] < 0 || !Pump()) return false;
     }
-    return ::write(m_outFd, reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
+    return ::write(m_fds[0], reply.data(), reply.size()) == static_cast<ssize_t>(reply.size());
 }
 
 void RunningTool::Signal(int signal) {
@@ -151,38 +132,29 @@ void RunningTool::Signal(int signal) {
 }
 
 bool RunningTool::Exited() {
-    if (m_pid <= 0 || m_reaped) return true;
-    if (::waitpid(m_pid, &m_status, WNOHANG) == m_pid) m_reaped = true;
-    return m_reaped;
+    if (m_pid > 0 && !m_reaped) m_reaped = ::waitpid(m_pid, &m_status, WNOHANG) == m_pid;
+    return m_pid <= 0 || m_reaped;
 }
 
 ToolResult RunningTool::Wait() {
     ToolResult result;
-    while ((m_outFd >= 0 || m_errFd >= 0) && Pump(m_limits.stallMillis)) {
+    while ((m_fds[0] >= 0 || m_fds[1] >= 0) && Pump()) {
     }
     if (m_pid > 0 && !m_reaped) {
         // Stalled: stop it.
-        if (m_outFd >= 0 || m_errFd >= 0) result.hung = ::kill(m_pid, SIGKILL) == 0;
+        if (m_fds[0] >= 0 || m_fds[1] >= 0) result.hung = ::kill(m_pid, SIGKILL) == 0;
         ::waitpid(m_pid, &m_status, 0);
         m_reaped = true;
     }
-    if (m_pid > 0) {
-        if (WIFEXITED(m_status)) result.exitCode = WEXITSTATUS(m_status);
-        if (WIFSIGNALED(m_status)) result.signal = WTERMSIG(m_status);
-    }
-    result.out = m_out;
-    result.err = m_err;
+    if (m_pid > 0 && WIFEXITED(m_status)) result.exitCode = WEXITSTATUS(m_status);
+    if (m_pid > 0 && WIFSIGNALED(m_status)) result.signal = WTERMSIG(m_status);
+    result.out = m_text[0];
+    result.err = m_text[1];
     return result;
 }
 
-ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env,
-                   const ToolLimits& limits) {
-    RunningTool tool(args, env, limits);
-    return tool.Wait();
-}
-
 void ToolTest::SetUp() {
-    if (ToolPath().empty()) {
+    if (const char* tool = std::getenv("TARNWICK_TOOL"); tool == nullptr || *tool == '\0') {
         GTEST_SKIP() << "TARNWICK_TOOL is not set (ctest sets it to the built tool)";
     }
     m_lockDir = m_dir.file("locks");
@@ -205,47 +177,33 @@ std::vector<std::string> ToolTest::Leftovers() const {
     return names;
 }
 
-ToolResult ToolTest::Run(const std::vector<std::string>& args, const ToolEnv& extra) const {
-    ToolEnv env = Env();
-    for (const auto& [name, value] : extra) env[name] = value;
-    return RunTool(args, env);
-}
-
 std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()),
-              static_cast<std::streamsize>(bytes.size()));
-    ASSERT_TRUE(out.good()) << "cannot write " << path;
+    std::ifstream in(path, std::ios::binary | std::ios::ate);
+    std::vector<uint8_t> bytes(std::max<std::streamoff>(in.tellg(), 0));
+    in.seekg(0).read(reinterpret_cast<char*>(bytes.data()), std::ssize(bytes));
+    return bytes;
 }
 
 void WriteText(const std::string& path, const std::string& text) {
-    WriteBytes(path, std::vector<uint8_t>(text.begin(), text.end()));
+    std::ofstream out(path, std::ios::binary | std::ios::trunc);
+    out << text;
+    ASSERT_TRUE(out.good()) << "cannot write " << path;
 }
 
 void WritePnm(const std::string& path, int width, int height, bool rgb,
               const std::function<uint32_t(int x, int y)>& pixel) {
-    const std::string header = (rgb ? "P6\n" : "P4\n") + std::to_string(width) + " " +
-                               std::to_string(height) + (rgb ? "\n255\n" : "\n");
-    std::vector<uint8_t> bytes(header.begin(), header.end());
+    std::string bytes = (rgb ? "P6\n" : "P4\n") + std::to_string(width) + " " +
+                        std::to_string(height) + (rgb ? "\n255\n" : "\n");
     for (int y = 0; y < height; ++y) {
-        std::vector<uint8_t> row(rgb ? 0 : static_cast<std::size_t>(width + 7) / 8, 0);
+        std::string row(rgb ? 0 : static_cast<std::size_t>(width + 7) / 8, '\0');
         for (int x = 0; x < width; ++x) {
             const uint32_t c = pixel(x, y);
-            if (rgb) {
-                row.insert(row.end(), {static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
-                                       static_cast<uint8_t>(c)});
-            } else if (c != 0) {
-                row[static_cast<std::size_t>(x / 8)] |= static_cast<uint8_t>(0x80 >> (x % 8));
-            }
+            if (rgb) row += std::string{char(c >> 16), char(c >> 8), char(c)};
+            if (!rgb && c != 0) row[x / 8] = char(row[x / 8] | 0x80 >> x % 8);
         }
-        bytes.insert(bytes.end(), row.begin(), row.end());
+        bytes += row;
     }
-    WriteBytes(path, bytes);
+    WriteText(path, bytes);
 }
 
 std::vector<std::string> LinesStartingWith(const std::string& text, const std::string& prefix) {

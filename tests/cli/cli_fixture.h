@@ -18,9 +18,6 @@
 
 namespace tarnwick::test {
 
-// The tool named by TARNWICK_TOOL, or "" when the variable is not set.
-std::string ToolPath();
-
 // Variables to set for the child; a value of nullopt removes the variable.
 using ToolEnv = std::map<std::string, std::optional<std::string>>;
 
@@ -61,22 +58,16 @@ class RunningTool {
     ToolResult Wait();
 
   private:
-    bool Pump(int timeoutMs);  // moves available output into the buffers; false at the end
+    bool Pump();  // moves available output into the buffers; false at the end or on a stall
 
     ToolLimits m_limits;
     pid_t m_pid = -1;
-    int m_outFd = -1;
-    int m_errFd = -1;
-    std::string m_out;
-    std::string m_err;
+    int m_fds[2] = {-1, -1};  // stdout (or the terminal), stderr
+    std::string m_text[2];
     std::size_t m_errRead = 0;  // stderr bytes handed out as lines
     bool m_reaped = false;
     int m_status = 0;
 };
-
-// Runs the tool to its end.
-ToolResult RunTool(const std::vector<std::string>& args, const ToolEnv& env = {},
-                   const ToolLimits& limits = {});
 
 class ToolTest : public ::testing::Test {
   protected:
@@ -86,7 +77,9 @@ class ToolTest : public ::testing::Test {
     // The tool reads the sample configuration tree and keeps its named mutexes in a folder of
     // this test, so parallel tests never share a lock.
     ToolEnv Env() const;
-    ToolResult Run(const std::vector<std::string>& args, const ToolEnv& extra = {}) const;
+    ToolResult Run(const std::vector<std::string>& args) const {
+        return RunningTool(args, Env()).Wait();
+    }
     std::string File(const std::string& name) const { return m_dir.file(name); }
     // Files a replacement left behind: every name in the test's folder that starts with ".".
     std::vector<std::string> Leftovers() const;
@@ -98,7 +91,6 @@ class ToolTest : public ::testing::Test {
 };
 
 std::vector<uint8_t> ReadBytes(const std::string& path);
-void WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes);
 void WriteText(const std::string& path, const std::string& text);
 
 // A binary Netpbm file: a PPM of 0xRRGGBB pixels, or a PBM with a dot where the pixel is not 0.

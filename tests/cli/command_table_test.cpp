@@ -6,95 +6,19 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <filesystem>
-#include <fstream>
-#include <map>
-#include <sstream>
 
 #include "cli/cli_fixture.h"
 #include "cli/json_value.h"
-#include "host/job_ticket.h"
+#include "cli/table_script.h"
+#include "host/job/job_writer.h"
+#include "support/stream_rows.h"
 
 namespace tarnwick::test {
 namespace {
 
 namespace fs = std::filesystem;
-
-const fs::path kHere = fs::path(__FILE__).parent_path();
-
-struct Line {
-    int number;
-    std::vector<std::string> words;
-};
-
-struct Section {
-    std::string name;
-    std::vector<Line> lines;
-};
-
-void PrintTo(const Section& section, std::ostream* out) {
-    *out << section.name;
-}
-
-// Blanks separate words; "..." quotes one, with the escapes \n, \e, \", \\ and \xHH.
-std::vector<std::string> Words(const std::string& line) {
-    std::vector<std::string> words;
-    for (std::size_t i = 0; i < line.size();) {
-        if (line[i] == ' ') {
-            ++i;
-            continue;
-        }
-        std::string word;
-        if (line[i] != '"') {
-            const std::size_t end = line.find(' ', i);
-            word = line.substr(i, end - i);
-            i = end == std::string::npos ? line.size() : end;
-        } else {
-            for (++i; i < line.size() && line[i] != '"'; ++i) {
-                if (line[i] != '\\' || i + 1 >= line.size()) {
-                    word += line[i];
-                    continue;
-                }
-                const char c = line[++i];
-                if (c == 'x' && i + 2 < line.size()) {
-                    word += static_cast<char>(std::stoi(line.substr(i + 1, 2), nullptr, 16));
-                    i += 2;
-                } else {
-                    word += c == 'n' ? '\n' : c == 'e' ? '\x1b' : c;
-                }
-            }
-            ++i;
-        }
-        words.push_back(word);
-    }
-    return words;
-}
-
-std::vector<Section> ReadTable() {
-    std::vector<Section> sections;
-    std::ifstream in(kHere / "commands.txt");
-    int number = 0;
-    for (std::string line; std::getline(in, line);) {
-        ++number;
-        if (line.empty() || line[0] == '#') continue;
-        if (line[0] == '[') {
-            sections.push_back({line.substr(1, line.find(']') - 1), {}});
-        } else if (!sections.empty()) {
-            sections.back().lines.push_back({number, Words(line)});
-        }
-    }
-    return sections;
-}
-
-// A page of the `job` line: WIDTHxHEIGHT:Ink,Ink...
-TestPage PageOf(const std::string& word) {
-    TestPage page;
-    page.width = std::stoi(word);
-    page.height = std::stoi(word.substr(word.find('x') + 1));
-    std::istringstream inks(word.substr(word.find(':') + 1));
-    for (std::string ink; std::getline(inks, ink, ',');) page.colorants.push_back({ink});
-    return page;
-}
 
 #if defined(__SANITIZE_ADDRESS__)
 constexpr bool kAddressLimitWorks = false;  // the sanitizer reserves terabytes of address space
@@ -102,21 +26,13 @@ constexpr bool kAddressLimitWorks = false;  // the sanitizer reserves terabytes 
 constexpr bool kAddressLimitWorks = true;
 #endif
 
-class CommandTable : public ToolTest, public ::testing::WithParamInterface<Section> {
+// The data file of a ticket: 0_<name>.twj beside it.
+std::string DataPath(const std::string& ticket) {
+    return fs::path(ticket).replace_filename("0_" + fs::path(ticket).stem().string() + ".twj");
+}
+
+class CommandTable : public ToolTest, public ::testing::WithParamInterface<Script> {
   protected:
-    std::string Expand(std::string word) const {
-        std::vector<std::pair<std::string, std::string>> names(m_vars.begin(), m_vars.end());
-        names.insert(names.end(), {{"$T", Dir()},
-                                   {"$DATA", TARNWICK_SOURCE_DATADIR},
-                                   {"$FILES", (kHere / "files").string()}});
-        for (const auto& [name, value] : names) {
-            for (std::size_t at = 0; (at = word.find(name, at)) != std::string::npos;) {
-                word.replace(at, name.size(), value);
-                at += value.size();
-            }
-        }
-        return word;
-    }
     std::string Dir() const { return fs::path(File("x")).parent_path(); }
 
     // Type, permissions and content of every file of the folder but the lock files.
@@ -135,15 +51,18 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Secti
     // A line that prepares files or checks one; false when it is a command.
     bool Prepare(const std::vector<std::string>& w) {
         const std::string& what = w[0];
-        if (what == "set") {
-            m_vars["$" + w[1]] = w[2];
+        if (m_vars.Set(w)) {
         } else if (what == "limit") {  // address space [file size] of later commands, in MiB
             m_limits.addressSpace = kAddressLimitWorks ? std::stoull(w[1]) << 20 : 0;
             m_limits.fileSize = w.size() > 2 ? std::stoull(w[2]) << 20 : 0;
-        } else if (what == "write") {  // PATH TEXT [REPEATED COUNT [TAIL]]
-            std::string text = w[2];
-            for (int i = w.size() > 4 ? std::stoi(w[4]) : 0; i > 0; --i) text += w[3];
-            WriteText(w[1], text + (w.size() > 5 ? w[5] : ""));
+        } else if (what == "stdin") {
+            m_limits.input = w[1];
+        } else if (what == "env") {
+            m_env[w[1]] = w[2] == "-" ? std::nullopt : std::optional(w[2]);
+        } else if (what == "signal" || what == "answer") {
+            m_next = w;
+        } else if (what == "write") {
+            WriteText(w[1], TextOf(w, 2));
         } else if (what == "keep") {  // PATH AFTER NEEDLE N: up to N bytes past NEEDLE past AFTER
             const std::vector<uint8_t> bytes = ReadBytes(w[1]);
             const std::string text(bytes.begin(), bytes.end());
@@ -164,34 +83,39 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Secti
             fs::permissions(w[1], fs::perms::owner_read);
         } else if (what == "cut") {  // drops the last N bytes
             fs::resize_file(w[1], fs::file_size(w[1]) - std::stoul(w[2]));
+        } else if (what == "save") {
+            WriteText(w[1], m_result.out);
         } else if (what == "absent") {
             EXPECT_FALSE(fs::exists(fs::symlink_status(w[1]))) << w[1];
         } else if (what == "contains") {
             const std::vector<uint8_t> bytes = ReadBytes(w[1]);
             EXPECT_NE(std::string(bytes.begin(), bytes.end()).find(w[2]), std::string::npos);
+        } else if (what == "at") {  // PATH OFFSET TEXT [REPEATED COUNT]
+            const std::string want = TextOf(w, 3);
+            const std::vector<uint8_t> bytes = ReadBytes(w[1]);
+            const std::size_t at = std::min<std::size_t>(std::stoul(w[2]), bytes.size());
+            EXPECT_EQ(std::string(bytes.begin() + at, bytes.end()).substr(0, want.size()), want);
+        } else if (what == "size") {
+            EXPECT_EQ(fs::file_size(w[1]), std::stoul(w[2]));
         } else if (what == "same") {
             EXPECT_EQ(ReadBytes(w[1]), ReadBytes(w[2]));
         } else if (what == "png") {  // PATH WIDTH HEIGHT, either may be *
             std::vector<uint8_t> png = ReadBytes(w[1]);
-            EXPECT_EQ(std::string(png.begin(), png.begin() + std::min<long>(png.size(), 4)),
-                      "\x89PNG");
             png.resize(std::max<std::size_t>(png.size(), 24));
-            for (const std::size_t at : {16u, 20u}) {
-                const uint32_t value = uint32_t{png[at]} << 24 | uint32_t{png[at + 1]} << 16 |
-                                       uint32_t{png[at + 2]} << 8 | png[at + 3];
-                const std::string& want = w[at == 16 ? 2 : 3];
-                if (want != "*") {
-                    EXPECT_EQ(value, std::stoul(want)) << (at == 16 ? "width" : "height");
-                }
+            EXPECT_EQ(std::string(png.begin(), png.begin() + 4), "\x89PNG");
+            for (const std::size_t i : {2u, 3u}) {  // the width at byte 16, the height at 20
+                const uint8_t* p = &png[8 + 4 * i];
+                const uint32_t value = uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3];
+                EXPECT_TRUE(w[i] == "*" || value == std::stoul(w[i])) << value;
             }
-        } else if (what == "job") {  // TICKET MODEL DPI [bar=N] [resy=N] [byte=I:V] [PAGE...]
+        } else if (what == "rows" || what == "rowsbelow" || what == "row" || what == "dots") {
+            CheckRows(w, ReadStreamRows(ReadBytes(w[1])));
+        } else if (what == "job") {  // TICKET MODEL DPI [resy=N] [byte=I:V] [PAGE...]
             JobTicket ticket = DefaultTicket(w[2], static_cast<int16_t>(std::stoi(w[3])));
             std::vector<TestPage> pages;
             for (std::size_t i = 4; i < w.size(); ++i) {
                 const std::string value = w[i].substr(w[i].find('=') + 1);
-                if (w[i].rfind("bar=", 0) == 0) {
-                    ticket.settings[13] = static_cast<uint8_t>(std::stoi(value));
-                } else if (w[i].rfind("resy=", 0) == 0) {
+                if (w[i].rfind("resy=", 0) == 0) {
                     ticket.resY = static_cast<int16_t>(std::stoi(value));
                 } else if (w[i].rfind("byte=", 0) == 0) {
                     ticket.settings.at(std::stoul(value)) =
@@ -202,16 +126,43 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Secti
             }
             std::string error;
             EXPECT_TRUE(WriteJobTicket(w[1], ticket, error)) << error;
-            const fs::path ticketPath = w[1];
-            if (!pages.empty()) {
-                WriteJobData(fs::path(ticketPath)
-                                 .replace_filename("0_" + ticketPath.stem().string() + ".twj"),
-                             pages);
-            }
+            if (!pages.empty()) WriteJobData(DataPath(w[1]), pages);
+        } else if (what == "stalled") {  // TICKET PAGE ROWS: the host is still writing the page
+            std::string error;
+            m_writers.push_back(JobWriter::Create(DataPath(w[1]), error));
+            EXPECT_TRUE(m_writers.back()) << error;
+            if (m_writers.back()) AppendPage(*m_writers.back(), PageOf(w[2]), 0, std::stoi(w[3]));
         } else {
             return false;
         }
         return true;
+    }
+
+    // rows PATH N...: the pages' row counts; rowsbelow PATH N: the first page has fewer;
+    // row PATH I HEX...: the planes of row I of the first page; dots PATH MIN MAX: the set bits of
+    // its rows, each of one plane.
+    static void CheckRows(const std::vector<std::string>& w, const std::vector<StreamPage>& pages) {
+        std::vector<std::string> counts;
+        for (const StreamPage& page : pages) counts.push_back(std::to_string(page.rows.size()));
+        if (w[0] == "rows") {
+            EXPECT_EQ(counts, std::vector<std::string>(w.begin() + 2, w.end()));
+            return;
+        }
+        ASSERT_FALSE(pages.empty());
+        EXPECT_TRUE(w[0] != "rowsbelow" || pages[0].rows.size() < std::stoul(w[2]));
+        if (w[0] == "row") {
+            std::vector<std::vector<uint8_t>> planes;
+            for (std::size_t i = 3; i < w.size(); ++i) planes.push_back(HexBytes(w[i]));
+            EXPECT_EQ(pages[0].rows.at(std::stoul(w[2])).planes, planes);
+        }
+        if (w[0] == "dots") {
+            int dots = 0;
+            for (const StreamRow& row : pages[0].rows) {
+                ASSERT_EQ(row.planes.size(), 1u);
+                for (const uint8_t byte : row.planes[0]) dots += __builtin_popcount(byte);
+            }
+            EXPECT_TRUE(dots >= std::stoi(w[2]) && dots <= std::stoi(w[3])) << dots;
+        }
     }
 
     // One check of a result: `what` and its text.
@@ -223,12 +174,13 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Secti
         } else if (what == "lasterror") {
             ASSERT_FALSE(errors.empty()) << r.err;
             EXPECT_NE(errors.back().find(text), std::string::npos) << errors.back();
-        } else if (what == "stderr" || what == "!stderr") {
-            EXPECT_EQ(r.err.find(text) != std::string::npos, what[0] != '!') << r.err;
-        } else if (what == "stdout" || what == "!stdout") {
-            EXPECT_EQ(r.out.find(text) != std::string::npos, what[0] != '!') << r.out;
+        } else if (what == "stderr" || what == "!stderr" || what == "stdout" || what == "!stdout") {
+            const std::string& output = what.ends_with("err") ? r.err : r.out;
+            EXPECT_EQ(output.find(text) != std::string::npos, what[0] != '!') << output;
         } else if (what == "stdout=") {
             EXPECT_EQ(r.out, text);
+        } else if (what == "stdout$") {
+            EXPECT_TRUE(r.out.ends_with(text));
         } else if (what == "json") {
             JsonValue json;
             EXPECT_TRUE(ParseJson(r.out, json)) << r.out;
@@ -238,48 +190,68 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Secti
         }
     }
 
-    std::map<std::string, std::string> m_vars;
+    // Runs a command; after "signal SIG TEXT" it gets SIG once its first stderr line shows TEXT,
+    // after "answer PROMPT REPLY" it runs on a terminal that answers the prompt.
+    ToolResult Execute(const std::vector<std::string>& command) {
+        ToolEnv env = Env();
+        for (const auto& [name, value] : m_env) env[name] = value;
+        const std::vector<std::string> next = std::exchange(m_next, {});
+        RunningTool tool(command, env, m_limits, !next.empty() && next[0] == "answer");
+        if (!next.empty() && next[0] == "signal") {
+            const std::optional<std::string> first = tool.ReadErrorLine();
+            EXPECT_TRUE(first && first->find(next[2]) != std::string::npos)
+                << first.value_or("the tool ended without a word");
+            tool.Signal(next[1] == "INT" ? SIGINT : SIGTERM);
+        }
+        EXPECT_TRUE(next.empty() || next[0] != "answer" || tool.Answer(next[1], next[2]));
+        return tool.Wait();
+    }
+
+    ScriptVars m_vars;
+    ToolEnv m_env;
+    std::vector<std::string> m_next;  // a signal or an answer for the next command
+    std::vector<std::unique_ptr<JobWriter>> m_writers;
+    ToolResult m_result;
     ToolLimits m_limits{.stallMillis = 90'000};  // long inspections are silent for seconds
 };
 
 TEST_P(CommandTable, EveryCommandGivesItsExitCodeAndWords) {
-    ToolResult result;
-    for (const Line& line : GetParam().lines) {
-        SCOPED_TRACE("commands.txt:" + std::to_string(line.number));
-        std::vector<std::string> w;
-        for (const std::string& word : line.words) w.push_back(Expand(word));
+    m_vars.values = {{"$T", Dir()},
+                     {"$DATA", TARNWICK_SOURCE_DATADIR},
+                     {"$FILES", fs::path(__FILE__).parent_path() / "files"}};
+    for (const TableRow& row : GetParam().rows) {
+        SCOPED_TRACE(row.where);
+        std::vector<std::string> w = m_vars.Expand(row.words);
         if (w[0] == "unprivileged") {
             if (::geteuid() == 0) continue;
             w.erase(w.begin());
         }
-        if (Prepare(w)) continue;
+        if (Prepare(w) || HasFatalFailure()) continue;
         if (w[0] == "+") {  // another check of the command before
-            Check(result, w[1], w.size() > 2 ? w[2] : "");
+            Check(m_result, w[1], w.size() > 2 ? w[2] : "");
             continue;
         }
         const std::size_t args = w[1] == "-" ? 2 : 3;
         ASSERT_GE(w.size(), args) << "a line needs an exit code, a check and a command";
         const auto before = Snapshot();
-        const std::vector<std::string> command(w.begin() + static_cast<long>(args), w.end());
-        result = RunTool(command, Env(), m_limits);
-        EXPECT_FALSE(result.hung);
-        EXPECT_EQ(result.signal, 0) << result.err;
-        EXPECT_EQ(result.exitCode, std::stoi(w[0])) << result.out << result.err;
-        if (args == 3) Check(result, w[1], w[2]);
-        EXPECT_EQ(result.err.find("bad_alloc"), std::string::npos) << result.err;
+        m_result = Execute({w.begin() + static_cast<long>(args), w.end()});
+        EXPECT_FALSE(m_result.hung);
+        EXPECT_EQ(m_result.signal, 0) << m_result.err;
+        EXPECT_EQ(m_result.exitCode, std::stoi(w[0])) << m_result.out << m_result.err;
+        if (args == 3) Check(m_result, w[1], w[2]);
+        EXPECT_EQ(m_result.err.find("bad_alloc"), std::string::npos) << m_result.err;
         // A failure keeps every file; inspect's faults still give a preview.
         const bool preview = std::find(w.begin(), w.end(), "--preview") != w.end();
-        if ((result.exitCode == 1 || result.exitCode == 2) && !preview) {
+        if ((m_result.exitCode == 1 || m_result.exitCode == 2) && !preview) {
             EXPECT_TRUE(Snapshot() == before) << "a failed command changed a file";
         }
         EXPECT_EQ(Leftovers(), std::vector<std::string>()) << "temporary files were left";
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Tool, CommandTable, ::testing::ValuesIn(ReadTable()),
-                         [](const ::testing::TestParamInfo<Section>& info) {
-                             return info.param.name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Tool, CommandTable,
+                         ::testing::ValuesIn(ReadScripts(__FILE__, "commands.txt")),
+                         [](const auto& info) { return info.param.name; });
 
 }  // namespace
 }  // namespace tarnwick::test

@@ -2,6 +2,7 @@
 // can check how they were written; string escapes other than \" and \\ are kept as written.
 #pragma once
 
+#include <algorithm>
 #include <cstdlib>
 #include <string>
 #include <string_view>
@@ -12,23 +13,18 @@ namespace tarnwick::test {
 struct JsonValue {
     enum class Kind { kNull, kBool, kNumber, kString, kArray, kObject };
     Kind kind = Kind::kNull;
-    bool boolean = false;
     double number = 0.0;
-    std::string text;  // a string's value, or a number as written
+    std::string text;  // a string's value, a number or true/false as written
     std::vector<JsonValue> items;
     std::vector<std::string> names;  // an object's member names, in order, naming items[i]
 
     const JsonValue* Find(std::string_view key) const {
-        for (std::size_t i = 0; i < names.size(); ++i) {
-            if (names[i] == key) return &items[i];
-        }
-        return nullptr;
+        const auto at = std::find(names.begin(), names.end(), key);
+        return at == names.end() ? nullptr : &items[static_cast<std::size_t>(at - names.begin())];
     }
 };
 
 namespace json_detail {
-
-inline bool Value(std::string_view s, std::size_t& at, JsonValue& v, int depth);
 
 inline void Blanks(std::string_view s, std::size_t& at) {
     while (at < s.size() && std::string_view(" \n\r\t").find(s[at]) != std::string_view::npos) ++at;
@@ -43,40 +39,35 @@ inline bool String(std::string_view s, std::size_t& at, std::string& out) {
     return at++ < s.size();
 }
 
-// Members or elements up to `close`, separated by commas.
-inline bool List(std::string_view s, std::size_t& at, JsonValue& v, char close, int depth) {
-    ++at;
-    Blanks(s, at);
-    if (at < s.size() && s[at] == close) return ++at, true;
-    for (;;) {
-        Blanks(s, at);
-        if (close == '}') {
-            v.names.emplace_back();
-            if (at >= s.size() || s[at] != '"' || !String(s, at, v.names.back())) return false;
-            Blanks(s, at);
-            if (at >= s.size() || s[at++] != ':') return false;
-        }
-        if (!Value(s, at, v.items.emplace_back(), depth + 1)) return false;
-        Blanks(s, at);
-        if (at >= s.size()) return false;
-        if (s[at++] == close) return true;
-        if (s[at - 1] != ',') return false;
-    }
-}
-
 inline bool Value(std::string_view s, std::size_t& at, JsonValue& v, int depth) {
     Blanks(s, at);
     if (at >= s.size() || depth > 64) return false;
     const char c = s[at];
-    if (c == '{' || c == '[') {
-        v.kind = c == '{' ? JsonValue::Kind::kObject : JsonValue::Kind::kArray;
-        return List(s, at, v, c == '{' ? '}' : ']', depth);
-    }
     if (c == '"') return v.kind = JsonValue::Kind::kString, String(s, at, v.text);
+    if (c == '{' || c == '[') {  // members or elements up to the closing bracket
+        v.kind = c == '{' ? JsonValue::Kind::kObject : JsonValue::Kind::kArray;
+        const char close = c == '{' ? '}' : ']';
+        Blanks(s, ++at);
+        if (at < s.size() && s[at] == close) return ++at, true;
+        for (;;) {
+            Blanks(s, at);
+            if (close == '}') {
+                v.names.emplace_back();
+                if (at >= s.size() || s[at] != '"' || !String(s, at, v.names.back())) return false;
+                Blanks(s, at);
+                if (at >= s.size() || s[at++] != ':') return false;
+            }
+            if (!Value(s, at, v.items.emplace_back(), depth + 1)) return false;
+            Blanks(s, at);
+            if (at >= s.size()) return false;
+            if (s[at++] == close) return true;
+            if (s[at - 1] != ',') return false;
+        }
+    }
     for (const std::string_view word : {"true", "false", "null"}) {
         if (s.substr(at, word.size()) == word) {
             v.kind = word == "null" ? JsonValue::Kind::kNull : JsonValue::Kind::kBool;
-            v.boolean = word == "true";
+            v.text = word;
             return at += word.size(), true;
         }
     }

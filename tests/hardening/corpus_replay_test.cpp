@@ -5,54 +5,46 @@
 
 #include <algorithm>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
+#include "targets/fuzz_support.h"
 #include "targets/fuzz_targets.h"
 
 namespace tarnwick {
 namespace {
 
-namespace fs = std::filesystem;
-
-struct Target {
-    const char* name;
-    int (*entry)(const uint8_t*, size_t);
-};
-
-class CorpusReplay : public ::testing::TestWithParam<Target> {};
+using Entry = int (*)(const uint8_t*, size_t);
+class CorpusReplay : public ::testing::TestWithParam<std::pair<const char*, Entry>> {};
 
 TEST_P(CorpusReplay, EveryStoredInputKeepsItsInvariants) {
-    const fs::path folder = fs::path(TARNWICK_FUZZ_CORPUS_DIR) / GetParam().name;
-    std::vector<fs::path> files;
-    if (fs::is_directory(folder)) {
-        for (const auto& entry : fs::directory_iterator(folder)) {
-            if (entry.is_regular_file()) files.push_back(entry.path());
-        }
+    const auto [name, entry] = GetParam();
+    const std::filesystem::path folder = std::filesystem::path(TARNWICK_FUZZ_CORPUS_DIR) / name;
+    std::vector<std::filesystem::path> files;
+    std::error_code missing;
+    for (const auto& file : std::filesystem::directory_iterator(folder, missing)) {
+        if (file.is_regular_file()) files.push_back(file.path());
     }
     std::sort(files.begin(), files.end());
     // A corpus holds a handful of seeds at least; fewer means it went missing.
-    ASSERT_GE(files.size(), 4u) << "corpus of " << GetParam().name << " is missing";
-    for (const fs::path& file : files) {
-        std::ifstream in(file, std::ios::binary);
-        const std::vector<uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-        EXPECT_EQ(GetParam().entry(bytes.data(), bytes.size()), 0) << file.filename();
+    ASSERT_GE(files.size(), 4u) << "corpus of " << name << " is missing";
+    for (const auto& file : files) {
+        const std::vector<uint8_t> bytes = fuzz::ReadBytes(file);
+        EXPECT_EQ(entry(bytes.data(), bytes.size()), 0) << file.filename();
     }
     const uint8_t one = '<';
-    EXPECT_EQ(GetParam().entry(nullptr, 0), 0);
-    EXPECT_EQ(GetParam().entry(&one, 1), 0);
+    EXPECT_EQ(entry(nullptr, 0), 0);
+    EXPECT_EQ(entry(&one, 1), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Fuzz, CorpusReplay,
-                         ::testing::Values(Target{"job_ticket", fuzz::FuzzJobTicket},
-                                           Target{"job_data", fuzz::FuzzJobData},
-                                           Target{"option_text", fuzz::FuzzOptionText},
-                                           Target{"job_options_xml", fuzz::FuzzJobOptionsXml},
-                                           Target{"config_files", fuzz::FuzzConfigFiles},
-                                           Target{"enciphered_xml", fuzz::FuzzEncipheredXml},
-                                           Target{"inspect_stream", fuzz::FuzzInspectStream},
-                                           Target{"packbits", fuzz::FuzzPackBits}),
-                         [](const auto& info) { return std::string(info.param.name); });
+                         ::testing::Values(std::pair{"job_ticket", &fuzz::FuzzJobTicket},
+                                           std::pair{"job_data", &fuzz::FuzzJobData},
+                                           std::pair{"option_text", &fuzz::FuzzOptionText},
+                                           std::pair{"job_options_xml", &fuzz::FuzzJobOptionsXml},
+                                           std::pair{"config_files", &fuzz::FuzzConfigFiles},
+                                           std::pair{"enciphered_xml", &fuzz::FuzzEncipheredXml},
+                                           std::pair{"inspect_stream", &fuzz::FuzzInspectStream},
+                                           std::pair{"packbits", &fuzz::FuzzPackBits}),
+                         [](const auto& info) { return std::string(info.param.first); });
 
 }  // namespace
 }  // namespace tarnwick

@@ -5,19 +5,15 @@
 // printing a page does not grow with the page's length.
 #include <gtest/gtest.h>
 #include <signal.h>
-#include <sys/stat.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <chrono>
 #include <cstring>
-#include <filesystem>
 #include <fstream>
 #include <functional>
-#include <span>
 #include <thread>
 
-#include "driver/cdriver.h"
 #include "hardening/hardening_support.h"
 #include "host/job/job_writer.h"
 #include "platform/named_mutex.h"
@@ -27,44 +23,29 @@
 namespace tarnwick {
 namespace {
 
+using hardening::NamedTicket;
 using hardening::StartsWith;
+using hardening::StepToTheEnd;
 using test::TestPage;
 
 const TestPage kCmyk{16, 6, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
 
-class FaultInjection : public hardening::JobTest {
-  protected:
-    // Steps the open job until it ends or a step fails; the last step's result.
-    static int StepToTheEnd(CDriver& driver, HostJobRecord& job, int maxSteps = 1000) {
-        int result = 1;
-        for (int i = 0; i < maxSteps && result == 1 && job.m_nDone != -1; ++i) {
-            result = driver.PrintStep(nullptr, nullptr, nullptr);
-        }
-        return result;
-    }
-    // Aborts the job: its stream ends with the abort page end, and what went before it is a
-    // prefix of the good stream.
-    static void ExpectAbortedPrefix(CDriver& driver, const test::MemoryChannel& out,
-                                    const std::vector<uint8_t>& good) {
-        EXPECT_EQ(driver.AbortJob(nullptr, nullptr, nullptr), 1);
-        ASSERT_TRUE(hardening::EndsWith(out.bytes, hardening::kNamedAbortEnd));
-        const std::vector<uint8_t> sent(out.bytes.begin(),
-                                        out.bytes.end() - hardening::kNamedAbortEnd.size());
-        EXPECT_TRUE(StartsWith(good, sent)) << "what was sent is not a prefix of the good stream";
-    }
-};
+using FaultInjection = hardening::JobTest;
 
-// ---- The output channel: every write of a job, for every way of failing ----
+// Aborts the job: its stream ends with the abort page end, and what went before it is a prefix of
+// the good stream.
+void ExpectAbortedPrefix(CDriver& driver, const test::MemoryChannel& out,
+                         const std::vector<uint8_t>& good) {
+    EXPECT_EQ(driver.AbortJob(nullptr, nullptr, nullptr), 1);
+    ASSERT_TRUE(hardening::EndsWith(out.bytes, hardening::kNamedAbortEnd));
+    const std::vector<uint8_t> sent(out.bytes.begin(),
+                                    out.bytes.end() - hardening::kNamedAbortEnd.size());
+    EXPECT_TRUE(StartsWith(good, sent)) << "what was sent is not a prefix of the good stream";
+}
 
 TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
-    const struct {
-        const char* name;
-        int32_t (*accept)(int32_t n);  // what the failing write returns for n bytes
-    } faults[] = {
-        {"short", [](int32_t n) { return n / 2; }},
-        {"zero", [](int32_t) { return 0; }},
-        {"minus one", [](int32_t) { return -1; }},
-    };
+    // What the failing write returns: half of the good run's write of 64 bytes, 0 or -1.
+    const int32_t faults[] = {32, 0, -1};
     // Rows of 4 x 4000 bytes overflow the 1 MiB output buffer within a page, so that writes
     // also happen in the rows step.
     const TestPage wide{32000, 100, 0, 0, kCmyk.colorants};
@@ -74,16 +55,13 @@ TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
     } jobs[] = {{{kCmyk, kCmyk, kCmyk}, 3 * 3 * 2}, {{wide, wide}, 3 * 6}};
     for (const auto& j : jobs) {
         SCOPED_TRACE(j.pages[0].width);
-        JobTicket ticket = test::DefaultTicket("CP52", 180, 0);
-        ticket.settings[13] = 0;  // no colour bar
-        auto job = test::MakeJob(dir, ticket, j.pages);
+        auto job = test::MakeJob(dir, NamedTicket(), j.pages);
         const hardening::GoodRun good = hardening::PrintUndisturbed(*job);
         int failures = 0;
-        for (const auto& fault : faults) {
+        for (const int32_t fault : faults) {
             for (int failAt = 0;; ++failAt) {
-                SCOPED_TRACE(std::string(fault.name) + " at write " + std::to_string(failAt));
-                // The short write needs the size it is asked for: that of the good run's write.
-                test::MemoryChannel channel(failAt, fault.accept(64));
+                SCOPED_TRACE(std::to_string(fault) + " at write " + std::to_string(failAt));
+                test::MemoryChannel channel(failAt, fault);
                 CDriver driver;
                 ScopedLogCapture log;
                 job->m_nDone = 0;
@@ -111,28 +89,20 @@ TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
                 if (HasFailure()) return;
             }
         }
-        RecordProperty("fault_points", failures);
         EXPECT_EQ(failures, 3 * good.writes);
         EXPECT_GE(failures, j.minFaults);
     }
 }
 
-// ---- The data file during a wait for data ----
-
 TEST_F(FaultInjection, DataFileDeletedOrCutDuringAWaitFailsTheJob) {
-    JobTicket ticket = test::DefaultTicket("CP52", 180, 0);
-    ticket.settings[13] = 0;
-    std::vector<uint8_t> good;  // the page when the host has written it all before printing
-    {
-        test::TempDir other;
-        auto full = test::MakeJob(other, ticket, {kCmyk});
-        good = hardening::PrintUndisturbed(*full).bytes;
-    }
+    // The page when the host has written it all before printing.
+    const std::vector<uint8_t> good =
+        hardening::PrintUndisturbed(*test::MakeJob(dir, NamedTicket(), {kCmyk})).bytes;
     const struct {
         std::intmax_t size;  // -1 deletes the file
         std::string firstLine;
     } rows[] = {
-        {-1, "job data file vanished: "},
+        {-1, "job data file vanished: " + dir.file("job.tkt")},
         // In the file header, in the colorant table, and inside the second row.
         {0, "job data file truncated in its header (0 of 64 bytes)"},
         {64 + 32 + 68 + 10, "job data file truncated in page 0 colorant table"},
@@ -140,10 +110,9 @@ TEST_F(FaultInjection, DataFileDeletedOrCutDuringAWaitFailsTheJob) {
     };
     for (const auto& row : rows) {
         SCOPED_TRACE(row.firstLine);
-        test::TempDir jobDir;
         std::string error;
-        ASSERT_TRUE(WriteJobTicket(jobDir.file("job.tkt"), ticket, error)) << error;
-        auto job = test::MakeHostRecord(jobDir.file("job.tkt"));
+        ASSERT_TRUE(WriteJobTicket(dir.file("job.tkt"), NamedTicket(), error)) << error;
+        auto job = test::MakeHostRecord(dir.file("job.tkt"));
         const std::string dataFile = fuzz::DataFileFor(job->path);
         auto writer = JobWriter::Create(dataFile, error);
         ASSERT_TRUE(writer) << error;
@@ -156,12 +125,12 @@ TEST_F(FaultInjection, DataFileDeletedOrCutDuringAWaitFailsTheJob) {
         CDriver driver;
         ScopedLogCapture log;
         ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-        EXPECT_EQ(StepToTheEnd(driver, *job, 100), 0);
+        EXPECT_EQ(StepToTheEnd(driver, *job), 0);
+        clock.onSleep = nullptr;
         EXPECT_FALSE(clock.sleeps().empty());
         const std::vector<std::string> lines = hardening::LogTexts(log.entries());
         ASSERT_EQ(lines.size(), 2u);
-        const std::string first = row.firstLine + (row.size < 0 ? job->path : "");
-        EXPECT_EQ(lines[0].rfind(first, 0), 0u) << lines[0];
+        EXPECT_EQ(lines[0].rfind(row.firstLine, 0), 0u) << lines[0];
         EXPECT_EQ(lines[1], "Exception");
         // The two rows already read go out in front of the abort page end.
         ExpectAbortedPrefix(driver, out, good);
@@ -170,92 +139,45 @@ TEST_F(FaultInjection, DataFileDeletedOrCutDuringAWaitFailsTheJob) {
         const auto pages = test::ReadStreamRows(out.bytes);
         ASSERT_EQ(pages.size(), 1u);
         EXPECT_EQ(pages[0].rows.size(), 2u);
-        clock.onSleep = nullptr;
     }
-}
-
-// ---- The holder of the start mutex killed ----
-
-// A child process that holds a named mutex until it is killed; killed at the latest when the
-// object goes, and gone by itself once this process is, so that no waiter stays blocked.
-struct MutexHolder {
-    explicit MutexHolder(const char* name) {
-        int ready[2];
-        if (::pipe(ready) != 0 || ::pipe(release) != 0) return;
-        pid = ::fork();
-        if (pid == 0) {
-            ::close(release[1]);
-            CMutex mutex(false, name);
-            const char held = mutex.Lock(0) == 1 ? 'y' : 'n';
-            char byte;
-            if (::write(ready[1], &held, 1) == 1) {
-                while (::read(release[0], &byte, 1) < 0) {
-                }
-            }
-            ::_exit(0);
-        }
-        ::close(ready[1]);
-        ::close(release[0]);
-        char held = 'n';
-        holding = pid > 0 && ::read(ready[0], &held, 1) == 1 && held == 'y';
-        ::close(ready[0]);
-    }
-    ~MutexHolder() {
-        Kill();
-        ::close(release[1]);
-    }
-    void Kill() {
-        if (pid > 0) {
-            ::kill(pid, SIGKILL);
-            ::waitpid(pid, nullptr, 0);
-        }
-        pid = -1;
-    }
-    pid_t pid = -1;
-    int release[2] = {-1, -1};
-    bool holding = false;
-};
-
-// True once some process waits in flock for the lock file: the kernel lists a blocked request
-// as "-> FLOCK" with the file's inode. Polls /proc/locks for at most ten seconds.
-bool SomeoneWaitsFor(const std::string& lockFile) {
-    struct stat st {};
-    if (::stat(lockFile.c_str(), &st) != 0) return false;
-    const std::string inode = ":" + std::to_string(st.st_ino) + " ";
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::ifstream locks("/proc/locks");
-        for (std::string line; std::getline(locks, line);) {
-            if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
-                return true;
-        }
-        std::this_thread::yield();
-    }
-    return false;
 }
 
 TEST_F(FaultInjection, KilledHolderOfTheStartMutexLetsTheWaitingJobGoOn) {
+    // A child process holds the mutex until it is killed (or this process ends).
+    int ready[2];
+    ASSERT_EQ(::pipe(ready), 0);
+    const pid_t holder = ::fork();
+    if (holder == 0) {
+        ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+        CMutex mutex(false, "QRM_PRINT_START4242");
+        const char held = mutex.Lock(0) == 1 ? 'y' : 'n';
+        while (::write(ready[1], &held, 1) == 1) ::pause();
+        ::_exit(0);
+    }
+    ASSERT_GT(holder, 0);
+    char held = 'n';
+    EXPECT_TRUE(::read(ready[0], &held, 1) == 1 && held == 'y');
+    ::close(ready[0]);
+    ::close(ready[1]);
     const std::string xml = "<?xml version=\"1.0\"?><RootElement><JobId>4242</JobId></RootElement>";
-    auto job = hardening::SmallNamedJob(dir, 2);
+    auto job =
+        test::MakeJob(dir, NamedTicket(), std::vector(2, TestPage{16, 3, 0, 0, kCmyk.colorants}));
     job->m_pszCustomColorXml = xml.c_str();
-    MutexHolder holder("QRM_PRINT_START4242");
-    ASSERT_TRUE(holder.holding);
     test::MemoryChannel out;
     CDriver driver;
     int opened = -1;
-    std::thread waiter([&] { opened = driver.OpenJob(job.get(), &out); });
-    const bool waited = SomeoneWaitsFor(CMutex(false, "QRM_PRINT_START4242").lockPath());
-    holder.Kill();
+    std::thread waiter([&] { opened = held == 'y' ? driver.OpenJob(job.get(), &out) : 0; });
+    const bool waited = hardening::SomeoneWaitsFor(CMutex(false, "QRM_PRINT_START4242").lockPath());
+    ::kill(holder, SIGKILL);
+    ::waitpid(holder, nullptr, 0);
     waiter.join();
     EXPECT_TRUE(waited) << "the job never waited for the held mutex";
     ASSERT_EQ(opened, 1);
-    EXPECT_EQ(StepToTheEnd(driver, *job, 100), 1);
+    EXPECT_EQ(StepToTheEnd(driver, *job), 1);
     EXPECT_EQ(job->m_nDone, -1);
     EXPECT_EQ(test::ReadStreamRows(out.bytes).size(), 2u);
     EXPECT_TRUE(fuzz::JobLocksFree(4242));
 }
-
-// ---- An abort at every phase ----
 
 TEST_F(FaultInjection, AbortAtEveryPhaseEndsWithTheAbortPageEndAndFreesEverything) {
     const std::string xml = "<?xml version=\"1.0\"?><RootElement><JobId>31</JobId></RootElement>";
@@ -274,10 +196,10 @@ TEST_F(FaultInjection, AbortAtEveryPhaseEndsWithTheAbortPageEndAndFreesEverythin
         {"between pages", 3, false,
          [](const JobContext& c) { return c.m_nCurPage == 1 && c.m_bStartPage == 1; }},
     };
+    const TestPage page{16, 8, 0, 0, kCmyk.colorants};
     for (const auto& phase : phases) {
         SCOPED_TRACE(phase.name);
-        test::TempDir jobDir;
-        auto job = hardening::SmallNamedJob(jobDir, 2, 8);
+        auto job = test::MakeJob(dir, NamedTicket(), {page, page});
         const hardening::GoodRun good = hardening::PrintUndisturbed(*job);
         job->m_pszCustomColorXml = xml.c_str();
         test::MemoryChannel out;
@@ -298,8 +220,6 @@ TEST_F(FaultInjection, AbortAtEveryPhaseEndsWithTheAbortPageEndAndFreesEverythin
     }
 }
 
-// ---- Peak memory against page length ----
-
 long StatusKiB(const char* field) {
     std::ifstream status("/proc/self/status");
     for (std::string line; std::getline(status, line);) {
@@ -317,19 +237,15 @@ long PeakGrowthKiB(HostJobRecord& job) {
     const pid_t pid = ::fork();
     if (pid == 0) {
         long growth = -1;
-        {
-            test::MemoryChannel out;  // keeps nothing: not memory of the driver
-            out.keep = false;
-            CDriver driver;
-            std::ofstream reset("/proc/self/clear_refs");
-            reset << "5" << std::flush;  // the peak starts again from the current size
-            const long start = StatusKiB("VmRSS:");
-            if (reset && start > 0 && driver.OpenJob(&job, &out) == 1) {
-                for (int i = 0; i < 100 && job.m_nDone != -1; ++i) {
-                    if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) break;
-                }
-                if (job.m_nDone == -1 && out.taken > 0) growth = StatusKiB("VmHWM:") - start;
-            }
+        test::MemoryChannel out;  // keeps nothing: not memory of the driver
+        out.keep = false;
+        CDriver driver;
+        std::ofstream reset("/proc/self/clear_refs");
+        reset << "5" << std::flush;  // the peak starts again from the current size
+        const long start = StatusKiB("VmRSS:");
+        if (reset && start > 0 && driver.OpenJob(&job, &out) == 1 &&
+            StepToTheEnd(driver, job) == 1 && job.m_nDone == -1 && out.taken > 0) {
+            growth = StatusKiB("VmHWM:") - start;
         }
         ::_exit(::write(result[1], &growth, sizeof growth) == sizeof growth ? 0 : 1);
     }
@@ -344,29 +260,26 @@ long PeakGrowthKiB(HostJobRecord& job) {
 TEST_F(FaultInjection, PeakMemoryOfAPageDoesNotGrowWithItsLength) {
     // 5,760 bytes of each of six inks per row; the long page's data is ten times the 4 MiB
     // after which the job file's mapping lets go of what it has read.
-    constexpr int kWidth = 5760 * 8;
     constexpr int kRows = 120;
-    JobTicket ticket = test::DefaultTicket("CP52", 180, 2);
-    ticket.settings[13] = 0;
+    JobTicket ticket = NamedTicket();
+    ticket.colorModel = 2;
     ColorEntry entries[kMaxPlanes] = {};
     ColorList list{0, entries, kMaxPlanes};
     ASSERT_NE(CDriver().GetColorList(2, &list), 0);
     ASSERT_EQ(list.count, 6);
     // Every row the same runs of equal bytes: quick to write and to compress, so that the test
     // measures memory, not time.
-    TestPage page{kWidth, kRows, 0,
-                  0,      {},    [](int, int, int i) {
+    TestPage page{5760 * 8, kRows,
+                  0,        0,
+                  {},       [](int, int, int i) {
                       return static_cast<uint8_t>(i / 96 * 37); }};
     for (int i = 0; i < list.count; ++i) page.colorants.push_back({entries[i].name});
     long growth[2] = {};
     for (const int length : {1, 10}) {
-        test::TempDir jobDir;
         page.height = length * kRows;
-        growth[length / 10] = PeakGrowthKiB(*test::MakeJob(jobDir, ticket, {page}));
+        growth[length / 10] = PeakGrowthKiB(*test::MakeJob(dir, ticket, {page}));
         ASSERT_GE(growth[length / 10], 0) << "the peak memory could not be measured";
     }
-    RecordProperty("peak_growth_kib_short", static_cast<int>(growth[0]));
-    RecordProperty("peak_growth_kib_long", static_cast<int>(growth[1]));
     EXPECT_LE(growth[1], growth[0] + growth[0] / 10 + 4096)
         << kRows << " rows: " << growth[0] << " KiB, " << 10 * kRows << " rows: " << growth[1];
 }

@@ -1,16 +1,21 @@
-// Helpers of the hardening tests: private named mutexes and configuration roots, the streams of
-// good jobs to compare with, and counts of what a process holds.
+// Helpers of the hardening tests (the engine's tests use some too): private named mutexes, the
+// stream of a job nothing disturbs, and counts of what a process holds.
 #pragma once
 
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
-#include <cstdint>
-#include <memory>
+#include <algorithm>
+#include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
+#include <thread>
 #include <vector>
 
+#include "driver/cdriver.h"
+#include "host/kv_log.h"
 #include "platform/clock.h"
-#include "platform/message_box.h"
 #include "support/fake_clock.h"
 #include "support/job_fixture.h"
 #include "support/message_script.h"
@@ -26,40 +31,81 @@ inline const std::string kNamedAbortEnd =
 // Gives the test its own lock folder, so that tests never wait for each other's mutexes.
 class PrivateLocks {
   public:
-    PrivateLocks();
+    PrivateLocks() : m_env("TARNWICK_LOCK_DIR", m_dir.file("locks")) {
+        ::mkdir(m_dir.file("locks").c_str(), 0700);
+    }
 
   private:
     test::TempDir m_dir;
     fuzz::ScopedEnv m_env;
 };
 
-// A configuration root of the test's own, current while the object lives.
-class PrivateConfigRoot {
-  public:
-    PrivateConfigRoot();
-    // Writes `text` to `relative` below OutputDrivers, enciphered when asked.
-    void Write(const std::string& relative, const std::string& text, bool enciphered = false) const;
+// A CP52 ticket without colour bar.
+inline JobTicket NamedTicket(int16_t dpi = 180) {
+    JobTicket ticket = test::DefaultTicket("CP52", dpi, 0);
+    ticket.settings[13] = 0;
+    return ticket;
+}
 
-  private:
-    test::TempDir m_dir;
-    fuzz::ScopedEnv m_env;
-};
+inline bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix) {
+    return bytes.size() >= prefix.size() && std::equal(prefix.begin(), prefix.end(), bytes.begin());
+}
 
-bool StartsWith(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& prefix);
-bool EndsWith(const std::vector<uint8_t>& bytes, const std::string& suffix);
-
-// A job of `pages` CMYK pages (16 x rows) for a named model, without the colour bar.
-std::unique_ptr<HostJobRecord> SmallNamedJob(const test::TempDir& dir, int pages, int rows = 3);
+inline bool EndsWith(const std::vector<uint8_t>& bytes, const std::string& suffix) {
+    return bytes.size() >= suffix.size() &&
+           std::equal(suffix.begin(), suffix.end(), bytes.end() - suffix.size());
+}
 
 // The whole stream of a job that nothing disturbs, and how many channel writes it takes.
 struct GoodRun {
     std::vector<uint8_t> bytes;
     int writes = 0;
 };
-GoodRun PrintUndisturbed(HostJobRecord& job);
+inline GoodRun PrintUndisturbed(HostJobRecord& job) {
+    test::MemoryChannel out;
+    CDriver driver;
+    EXPECT_GT(test::RunJob(driver, job, out), 0);
+    job.m_nDone = 0;
+    return {out.bytes, static_cast<int>(out.writeSizes.size())};
+}
 
-int OpenDescriptors();  // entries of /proc/self/fd
-std::vector<std::string> LogTexts(const std::vector<LogEntry>& entries);
+// Steps the open job until it ends or a step fails; the last step's result.
+inline int StepToTheEnd(ABasePrinterDriver& driver, HostJobRecord& job) {
+    int result = 1;
+    for (int i = 0; i < 1000 && result == 1 && job.m_nDone != -1; ++i) {
+        result = driver.PrintStep(nullptr, nullptr, nullptr);
+    }
+    return result;
+}
+
+// True once some process waits in flock (for the lock file, if one is named): the kernel lists a
+// blocked request as "-> FLOCK" with the file's inode. Polls /proc/locks for at most ten seconds.
+inline bool SomeoneWaitsFor(const std::string& lockFile = "") {
+    struct stat st {};
+    if (!lockFile.empty() && ::stat(lockFile.c_str(), &st) != 0) return false;
+    const std::string inode = lockFile.empty() ? "" : ":" + std::to_string(st.st_ino) + " ";
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    for (; std::chrono::steady_clock::now() < deadline; std::this_thread::yield()) {
+        std::ifstream locks("/proc/locks");
+        for (std::string line; std::getline(locks, line);) {
+            if (line.find("-> FLOCK") != std::string::npos && line.find(inode) != std::string::npos)
+                return true;
+        }
+    }
+    return false;
+}
+
+// Entries of /proc/self/fd.
+inline int OpenDescriptors() {
+    const std::filesystem::directory_iterator fds("/proc/self/fd");
+    return static_cast<int>(std::distance(begin(fds), end(fds)));
+}
+
+inline std::vector<std::string> LogTexts(const std::vector<LogEntry>& entries) {
+    std::vector<std::string> texts;
+    for (const LogEntry& e : entries) texts.push_back(e.text);
+    return texts;
+}
 
 // A job test's surroundings: time that only moves when told, private locks, scripted message
 // boxes and a scratch folder.
