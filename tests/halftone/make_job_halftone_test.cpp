@@ -1,12 +1,13 @@
-// params and make-job through the real tool: the parameters have their documented shape and are
-// applied as the records give them, each sample printer's planes carry exactly the levels of its
-// dither level count, by both methods, and the parameters used are logged once.
+// params and make-job through the real tool for the printers of make_job_halftone.txt: the
+// parameters have their documented shape and are applied as the records give them, the planes
+// carry exactly the levels of the dither level count, and the parameters used are logged once.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 
 #include "cli/cli_fixture.h"
 #include "cli/json_value.h"
+#include "rtl/text_table.h"
 #include "support/stream_rows.h"
 
 namespace tarnwick::test {
@@ -23,6 +24,16 @@ void ExpectFloat(const JsonValue* value) {
     EXPECT_NE(value->text.find('.'), std::string::npos) << value->text;
 }
 
+// The number of pixels of each level in one plane of the page, at `bits` a pixel.
+std::vector<long> Histogram(const StreamPage& page, std::size_t plane, int bits) {
+    std::vector<long> histogram(static_cast<std::size_t>(1 << bits), 0);
+    for (const StreamRow& row : page.rows)
+        for (const uint8_t byte : row.planes[plane])
+            for (int shift = 8 - bits; shift >= 0; shift -= bits)
+                ++histogram[static_cast<std::size_t>((byte >> shift) & ((1 << bits) - 1))];
+    return histogram;
+}
+
 TEST_F(MakeJobHalftoneTest, ParamsAreAppliedAndPlaneLevelsMatchEachPrintersLevelCount) {
     // A small photograph stand-in: a light-to-dark ramp across, hue changing down the page.
     WritePnm(File("photo.ppm"), 96, 40, true, [](int x, int y) {
@@ -30,21 +41,12 @@ TEST_F(MakeJobHalftoneTest, ParamsAreAppliedAndPlaneLevelsMatchEachPrintersLevel
         return static_cast<uint32_t>(v << 16 | std::min(255, v + y * 3) << 8 |
                                      std::max(0, v - y * 2));
     });
-    const struct {
-        const char* model;
-        const char* manufacturer;
-        const char* method;
-        const char* colorMode;
-        std::size_t inks;
-    } cases[] = {{"CP52", "Tarnwick Imaging", "diffusion", "0", 4},
-                 {"CP52", "Tarnwick Imaging", "screen", "2", 6},
-                 {"CP52-LM", "Fellgate Systems", "screen", "2", 6},
-                 {"ASBRU_V3C", "Tarnwick Imaging", "screen", "2", 6},
-                 {"Coldstream SP-1400C", "Fellgate Systems", "diffusion", "2", 6}};
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.model) + ", " + c.method + ", colour mode " + c.colorMode);
-        const ToolResult params = Run({"params", "--model", c.model, "--manufacturer",
-                                       c.manufacturer, "--color-mode", c.colorMode});
+    for (const TableRow& c : ReadTable(__FILE__, "make_job_halftone.txt")) {
+        SCOPED_TRACE(c.where);
+        const auto inkCount = static_cast<std::size_t>(c.Int(4));
+        const int levels = c.Int(5);
+        const ToolResult params =
+            Run({"params", "--model", c[0], "--manufacturer", c[1], "--color-mode", c[3]});
         ASSERT_EQ(params.exitCode, 0) << params.err;
         JsonValue json;
         ASSERT_TRUE(ParseJson(params.out, json)) << params.out;
@@ -58,24 +60,22 @@ TEST_F(MakeJobHalftoneTest, ParamsAreAppliedAndPlaneLevelsMatchEachPrintersLevel
         EXPECT_EQ(dither->names, (Names{"result", "levelCount", "inkCount", "antiClogLevel",
                                         "noiseLevel", "weights"}));
         EXPECT_EQ(screening->names, (Names{"result", "count", "entries"}));
-        EXPECT_EQ(dither->Find("result")->text, "1");
-        EXPECT_EQ(screening->Find("result")->text, "1");
+        EXPECT_EQ(dither->Find("result")->text + screening->Find("result")->text, "11");
         ExpectFloat(dither->Find("noiseLevel"));
-        EXPECT_EQ(dither->Find("inkCount")->number, static_cast<double>(c.inks));
-        const int levels = static_cast<int>(applied->Find("levelCount")->number);
+        EXPECT_EQ(dither->Find("inkCount")->number, static_cast<double>(inkCount));
+        EXPECT_EQ(dither->Find("levelCount")->text, std::to_string(levels));
+        EXPECT_EQ(applied->Find("levelCount")->number, levels);
         const int bits = static_cast<int>(applied->Find("planeBits")->number);
-        EXPECT_EQ(dither->Find("levelCount")->text, "2");  // every sample printer's record
-        EXPECT_EQ(levels, 2);
         const std::vector<JsonValue>& weights = dither->Find("weights")->items;
         const std::vector<JsonValue>& entries = screening->Find("entries")->items;
         const std::vector<JsonValue>& inks = applied->Find("inks")->items;
         EXPECT_EQ(static_cast<double>(entries.size()), screening->Find("count")->number);
-        ASSERT_EQ(weights.size(), c.inks);
-        ASSERT_EQ(inks.size(), c.inks);
-        ASSERT_GE(entries.size(), c.inks);
-        for (std::size_t i = 0; i < c.inks; ++i) {
+        ASSERT_EQ(weights.size(), inkCount);
+        ASSERT_EQ(inks.size(), inkCount);
+        ASSERT_GE(entries.size(), inkCount);
+        for (std::size_t i = 0; i < inkCount; ++i) {
             SCOPED_TRACE(i);
-            ASSERT_EQ(weights[i].items.size(), 1u) << "levelCount - 1 weights per ink";
+            ASSERT_EQ(weights[i].items.size(), static_cast<std::size_t>(levels - 1));
             ExpectFloat(&weights[i].items[0]);
             EXPECT_GT(weights[i].items[0].number, 0.0);
             EXPECT_LE(weights[i].items[0].number, 1.0);
@@ -84,40 +84,30 @@ TEST_F(MakeJobHalftoneTest, ParamsAreAppliedAndPlaneLevelsMatchEachPrintersLevel
             ExpectFloat(entry.Find("frequency"));
             ExpectFloat(entry.Find("angle"));
             // As applied: the record's weights, the entry's screen as near as the tile allows.
-            const JsonValue& ink = inks[i];
-            EXPECT_EQ(ink.Find("amounts")->items.at(1).text, weights[i].items[0].text);
-            EXPECT_EQ(ink.Find("name")->text, entry.Find("colorName")->text);
+            EXPECT_EQ(inks[i].Find("amounts")->items.at(1).text, weights[i].items[0].text);
+            EXPECT_EQ(inks[i].Find("name")->text, entry.Find("colorName")->text);
+            const JsonValue* screen = inks[i].Find("screen");
             const double frequency = entry.Find("frequency")->number;
-            EXPECT_NEAR(ink.Find("screen")->Find("frequency")->number, frequency, 0.02 * frequency);
-            EXPECT_NEAR(ink.Find("screen")->Find("angle")->number, entry.Find("angle")->number,
-                        0.5);
+            EXPECT_NEAR(screen->Find("frequency")->number, frequency, 0.02 * frequency);
+            EXPECT_NEAR(screen->Find("angle")->number, entry.Find("angle")->number, 0.5);
         }
 
-        const ToolResult made =
-            Run({"make-job", "-o", File("job.tkt"), "--model", c.model, "--manufacturer",
-                 c.manufacturer, "--halftone", c.method, "--color-mode", c.colorMode, "--option",
-                 "DriverOption5=0", File("photo.ppm")});
+        const ToolResult made = Run({"make-job", "-o", File("job.tkt"), "--model", c[0],
+                                     "--manufacturer", c[1], "--halftone", c[2], "--color-mode",
+                                     c[3], "--option", "DriverOption5=0", File("photo.ppm")});
         ASSERT_EQ(made.exitCode, 0) << made.err;
         const auto info = LinesStartingWith(made.err, "INFO: halftone: ");
         ASSERT_EQ(info.size(), 1u) << made.err;
-        EXPECT_NE(info[0].find(std::string(c.method) == "screen" ? "AM screen" : "error diffusion"),
-                  std::string::npos);
-        EXPECT_NE(info[0].find(std::to_string(levels) + " levels"), std::string::npos) << info[0];
+        EXPECT_NE(info[0].find(c[6]), std::string::npos) << info[0];
+        EXPECT_NE(info[0].find(c[5] + " levels"), std::string::npos) << info[0];
         const ToolResult printed = Run({"print", File("job.tkt"), "-o", File("out.prn")});
         ASSERT_EQ(printed.exitCode, 0) << printed.err;
         const std::vector<StreamPage> pages = ReadStreamRows(ReadBytes(File("out.prn")));
         ASSERT_EQ(pages.size(), 1u);
         ASSERT_FALSE(pages[0].rows.empty());
-        ASSERT_EQ(pages[0].rows[0].planes.size(), c.inks);
-        for (std::size_t plane = 0; plane < c.inks; ++plane) {
-            std::vector<long> histogram(static_cast<std::size_t>(1 << bits), 0);
-            for (const StreamRow& row : pages[0].rows) {
-                for (const uint8_t byte : row.planes[plane]) {
-                    for (int shift = 8 - bits; shift >= 0; shift -= bits) {
-                        ++histogram[static_cast<std::size_t>((byte >> shift) & ((1 << bits) - 1))];
-                    }
-                }
-            }
+        ASSERT_EQ(pages[0].rows[0].planes.size(), inkCount);
+        for (std::size_t plane = 0; plane < inkCount; ++plane) {
+            const std::vector<long> histogram = Histogram(pages[0], plane, bits);
             for (int level = 0; level < (1 << bits); ++level) {
                 EXPECT_EQ(histogram[static_cast<std::size_t>(level)] > 0, level < levels)
                     << "plane " << plane << ", level " << level;
