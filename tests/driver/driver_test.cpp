@@ -36,14 +36,10 @@ using test::TestPage;
 // of its table entry, and the destructor takes the two entries before slot 1.
 template <typename F>
 std::ptrdiff_t SlotOf(F member) {
-    struct Raw {
-        std::ptrdiff_t ptr;
-        std::ptrdiff_t adj;
-    };
-    static_assert(sizeof(F) == sizeof(Raw));
-    Raw raw;
-    std::memcpy(&raw, &member, sizeof raw);
-    return (raw.ptr - 1) / static_cast<std::ptrdiff_t>(sizeof(void*)) - 1;
+    std::ptrdiff_t raw[2];  // the offset, then the this adjustment
+    static_assert(sizeof(F) == sizeof raw);
+    std::memcpy(raw, &member, sizeof raw);
+    return (raw[0] - 1) / static_cast<std::ptrdiff_t>(sizeof(void*)) - 1;
 }
 
 // The bare interface with its pure slots filled in.
@@ -82,11 +78,7 @@ class SpyEngine : public RTL {
         return 1;
     }
     int Op21(Word, PrintModeList* list, int32_t*) override {
-        for (int i : listIndexes) {
-            PrintModeEntry e{};
-            e.index = i;
-            list->push_back(e);
-        }
+        for (const int i : listIndexes) list->emplace_back().index = i;
         return 0;
     }
 
@@ -182,8 +174,8 @@ TEST(DriverSlots, TableOfPositionsDefaultsAndMediaPlaceholders) {
             EXPECT_EQ(calls.at(name), row.Real(2));
             ++checked;
         } else if (row[0] == "media") {
-            spy.engine->listIndexes.clear();
             std::istringstream list(row[1] == "-" ? "" : row[1]);
+            spy.engine->listIndexes.clear();
             for (std::string item; std::getline(list, item, ',');)
                 spy.engine->listIndexes.push_back(std::stoi(item));
             PrintSetup host{};
@@ -207,31 +199,28 @@ TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     host.media = 3;
     host.colorMode = 2;
     EXPECT_EQ(d.GetDefaultColorMode(nullptr, &host), 5);
-    EXPECT_NE(d.engine->record, &host);
-    EXPECT_EQ(d.engine->seen, "3 owned text CP52");
     const char* const hostText = host.text;  // packed field: read it by value
-    EXPECT_EQ(std::tuple(std::string(hostText), hostText, host.colorMode),
-              std::tuple("owned text", text, 2));
+    EXPECT_EQ(std::tuple(d.engine->record != &host, d.engine->seen, std::string(hostText), hostText,
+                         host.colorMode),
+              std::tuple(true, "3 owned text CP52", "owned text", text, 2));
     host.text = nullptr;
     d.GetDefaultColorMode(nullptr, &host);
     EXPECT_EQ(d.engine->seen, "3 <null> CP52");
     d.GetDefaultColorMode(nullptr, nullptr);  // no record: the engine gets one of zeros
-    ASSERT_NE(d.engine->record, nullptr);
-    EXPECT_EQ(d.engine->seen, "0 <null> ");
+    EXPECT_EQ(std::tuple(d.engine->record != nullptr, d.engine->seen),
+              std::tuple(true, "0 <null> "));
 
     PrintModeEntry entry{};
     entry.index = 2;
     std::snprintf(entry.name, sizeof entry.name, "DRAFT");
     d.GetPrintModes("CP52", &entry, nullptr, nullptr);
-    EXPECT_NE(d.engine->record, &entry);
-    EXPECT_EQ(std::tuple(d.engine->seen, entry.index), std::tuple("2 DRAFT", 2));
+    EXPECT_EQ(std::tuple(d.engine->record != &entry, d.engine->seen, entry.index),
+              std::tuple(true, "2 DRAFT", 2));
     d.GetPrintModes("CP52", nullptr, nullptr, nullptr);
     EXPECT_EQ(d.engine->seen, "-1 ");
 }
 
-std::vector<TestPage> OnePage() {
-    return {TestPage{16, 2, 0, 0, {{"Black", 1}}}};
-}
+const std::vector<TestPage> kOnePage = {TestPage{16, 2, 0, 0, {{"Black", 1}}}};
 
 TEST(JobSlots, HeaderFieldsReachTheContext) {
     TempDir dir;
@@ -239,7 +228,7 @@ TEST(JobSlots, HeaderFieldsReachTheContext) {
     ticket.resY = 90;
     ticket.calibrationText = "feed~0.5";
     ticket.settings[200] = 0x5A;
-    auto job = test::MakeJob(dir, ticket, OnePage());
+    auto job = test::MakeJob(dir, ticket, kOnePage);
     CDriver driver;
     MemoryChannel out;
     ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
@@ -262,7 +251,7 @@ TEST(JobSlots, OpenNeedsEveryPiece) {
         SCOPED_TRACE(direct ? "data under prefix 2, direct name asked" : "data under prefix 2");
         const int opened = 1 - direct;
         TempDir dir;
-        auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), OnePage());
+        auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), kOnePage);
         std::filesystem::rename(OXJob::GetFileName(ePrefix0, AFilePath(job->path)).c_str(),
                                 OXJob::GetFileName(ePrefix2, AFilePath(job->path)).c_str());
         job->m_bDirectDataName = direct;
@@ -270,8 +259,8 @@ TEST(JobSlots, OpenNeedsEveryPiece) {
         CDriver driver;
         MemoryChannel out;
         EXPECT_EQ(driver.OpenJob(job.get(), &out), opened);
-        EXPECT_EQ(job->m_nDone, opened ? 0 : -1);
-        EXPECT_EQ(log.entries().empty(), opened == 1);
+        EXPECT_EQ(std::tuple(job->m_nDone, log.entries().empty()),
+                  std::tuple(opened ? 0 : -1, opened == 1));
         if (opened) {
             // Opening again replaces the context.
             driver.CurrentJobContext()->m_bAbort = 1;
@@ -284,11 +273,11 @@ TEST(JobSlots, OpenNeedsEveryPiece) {
     TempDir dir;
     CDriver driver;
     auto noTicket = test::MakeHostRecord(dir.file("absent.tkt"));
-    EXPECT_EQ(driver.OpenJob(noTicket.get(), nullptr), 0);
-    EXPECT_EQ(noTicket->m_nDone, -1);
-    EXPECT_FALSE(std::filesystem::exists(dir.file("absent.tkt")));
     MemoryChannel out;
-    EXPECT_EQ(driver.OpenJob(nullptr, &out), 0);
+    EXPECT_EQ((std::tuple{driver.OpenJob(noTicket.get(), nullptr), noTicket->m_nDone,
+                          std::filesystem::exists(dir.file("absent.tkt")),
+                          driver.OpenJob(nullptr, &out)}),
+              std::tuple(0, -1, false, 0));
 }
 
 // The module as a print host loads it, and a driver from its factory.
@@ -342,11 +331,10 @@ TEST(ModuleBoundary, WholeJobMatchesTheHandWrittenStream) {
     ASSERT_NE(dlsym(module.handle.get(), "createDriverPage"), nullptr);
     auto driver = module.Create();
     ASSERT_TRUE(driver);
-    EXPECT_EQ(driver->GetTypeNumber(), 85);
-    EXPECT_FLOAT_EQ(driver->Slot12(), 8.0f);
     char name[256] = {};
-    EXPECT_EQ(driver->GetDefaultColorMode(name, nullptr), 2);
-    EXPECT_STREQ(name, "CMYKLcLm");
+    EXPECT_EQ((std::tuple{driver->GetTypeNumber(), driver->Slot12(),
+                          driver->GetDefaultColorMode(name, nullptr), std::string(name)}),
+              std::tuple(85, 8.0f, 2, "CMYKLcLm"));
     test::MemoryChannel out;
     ASSERT_EQ(test::RunJob(*driver, *job, out), 3);
     const std::string expected =
@@ -359,14 +347,13 @@ TEST(ModuleBoundary, WholeJobMatchesTheHandWrittenStream) {
         "E";
     EXPECT_EQ(out.str(), expected);
     // The host's tag reaches every write; the page end is flushed at once.
-    for (int64_t tag : out.tags) EXPECT_EQ(tag, 0x1122334455667788);
+    EXPECT_EQ(out.tags, std::vector<int64_t>(out.tags.size(), 0x1122334455667788));
     EXPECT_EQ(job->m_nDone, -1);
 }
 
 // Six inks over several pages: decoding the stream gives back every plane row of the job, in
 // the printer's plane order.
 TEST(ModuleBoundary, DecodedStreamGivesBackEveryPlaneRow) {
-    const int sentOrder[6] = {3, 0, 1, 2, 4, 5};
     std::vector<test::TestPage> pages;
     for (int p = 0; p < 3; ++p) {
         test::TestPage page{700 + 37 * p, 20 + p, 0, 0, {}};
@@ -395,18 +382,16 @@ TEST(ModuleBoundary, DecodedStreamGivesBackEveryPlaneRow) {
         const test::TestPage& page = pages[p];
         ASSERT_EQ(decoded[p].rows.size(), static_cast<std::size_t>(page.height));
         for (int r = 0; r < page.height; ++r) {
-            const auto& planes = decoded[p].rows[static_cast<std::size_t>(r)].planes;
-            ASSERT_EQ(planes.size(), 6u);
-            for (int k = 0; k < 6; ++k) {
-                const int c = sentOrder[k];
-                std::vector<uint8_t> expected(static_cast<std::size_t>(test::RowBytes(page, c)));
-                for (std::size_t i = 0; i < expected.size(); ++i)
-                    expected[i] = page.content(c, r, static_cast<int>(i));
+            std::vector<std::vector<uint8_t>> expected;
+            for (const int c : {3, 0, 1, 2, 4, 5}) {  // the printer's plane order
+                auto& plane = expected.emplace_back(test::RowBytes(page, c));
+                for (std::size_t i = 0; i < plane.size(); ++i)
+                    plane[i] = page.content(c, r, static_cast<int>(i));
                 // Bits past the last pixel of a row are not part of the image.
-                if (page.width % 8 != 0) expected.back() &= 0xFF << (8 - page.width % 8);
-                ASSERT_EQ(planes[static_cast<std::size_t>(k)], expected)
-                    << "page " << p << " row " << r << " plane " << k;
+                if (page.width % 8 != 0) plane.back() &= 0xFF << (8 - page.width % 8);
             }
+            ASSERT_EQ(decoded[p].rows[static_cast<std::size_t>(r)].planes, expected)
+                << "page " << p << " row " << r;
         }
     }
 }
