@@ -14,6 +14,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "config/fixed_text.h"
@@ -39,39 +40,33 @@ namespace {
 
 using namespace options_test;
 
-#define ONE(name)      \
-    {                  \
-#name, {       \
-            IDC_##name \
-        }              \
-    }
-const std::map<std::string, std::vector<int>> kControls = {
-    {"OK", {IDOK}},
-    {"CANCEL", {IDCANCEL}},
-    {"NONE", {9999}},
-    ONE(RESTORE_DEFAULTS),
-    ONE(ENABLE_OPTIONS),
-    ONE(UNIDIRECTIONAL),
-    ONE(BIDIRECTIONAL),
-    ONE(CALIBRATION),
-    ONE(CUT_SHEET),
-    ONE(OVERPRINT),
-    ONE(PAGE_SPACING),
-    ONE(DRY_TIME),
-    ONE(CROP_MARK),
-    ONE(ADVANCE),
-    ONE(COLOR_BAR),
-    ONE(OVERPRINT_LABEL),
-    {"CLASS", {IDC_DRY_TIME, IDC_DRY_TIME_LABEL, IDC_CROP_MARK, IDC_ADVANCE}},
-    {"OPTIONS",
-     {IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT, IDC_PAGE_SPACING, IDC_COLOR_BAR,
-      IDC_DRY_TIME, IDC_CALIBRATION, IDC_CUT_SHEET, IDC_CROP_MARK, IDC_ADVANCE}}};
-#undef ONE
+// Each id under its name less `drop`, from the names as the macro below writes them.
+std::map<std::string, std::vector<int>> ByName(const std::string& names,
+                                               const std::vector<int>& ids,
+                                               const std::string& drop = "") {
+    std::map<std::string, std::vector<int>> named;
+    std::istringstream in(names);
+    std::size_t i = 0;
+    for (std::string name; std::getline(in >> std::ws, name, ',');)
+        named[name.substr(drop.size())] = {ids.at(i++)};
+    return named;
+}
+#define BY_NAME(drop, ...) ByName(#__VA_ARGS__, {__VA_ARGS__}, drop)
 
-const std::map<int, std::string> kStrings = {{IDS_OVERPRINT, "IDS_OVERPRINT"},
-                                             {IDS_SPACE, "IDS_SPACE"},
-                                             {IDS_DRY_TIME, "IDS_DRY_TIME"},
-                                             {IDS_COLORBAR, "IDS_COLORBAR"}};
+// The controls by their names less IDC_, and groups of them.
+const auto kControls = [] {
+    auto controls =
+        BY_NAME("IDC_", IDC_RESTORE_DEFAULTS, IDC_ENABLE_OPTIONS, IDC_UNIDIRECTIONAL,
+                IDC_BIDIRECTIONAL, IDC_CALIBRATION, IDC_CUT_SHEET, IDC_OVERPRINT, IDC_PAGE_SPACING,
+                IDC_DRY_TIME, IDC_CROP_MARK, IDC_ADVANCE, IDC_COLOR_BAR, IDC_OVERPRINT_LABEL);
+    controls.insert({{"OK", {IDOK}}, {"CANCEL", {IDCANCEL}}, {"NONE", {9999}}});
+    controls["CLASS"] = {IDC_DRY_TIME, IDC_DRY_TIME_LABEL, IDC_CROP_MARK, IDC_ADVANCE};
+    controls["OPTIONS"] = {IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT,   IDC_PAGE_SPACING,
+                           IDC_COLOR_BAR,      IDC_DRY_TIME,      IDC_CALIBRATION, IDC_CUT_SHEET,
+                           IDC_CROP_MARK,      IDC_ADVANCE};
+    return controls;
+}();
+const auto kStrings = BY_NAME("", IDS_OVERPRINT, IDS_SPACE, IDS_DRY_TIME, IDS_COLORBAR);
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t");
@@ -167,12 +162,23 @@ class Scenario {
             m_strings.emplace([this](int id) -> std::optional<std::string> {
                 EXPECT_TRUE(ModuleStateScope::ModuleStateCurrent())
                     << "a string outside the module";
-                const std::string name = kStrings.contains(id) ? kStrings.at(id) : "?";
+                std::string name = "?";
+                for (const auto& [n, ids] : kStrings) name = ids[0] == id ? n : name;
                 m_asked += (m_asked.empty() ? "" : " ") + name;
                 if (std::ranges::count(m_missing, name) != 0) return std::nullopt;
                 if (m_texts.contains(name)) return m_texts.at(name);
                 return std::string(*FindStringResource(id));
             });
+        } else if (verb == "load" || verb == "noload") {
+            ModuleStateScope moduleState;  // as the page loads its lists
+            std::string loaded = "stale";
+            EXPECT_EQ(
+                LoadString(kStrings.contains(key) ? kStrings.at(key)[0] : std::atoi(key.c_str()),
+                           loaded),
+                verb == "load");
+            EXPECT_EQ(loaded, verb == "load" ? text : "");
+        } else if (verb == "nostrings") {
+            m_strings.reset();
         } else if (verb == "asked") {
             EXPECT_EQ(m_asked, arg);
         } else if (verb == "said") {
@@ -346,7 +352,7 @@ class PlainDialog : public CDialog {
     void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, bindId, list); }
 };
 
-TEST(ControlLayer, ControlsAreMadeFromTheTemplateAndTheirWrappersKeepToThem) {
+TEST(ControlLayer, TemplateWrappersDataExchangeModalLoopAndMessageBoxes) {
     PlainDialog dialog;
     ASSERT_TRUE(dialog.Make());
     EXPECT_EQ(dialog.GetWindowText(), "Driver Options");
@@ -361,6 +367,9 @@ TEST(ControlLayer, ControlsAreMadeFromTheTemplateAndTheirWrappersKeepToThem) {
     EXPECT_EQ(ids.size(), 19u);
     EXPECT_EQ(Control(dialog, IDC_CUT_SHEET).text, "Cut sheet after printing");
     EXPECT_EQ(Control(dialog, IDOK).style & style::kDefaultButton, style::kDefaultButton);
+    // Data exchange binds the list, and fails on a missing control.
+    EXPECT_TRUE(dialog.UpdateData(false));
+    EXPECT_EQ(dialog.list.GetDlgCtrlID(), IDC_OVERPRINT);
     // A selection outside the list clears it.
     CComboBox& list = dialog.list;
     list.Attach(dialog.FindChild(IDC_COLOR_BAR));
@@ -380,6 +389,12 @@ TEST(ControlLayer, ControlsAreMadeFromTheTemplateAndTheirWrappersKeepToThem) {
     box.SetCheck(BST_CHECKED);
     EXPECT_EQ(box.GetCheck(), BST_UNCHECKED);
     EXPECT_FALSE(box.IsWindowEnabled() || box.ShowWindow(SW_SHOW) || box.GetDlgCtrlID() != 0);
+    dialog.bindId = 5555;
+    EXPECT_FALSE(dialog.UpdateData(true));
+    dialog.OnOK();  // OK does not end a dialog whose data cannot be taken
+    EXPECT_FALSE(dialog.IsEnded());
+    dialog.OnCancel();
+    EXPECT_EQ(std::tuple(dialog.IsEnded(), dialog.ModalResult()), std::tuple(true, IDCANCEL));
     // No input reaches a disabled dialog.
     dialog.EnableWindow(false);
     EXPECT_FALSE(ClickButton(dialog, IDC_CALIBRATION));
@@ -389,58 +404,24 @@ TEST(ControlLayer, ControlsAreMadeFromTheTemplateAndTheirWrappersKeepToThem) {
     EXPECT_FALSE(unknown.Make() || ClickButton(unknown, IDC_CROP_MARK) || unknown.UpdateData(true));
     EXPECT_EQ(unknown.DoModal(), -1);
     EXPECT_EQ(unknown.GetDlgItem(IDOK), nullptr);
-}
 
-TEST(ControlLayer, DataExchangeBindsMembersAndFailsOnAMissingControl) {
-    PlainDialog dialog;
-    ASSERT_TRUE(dialog.Make());
-    EXPECT_TRUE(dialog.UpdateData(false));
-    EXPECT_EQ(dialog.list.GetDlgCtrlID(), IDC_OVERPRINT);
-    dialog.bindId = 5555;
-    EXPECT_FALSE(dialog.UpdateData(true));
-    dialog.OnOK();  // OK does not end a dialog whose data cannot be taken
-    EXPECT_FALSE(dialog.IsEnded());
-    dialog.OnCancel();
-    EXPECT_TRUE(dialog.IsEnded());
-    EXPECT_EQ(dialog.ModalResult(), IDCANCEL);
-}
-
-TEST(ControlLayer, ModalLoopRunsTheInstalledRunnerOnAFreshWindow) {
-    PlainDialog dialog;
+    // The modal loop runs the installed runner on a window made anew each time.
+    PlainDialog modal;
     int runs = 0;
     {
         ScopedModalRunner runner([&](CDialog& d) {
             ++runs;
-            EXPECT_EQ(dialog.list.GetCount(), 0);
-            dialog.list.AddString("left over");
+            EXPECT_EQ(modal.list.GetCount(), 0);
+            modal.list.AddString("left over");
             EXPECT_TRUE(ClickButton(d, IDOK));
             return IDCANCEL;
         });
-        EXPECT_EQ(dialog.DoModal(), IDOK);
-        EXPECT_EQ(dialog.DoModal(), IDOK);  // from the template again; the member stays bound
+        EXPECT_EQ(modal.DoModal(), IDOK);
+        EXPECT_EQ(modal.DoModal(), IDOK);  // from the template again; the member stays bound
     }
     EXPECT_EQ(runs, 2);
-    EXPECT_EQ(dialog.DoModal(), IDCANCEL);  // without a runner nobody answers
-    EXPECT_EQ(dialog.lastId, IDCANCEL);
-}
-
-TEST(ControlLayer, StringsAndMessageBoxes) {
-    std::string text = "stale";
-    EXPECT_TRUE(LoadString(4, text));
-    EXPECT_EQ(text.substr(0, 8), "None,10 ");
-    EXPECT_FALSE(LoadString(31337, text));
-    EXPECT_EQ(text, "");
-    {
-        ScopedStringSource strings([](int id) -> std::optional<std::string> {
-            if (id == 4) return std::string("only");
-            return std::nullopt;
-        });
-        EXPECT_TRUE(LoadString(4, text));
-        EXPECT_EQ(text, "only");
-        EXPECT_FALSE(LoadString(2, text));
-    }
-    EXPECT_TRUE(LoadString(2, text));
-    EXPECT_EQ(text, "1,2,3,");
+    EXPECT_EQ(modal.DoModal(), IDCANCEL);  // without a runner nobody answers
+    EXPECT_EQ(modal.lastId, IDCANCEL);
 
     ScopedMessageScript messages({IDCANCEL});
     EXPECT_EQ(AfxMessageBox("hello"), IDCANCEL);
