@@ -1,6 +1,6 @@
-// The options page against its record and the driver's options slot: the
-// scenarios of page_scenarios.txt, and the string, module state and factory
-// cases a line of text cannot say.
+// The options page against its record and the driver's options slot (the scenarios of
+// page_scenarios.txt), and the control layer under it: the dialog resource, data exchange, the
+// modal loop, strings and message boxes.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -10,16 +10,22 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <set>
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "config/fixed_text.h"
 #include "driver/cdriver.h"
 #include "options/driver_option_dialog.h"
+#include "options/settings_hex.h"
 #include "options_test_support.h"
 #include "platform/message_box.h"
+#include "platform/mfc/afx_message_box.h"
+#include "platform/mfc/cbutton.h"
+#include "platform/mfc/data_exchange.h"
 #include "platform/mfc/driver_dll.h"
 #include "platform/mfc/load_string.h"
 #include "platform/mfc/modal_runner.h"
@@ -34,32 +40,33 @@ namespace {
 
 using namespace options_test;
 
-const std::map<std::string, std::vector<int>> kControls = {
-    {"OK", {IDOK}},
-    {"CANCEL", {IDCANCEL}},
-    {"RESTORE_DEFAULTS", {IDC_RESTORE_DEFAULTS}},
-    {"ENABLE_OPTIONS", {IDC_ENABLE_OPTIONS}},
-    {"UNIDIRECTIONAL", {IDC_UNIDIRECTIONAL}},
-    {"BIDIRECTIONAL", {IDC_BIDIRECTIONAL}},
-    {"CALIBRATION", {IDC_CALIBRATION}},
-    {"CUT_SHEET", {IDC_CUT_SHEET}},
-    {"OVERPRINT", {IDC_OVERPRINT}},
-    {"PAGE_SPACING", {IDC_PAGE_SPACING}},
-    {"DRY_TIME", {IDC_DRY_TIME}},
-    {"CROP_MARK", {IDC_CROP_MARK}},
-    {"ADVANCE", {IDC_ADVANCE}},
-    {"COLOR_BAR", {IDC_COLOR_BAR}},
-    {"OVERPRINT_LABEL", {IDC_OVERPRINT_LABEL}},
-    {"NONE", {9999}},
-    {"CLASS", {IDC_DRY_TIME, IDC_DRY_TIME_LABEL, IDC_CROP_MARK, IDC_ADVANCE}},
-    {"OPTIONS",
-     {IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT, IDC_PAGE_SPACING, IDC_COLOR_BAR,
-      IDC_DRY_TIME, IDC_CALIBRATION, IDC_CUT_SHEET, IDC_CROP_MARK, IDC_ADVANCE}}};
+// Each id under its name less `drop`, from the names as the macro below writes them.
+std::map<std::string, std::vector<int>> ByName(const std::string& names,
+                                               const std::vector<int>& ids,
+                                               const std::string& drop = "") {
+    std::map<std::string, std::vector<int>> named;
+    std::istringstream in(names);
+    std::size_t i = 0;
+    for (std::string name; std::getline(in >> std::ws, name, ',');)
+        named[name.substr(drop.size())] = {ids.at(i++)};
+    return named;
+}
+#define BY_NAME(drop, ...) ByName(#__VA_ARGS__, {__VA_ARGS__}, drop)
 
-const std::map<int, std::string> kStrings = {{IDS_OVERPRINT, "IDS_OVERPRINT"},
-                                             {IDS_SPACE, "IDS_SPACE"},
-                                             {IDS_DRY_TIME, "IDS_DRY_TIME"},
-                                             {IDS_COLORBAR, "IDS_COLORBAR"}};
+// The controls by their names less IDC_, and groups of them.
+const auto kControls = [] {
+    auto controls =
+        BY_NAME("IDC_", IDC_RESTORE_DEFAULTS, IDC_ENABLE_OPTIONS, IDC_UNIDIRECTIONAL,
+                IDC_BIDIRECTIONAL, IDC_CALIBRATION, IDC_CUT_SHEET, IDC_OVERPRINT, IDC_PAGE_SPACING,
+                IDC_DRY_TIME, IDC_CROP_MARK, IDC_ADVANCE, IDC_COLOR_BAR, IDC_OVERPRINT_LABEL);
+    controls.insert({{"OK", {IDOK}}, {"CANCEL", {IDCANCEL}}, {"NONE", {9999}}});
+    controls["CLASS"] = {IDC_DRY_TIME, IDC_DRY_TIME_LABEL, IDC_CROP_MARK, IDC_ADVANCE};
+    controls["OPTIONS"] = {IDC_UNIDIRECTIONAL, IDC_BIDIRECTIONAL, IDC_OVERPRINT,   IDC_PAGE_SPACING,
+                           IDC_COLOR_BAR,      IDC_DRY_TIME,      IDC_CALIBRATION, IDC_CUT_SHEET,
+                           IDC_CROP_MARK,      IDC_ADVANCE};
+    return controls;
+}();
+const auto kStrings = BY_NAME("", IDS_OVERPRINT, IDS_SPACE, IDS_DRY_TIME, IDS_COLORBAR);
 
 std::string Trim(const std::string& s) {
     const auto first = s.find_first_not_of(" \t");
@@ -74,15 +81,24 @@ std::vector<std::string> Split(const std::string& s, char separator) {
     return parts;
 }
 
-std::size_t FieldOffset(const std::string& name) {
-    for (const Field& f : kFields) {
-        if (name == f.name) return f.offset;
-    }
-    throw std::invalid_argument("no record field " + name);
-}
-
 int ControlId(const std::string& name) {
     return kControls.at(name).front();
+}
+
+const WindowState& Control(const CDialog& dialog, int id) {
+    static const WindowState kMissing{};
+    const WindowState* state = dialog.FindChild(id);
+    EXPECT_NE(state, nullptr) << "no control " << id;
+    return state ? *state : kMissing;
+}
+
+// The text of the selected list item, or "<none>".
+std::string Shown(const CDialog& dialog, int id) {
+    const WindowState& list = Control(dialog, id);
+    if (list.curSel < 0 || static_cast<std::size_t>(list.curSel) >= list.items.size()) {
+        return "<none>";
+    }
+    return list.items[static_cast<std::size_t>(list.curSel)];
 }
 
 // One scenario: the record, the page or the driver slot, and the counters the
@@ -113,23 +129,56 @@ class Scenario {
     void Step(CDialog* dialog, const std::string& verb, const std::string& arg,
               const std::string& key, int value, const std::string& text) {
         if (verb == "set") {
-            Byte(m_area, FieldOffset(key)) = static_cast<uint8_t>(value);
-        } else if (verb == "open") {
-            m_page = std::make_unique<CDriverOptionDialog>(
-                nullptr, &m_area.settings, arg == "-" ? nullptr : m_model.assign(arg).c_str());
+            Byte(m_area, key) = static_cast<uint8_t>(value);
+        } else if (verb == "page" || verb == "open") {
+            // Made by the module's factory, as the host makes it.
+            m_page.reset(static_cast<CDriverOptionDialog*>(
+                createDriverPage(Flag("norecord") ? nullptr : &m_area.settings,
+                                 arg == "-" ? nullptr : m_model.assign(arg).c_str())));
+            ASSERT_NE(m_page, nullptr);
+            m_page->SetModifiedListener([this](bool changed) {
+                EXPECT_TRUE(ModuleStateScope::ModuleStateCurrent())
+                    << "a handler outside the module";
+                m_modified += changed ? 1 : 0;
+            });
+            if (verb == "open") Step(dialog, "create", "", "", 0, "");
+        } else if (verb == "create") {
             ASSERT_TRUE(m_page->Create());
             m_before = m_area;
-            m_page->SetModifiedListener([this](bool changed) { m_modified += changed ? 1 : 0; });
+        } else if (verb == "hex" || verb == "nohex") {
+            std::string error;
+            const auto area = ParseSettingsHex(key, error);
+            EXPECT_EQ(error, text == key ? "" : text);
+            ASSERT_EQ(area.has_value(), verb == "hex");
+            if (area) m_area = *area;
+        } else if (verb == "hexout") {
+            EXPECT_EQ(FormatSettingsHex(m_area.settings), arg);
         } else if (verb == "setup") {
             CopyFixedText(m_setup.modelName, arg.c_str());
-        } else if (verb == "strings") {
-            const std::vector<std::string> missing = Split(arg, ' ');
-            m_strings.emplace([this, missing](int id) -> std::optional<std::string> {
-                const std::string name = kStrings.contains(id) ? kStrings.at(id) : "?";
+        } else if (verb == "strings" || verb == "text") {
+            if (verb == "strings") m_missing = Split(arg, ' ');
+            if (verb == "text") m_texts[key] = text;
+            if (m_strings) return;
+            m_strings.emplace([this](int id) -> std::optional<std::string> {
+                EXPECT_TRUE(ModuleStateScope::ModuleStateCurrent())
+                    << "a string outside the module";
+                std::string name = "?";
+                for (const auto& [n, ids] : kStrings) name = ids[0] == id ? n : name;
                 m_asked += (m_asked.empty() ? "" : " ") + name;
-                if (std::ranges::count(missing, name) != 0) return std::nullopt;
+                if (std::ranges::count(m_missing, name) != 0) return std::nullopt;
+                if (m_texts.contains(name)) return m_texts.at(name);
                 return std::string(*FindStringResource(id));
             });
+        } else if (verb == "load" || verb == "noload") {
+            ModuleStateScope moduleState;  // as the page loads its lists
+            std::string loaded = "stale";
+            EXPECT_EQ(
+                LoadString(kStrings.contains(key) ? kStrings.at(key)[0] : std::atoi(key.c_str()),
+                           loaded),
+                verb == "load");
+            EXPECT_EQ(loaded, verb == "load" ? text : "");
+        } else if (verb == "nostrings") {
+            m_strings.reset();
         } else if (verb == "asked") {
             EXPECT_EQ(m_asked, arg);
         } else if (verb == "said") {
@@ -148,14 +197,14 @@ class Scenario {
         } else if (verb == "throw") {
             throw std::runtime_error("window system gone");
         } else if (verb == "rec") {
-            EXPECT_EQ(Byte(m_area, FieldOffset(key)), value);
+            EXPECT_EQ(Byte(m_area, key), value);
         } else if (verb == "defaults") {
             const std::vector<std::string> skip = Split(arg, ' ');
             ExpectDefaults(m_area.settings, {skip.begin(), skip.end()});
         } else if (verb == "same") {
             SettingsArea expected = m_before;
             for (const std::string& f : Split(arg, ' ')) {
-                if (!f.empty()) Byte(expected, FieldOffset(f)) = Byte(m_area, FieldOffset(f));
+                if (!f.empty()) Byte(expected, f) = Byte(m_area, f);
             }
             EXPECT_EQ(std::memcmp(&expected, &m_area, sizeof m_area), 0);
         } else if (verb == "modified") {
@@ -209,12 +258,13 @@ class Scenario {
         }
     }
 
+    bool Flag(const char* f) const {
+        return std::find(m_flags.begin(), m_flags.end(), f) != m_flags.end();
+    }
+
     void Show(int action, int result) {
-        const auto flag = [&](const char* f) {
-            return std::find(m_flags.begin(), m_flags.end(), f) != m_flags.end();
-        };
         std::optional<ScopedModalRunner> runner;
-        if (!flag("norunner")) {
+        if (!Flag("norunner")) {
             runner.emplace([this](CDialog& dialog) {
                 ++m_runs;
                 Run(&dialog, m_dialogSteps);
@@ -222,8 +272,8 @@ class Scenario {
             });
         }
         m_before = m_area;
-        EXPECT_EQ(m_driver.ShowOptionsDialog(flag("norecord") ? nullptr : &m_area.settings, action,
-                                             flag("nosetup") ? nullptr : &m_setup, nullptr),
+        EXPECT_EQ(m_driver.ShowOptionsDialog(Flag("norecord") ? nullptr : &m_area.settings, action,
+                                             Flag("nosetup") ? nullptr : &m_setup, nullptr),
                   result);
     }
 
@@ -238,6 +288,8 @@ class Scenario {
     int m_modified = 0, m_runs = 0, m_return = 0;
     std::optional<ScopedStringSource> m_strings;
     std::string m_asked;
+    std::vector<std::string> m_missing;
+    std::map<std::string, std::string> m_texts;
     ScopedMessageScript m_messages;
 };
 
@@ -257,58 +309,6 @@ TEST(OptionsPage, Scenarios) {
     EXPECT_GE(count, 30);
 }
 
-TEST(OptionsPage, FillComboFromListCountsByTheLastCharacter) {
-    struct Case {
-        const char* text;
-        std::vector<std::string> items;
-    };
-    const Case cases[] = {
-        {"a,b,c,", {"a", "b", "c"}},
-        // A list ending in a comma and a blank counts its blanks.
-        {"x y,z, ", {"x y", "z"}},
-        {"", {}},
-        // An item without its closing comma comes out empty.
-        {"ab,b", {"ab", ""}},
-        {",,,", {"", "", ""}},
-    };
-    SettingsArea area = EditedArea();
-    CDriverOptionDialog page(nullptr, &area.settings, "CP52");
-    ASSERT_TRUE(page.Create());
-    CComboBox combo;
-    combo.Attach(page.FindChild(IDC_OVERPRINT));
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.text);
-        combo.ResetContent();
-        CDriverOptionDialog::FillComboFromList(combo, c.text);
-        EXPECT_EQ(page.FindChild(IDC_OVERPRINT)->items, c.items);
-    }
-}
-
-TEST(OptionsPage, FactoryPageAndPageWithoutARecord) {
-    SettingsArea area = EditedArea();
-    std::unique_ptr<CDriverOptionDialog> page(
-        static_cast<CDriverOptionDialog*>(createDriverPage(&area.settings, "CP52")));
-    ASSERT_NE(page, nullptr);
-    EXPECT_EQ(page->Settings(), &area.settings);
-    EXPECT_STREQ(page->ModelName(), "CP52");
-    EXPECT_EQ(page->TemplateId(), IDD_DRIVER_OPTIONS);
-    // Not made yet: the sheet must not activate it.
-    EXPECT_EQ(page->OnSetActive(), 0);
-    EXPECT_EQ(page->OnKillActive(), 0);
-    ASSERT_TRUE(page->Create());
-    EXPECT_EQ(page->OnSetActive(), 1);
-    ASSERT_TRUE(ChooseListItem(*page, IDC_PAGE_SPACING, 2));
-    EXPECT_EQ(area.settings.pageSpacing, 2);
-
-    CDriverOptionDialog bare(nullptr, nullptr, "CP52");
-    ASSERT_TRUE(bare.Create());
-    EXPECT_TRUE(ClickButton(bare, IDC_RESTORE_DEFAULTS));
-    EXPECT_TRUE(ClickButton(bare, IDC_ENABLE_OPTIONS));
-    EXPECT_TRUE(ChooseListItem(bare, IDC_OVERPRINT, 1));
-    EXPECT_EQ(bare.DetectModelClass(), 1);
-    EXPECT_FALSE(bare.IsModified());
-}
-
 // Records whether the module's state was current each time the page's data
 // exchange ran.
 class ObservedPage : public CDriverOptionDialog {
@@ -323,29 +323,110 @@ class ObservedPage : public CDriverOptionDialog {
     }
 };
 
-TEST(OptionsPage, ModuleStateIsCurrentAtEveryEntry) {
+TEST(OptionsPage, ModuleStateIsCurrentAtEveryDataExchange) {
+    // Handlers and string loads are checked in every scenario.
     ASSERT_FALSE(ModuleStateScope::ModuleStateCurrent());
     SettingsArea area = EditedArea();
     ObservedPage page(nullptr, &area.settings, "CP52");
-    std::vector<bool> loading;
-    ScopedStringSource strings([&](int id) -> std::optional<std::string> {
-        loading.push_back(ModuleStateScope::ModuleStateCurrent());
-        return std::string(*FindStringResource(id));
-    });
     ASSERT_TRUE(page.Create());
     page.OnSetActive();
     page.OnKillActive();
     EXPECT_EQ(page.seen, (std::vector<bool>{true, true, true}));
-    EXPECT_EQ(loading, (std::vector<bool>{true, true, true, true}));
-
-    std::vector<bool> handlers;
-    page.SetModifiedListener(
-        [&](bool) { handlers.push_back(ModuleStateScope::ModuleStateCurrent()); });
-    ClickButton(page, IDC_CROP_MARK);
-    ChooseListItem(page, IDC_COLOR_BAR, 0);
-    ClickButton(page, IDC_RESTORE_DEFAULTS);
-    EXPECT_EQ(handlers, (std::vector<bool>{true, true, true}));
     EXPECT_FALSE(ModuleStateScope::ModuleStateCurrent());
+}
+
+// A bare dialog on the options resource with one bound list; it counts its commands.
+class PlainDialog : public CDialog {
+  public:
+    explicit PlainDialog(int templateId = IDD_DRIVER_OPTIONS) : CDialog(templateId) {}
+    bool Make() { return CreateFromTemplate(); }
+    bool OnCommand(int id, int notification) override {
+        ++commands;
+        lastId = id;
+        return CDialog::OnCommand(id, notification);
+    }
+    int commands = 0, lastId = 0, bindId = IDC_OVERPRINT;
+    CComboBox list;
+
+  protected:
+    void DoDataExchange(CDataExchange* dx) override { DDX_Control(dx, bindId, list); }
+};
+
+TEST(ControlLayer, TemplateWrappersDataExchangeModalLoopAndMessageBoxes) {
+    PlainDialog dialog;
+    ASSERT_TRUE(dialog.Make());
+    // Every control of the template made once, inside the dialog, enabled and shown.
+    std::set<int> ids;
+    for (const CWnd::Child& child : dialog.Children()) {
+        const WindowState& c = *child.state;
+        EXPECT_TRUE(ids.insert(c.id).second && c.rect.x >= 0 && c.rect.y >= 0 &&
+                    c.rect.x + c.rect.width <= 250 && c.rect.y + c.rect.height <= 231 &&
+                    c.enabled && c.visible)
+            << c.id;
+    }
+    EXPECT_EQ(ids.size(), 19u);
+    EXPECT_EQ(Control(dialog, IDOK).style & style::kDefaultButton, style::kDefaultButton);
+    // Data exchange binds the list, and fails on a missing control.
+    EXPECT_TRUE(dialog.UpdateData(false));
+    EXPECT_EQ(dialog.list.GetDlgCtrlID(), IDC_OVERPRINT);
+    // A selection outside the list clears it.
+    CComboBox& list = dialog.list;
+    list.Attach(dialog.FindChild(IDC_COLOR_BAR));
+    EXPECT_EQ(list.AddString("a") + list.AddString("b") + list.SetCurSel(1), 2);
+    std::string text;
+    EXPECT_EQ(list.GetLBText(1, text), 1);
+    EXPECT_EQ(text, "b");
+    EXPECT_EQ(list.GetLBText(2, text) + list.GetLBText(-1, text), 2 * CB_ERR);
+    EXPECT_EQ(list.SetCurSel(2) + list.GetCurSel(), 2 * CB_ERR);
+    list.SetCurSel(0);
+    list.ResetContent();
+    EXPECT_EQ(list.GetCount() + list.GetCurSel(), CB_ERR);
+    // Wrappers on no control do nothing.
+    CComboBox detached;
+    CButton box;
+    EXPECT_EQ(detached.AddString("x") + detached.GetCount() + detached.SetCurSel(0), 3 * CB_ERR);
+    box.SetCheck(BST_CHECKED);
+    EXPECT_EQ(box.GetCheck(), BST_UNCHECKED);
+    EXPECT_FALSE(box.IsWindowEnabled() || box.ShowWindow(SW_SHOW) || box.GetDlgCtrlID() != 0);
+    dialog.bindId = 5555;
+    EXPECT_FALSE(dialog.UpdateData(true));
+    dialog.OnOK();  // OK does not end a dialog whose data cannot be taken
+    EXPECT_FALSE(dialog.IsEnded());
+    dialog.OnCancel();
+    EXPECT_EQ(std::tuple(dialog.IsEnded(), dialog.ModalResult()), std::tuple(true, IDCANCEL));
+    // No input reaches a disabled dialog.
+    dialog.EnableWindow(false);
+    EXPECT_FALSE(ClickButton(dialog, IDC_CALIBRATION));
+    EXPECT_EQ(dialog.commands, 0);
+
+    PlainDialog unknown(4242);
+    EXPECT_FALSE(unknown.Make() || ClickButton(unknown, IDC_CROP_MARK) || unknown.UpdateData(true));
+    EXPECT_EQ(unknown.DoModal(), -1);
+    EXPECT_EQ(unknown.GetDlgItem(IDOK), nullptr);
+
+    // The modal loop runs the installed runner on a window made anew each time.
+    PlainDialog modal;
+    int runs = 0;
+    {
+        ScopedModalRunner runner([&](CDialog& d) {
+            ++runs;
+            EXPECT_EQ(modal.list.GetCount(), 0);
+            modal.list.AddString("left over");
+            EXPECT_TRUE(ClickButton(d, IDOK));
+            return IDCANCEL;
+        });
+        EXPECT_EQ(modal.DoModal(), IDOK);
+        EXPECT_EQ(modal.DoModal(), IDOK);  // from the template again; the member stays bound
+    }
+    EXPECT_EQ(runs, 2);
+    EXPECT_EQ(modal.DoModal(), IDCANCEL);  // without a runner nobody answers
+    EXPECT_EQ(modal.lastId, IDCANCEL);
+
+    ScopedMessageScript messages({IDCANCEL});
+    EXPECT_EQ(AfxMessageBox("hello"), IDCANCEL);
+    ASSERT_EQ(messages.requests().size(), 1u);
+    EXPECT_EQ(messages.requests()[0].text, "hello");
+    EXPECT_EQ(messages.requests()[0].flags, MB_OK | MB_SETFOREGROUND);
 }
 
 }  // namespace

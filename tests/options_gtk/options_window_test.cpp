@@ -1,9 +1,8 @@
-// The options dialog in a real GTK window under Xvfb: the window maps with
-// every control in place, GTK input reaches the record, and the picture of
-// the window is kept as a test artifact.
+// The options dialog in a real GTK window under Xvfb: the window maps with every control in
+// place, GTK input reaches the record, and the picture of the window is kept as a test artifact.
 //
-// Built only by the options window's own target (which defines
-// TARNWICK_OPTIONS_GTK_TESTS); elsewhere this file is empty.
+// Built only by the options window's own target (which defines TARNWICK_OPTIONS_GTK_TESTS);
+// elsewhere this file is empty.
 #ifdef TARNWICK_OPTIONS_GTK_TESTS
 
 #include "options_window.h"
@@ -13,6 +12,7 @@
 
 #include <filesystem>
 #include <string>
+#include <tuple>
 
 #include "dialog_units.h"
 #include "gtk_modal_runner.h"
@@ -28,11 +28,15 @@ namespace {
 
 using namespace options_test;
 
-template <typename W>
+template <typename W = Gtk::CheckButton>
 W& WidgetAs(OptionsWindow& window, int id) {
     auto* widget = dynamic_cast<W*>(window.WidgetFor(id));
     if (widget == nullptr) throw std::runtime_error("no widget for " + std::to_string(id));
     return *widget;
+}
+
+std::string ActiveText(OptionsWindow& window, int id) {
+    return WidgetAs<Gtk::ComboBoxText>(window, id).get_active_text();
 }
 
 class OptionsWindowTest : public ::testing::Test {
@@ -56,15 +60,12 @@ class OptionsWindowTest : public ::testing::Test {
 };
 
 TEST(DialogUnits, UseTheDialogFontBase) {
-    EXPECT_EQ(UnitsToPixelsX(250), 375);
-    EXPECT_EQ(UnitsToPixelsY(231), 375);
-    EXPECT_EQ(UnitsToPixelsX(1), 2);  // 1.5 rounds up
-    EXPECT_EQ(UnitsToPixelsY(8), 13);
+    // 1.5 pixels a unit across rounds up.
+    EXPECT_EQ(
+        std::tuple(UnitsToPixelsX(250), UnitsToPixelsY(231), UnitsToPixelsX(1), UnitsToPixelsY(8)),
+        std::tuple(375, 375, 2, 13));
     const PixelRect r = ToPixels(DialogRect{22, 210, 50, 14});
-    EXPECT_EQ(r.x, 33);
-    EXPECT_EQ(r.y, 341);
-    EXPECT_EQ(r.width, 75);
-    EXPECT_EQ(r.height, 23);
+    EXPECT_EQ(std::tuple(r.x, r.y, r.width, r.height), std::tuple(33, 341, 75, 23));
 }
 
 TEST_F(OptionsWindowTest, MapsWithEveryControlAndKeepsAPicture) {
@@ -78,58 +79,45 @@ TEST_F(OptionsWindowTest, MapsWithEveryControlAndKeepsAPicture) {
             ASSERT_NE(widget, nullptr) << state.id;
             EXPECT_TRUE(widget->get_mapped()) << state.id;
             const Gtk::Allocation place = widget->get_allocation();
-            EXPECT_EQ(place.get_x(), UnitsToPixelsX(state.rect.x)) << state.id;
-            EXPECT_EQ(place.get_y(), UnitsToPixelsY(state.rect.y)) << state.id;
+            EXPECT_EQ(std::tuple(place.get_x(), place.get_y()),
+                      std::tuple(UnitsToPixelsX(state.rect.x), UnitsToPixelsY(state.rect.y)))
+                << state.id;
         }
-        EXPECT_EQ(WidgetAs<Gtk::CheckButton>(window, IDC_CUT_SHEET).get_label(),
-                  "Cut sheet after printing");
-        EXPECT_EQ(WidgetAs<Gtk::ComboBoxText>(window, IDC_PAGE_SPACING).get_active_text(), "70 mm");
-        EXPECT_EQ(WidgetAs<Gtk::ComboBoxText>(window, IDC_DRY_TIME).get_active_text(), "7 min");
-
+        EXPECT_EQ(WidgetAs(window, IDC_CUT_SHEET).get_label(), "Cut sheet after printing");
+        EXPECT_EQ(ActiveText(window, IDC_PAGE_SPACING), "70 mm");
+        EXPECT_EQ(ActiveText(window, IDC_DRY_TIME), "7 min");
         std::filesystem::create_directories(TARNWICK_ARTIFACT_DIR);
         std::string error;
         EXPECT_TRUE(SaveWidgetPng(window, artifact, error)) << error;
         WidgetAs<Gtk::Button>(window, IDCANCEL).clicked();
     });
-    EXPECT_EQ(m_shown, 1);
-    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(std::tuple(m_shown, result), std::tuple(1, IDCANCEL));
     auto picture = Gdk::Pixbuf::create_from_file(artifact);
-    EXPECT_EQ(picture->get_width(), 375);
-    EXPECT_EQ(picture->get_height(), 375);
+    EXPECT_EQ(std::tuple(picture->get_width(), picture->get_height()), std::tuple(375, 375));
 }
 
 TEST_F(OptionsWindowTest, GtkInputReachesTheRecordAndTheOtherWidgets) {
     const int result = Show("CP52", [&](OptionsWindow& window) {
         const PrinterSettings& s = m_area.settings;
-        WidgetAs<Gtk::CheckButton>(window, IDC_CROP_MARK).clicked();
-        EXPECT_EQ(s.cropMark, 0);
+        WidgetAs(window, IDC_CROP_MARK).clicked();
         WidgetAs<Gtk::ComboBoxText>(window, IDC_PAGE_SPACING).set_active(3);
-        EXPECT_EQ(s.pageSpacing, 3);
         WidgetAs<Gtk::RadioButton>(window, IDC_BIDIRECTIONAL).set_active(true);
-        EXPECT_EQ(s.printDirection, 1);
-
-        auto& cut = WidgetAs<Gtk::CheckButton>(window, IDC_CUT_SHEET);
-        WidgetAs<Gtk::CheckButton>(window, IDC_ADVANCE).clicked();
-        EXPECT_FALSE(cut.get_sensitive());
-        EXPECT_FALSE(cut.get_active());
-        EXPECT_EQ(s.cutSheet, 1);
-
-        WidgetAs<Gtk::CheckButton>(window, IDC_ENABLE_OPTIONS).clicked();
+        EXPECT_EQ(std::tuple(s.cropMark, s.pageSpacing, s.printDirection), std::tuple(0, 3, 1));
+        auto& cut = WidgetAs(window, IDC_CUT_SHEET);
+        WidgetAs(window, IDC_ADVANCE).clicked();
+        EXPECT_EQ(std::tuple(cut.get_sensitive(), cut.get_active(), s.cutSheet),
+                  std::tuple(false, false, 1));
+        WidgetAs(window, IDC_ENABLE_OPTIONS).clicked();
         EXPECT_EQ(s.driverOptionsOff, 1);
         EXPECT_FALSE(WidgetAs<Gtk::ComboBoxText>(window, IDC_OVERPRINT).get_sensitive());
-        WidgetAs<Gtk::CheckButton>(window, IDC_ENABLE_OPTIONS).clicked();
-
+        WidgetAs(window, IDC_ENABLE_OPTIONS).clicked();
         WidgetAs<Gtk::Button>(window, IDC_RESTORE_DEFAULTS).clicked();
-        EXPECT_EQ(WidgetAs<Gtk::ComboBoxText>(window, IDC_PAGE_SPACING).get_active_text(), "10 mm");
+        EXPECT_EQ(ActiveText(window, IDC_PAGE_SPACING), "10 mm");
         WidgetAs<Gtk::ComboBoxText>(window, IDC_OVERPRINT).set_active(2);
         WidgetAs<Gtk::Button>(window, IDOK).clicked();
     });
     EXPECT_EQ(result, IDOK);
-    ExpectDefaults([&] {
-        PrinterSettings expected = m_area.settings;
-        expected.overprint = 0;
-        return expected;
-    }());
+    ExpectDefaults(m_area.settings, {"overprint"});
     EXPECT_EQ(m_area.settings.overprint, 2);
 }
 
@@ -140,8 +128,7 @@ TEST_F(OptionsWindowTest, GenericModelHidesItsWidgetsAndClosingCancels) {
         EXPECT_TRUE(window.WidgetFor(IDOK)->get_visible());
         window.close();
     });
-    EXPECT_EQ(m_shown, 1);
-    EXPECT_EQ(result, IDCANCEL);
+    EXPECT_EQ(std::tuple(m_shown, result), std::tuple(1, IDCANCEL));
 }
 
 TEST(GtkModalRunner, BecomesTheModalLoopOfDoModal) {
