@@ -9,7 +9,6 @@
 #include <string>
 #include <vector>
 
-#include "driver/cdriver.h"
 #include "host/xml_cipher.h"
 #include "rtl/rtl.h"
 #include "targets/fuzz_support.h"
@@ -48,43 +47,31 @@ Bytes JobData(const std::vector<PageFormat>& pages, int stopAfterRows = -1) {
 }
 
 // The stream the driver sends for the small job under the ticket, aborted after `steps` steps.
-Bytes PrintedStream(const TicketFields& fields, int steps = 64) {
+Bytes PrintedStream(const std::vector<uint8_t>& ticket, int steps = 64) {
     FuzzRun run;
-    const std::string ticket = run.File("job.tkt");
-    if (!WriteBytes(ticket, TicketBytes(fields)) || !WriteSmallJobData(DataFileFor(ticket))) {
-        return {};
-    }
-    auto job = MakeRecord(ticket);
-    test::MemoryChannel out;
-    CDriver driver;
-    PrintBounded(driver, *job, out, steps);
-    return out.bytes;
+    Invariants check("make_seeds");
+    return PrintJob(check, run, ticket, nullptr, steps).stream;
 }
 
 void MakeSeeds(SeedWriter& out) {
-    const Bytes cp52 = TicketBytes({"CP52", 180, 0, false});
+    const Bytes cp52 = TicketBytes("CP52", 180, 0, false);
     out.Put("job_ticket", "cp52_cmyk_180", cp52);
-    out.Put("job_ticket", "generic_gray_60", TicketBytes({"Generic RTL", 60, 1, false}));
-    out.Put("job_ticket", "cp52lm_6ink_bar_360", TicketBytes({"CP52-LM", 360, 2, true}));
-    Bytes coldstream = TicketBytes({"Coldstream SP-1400C", 720, 3, true});
-    std::memcpy(coldstream.data() + job_header::kCalibrationText, "feed~0.25", 10);
-    out.Put("job_ticket", "coldstream_orgr_calibrated_720", coldstream);
-    out.Put("job_ticket", "zero_dpi", TicketBytes({"CP52", 0, 0, false}));
+    out.Put("job_ticket", "generic_gray_60", TicketBytes("Generic RTL", 60, 1, false));
+    out.Put("job_ticket", "cp52lm_6ink_bar_360", TicketBytes("CP52-LM", 360, 2, true));
+    out.Put("job_ticket", "coldstream_orgr_calibrated_720",
+            TicketBytes("Coldstream SP-1400C", 720, 3, true, "feed~0.25"));
+    out.Put("job_ticket", "zero_dpi", TicketBytes("CP52", 0, 0, false));
     out.Put("job_ticket", "short_3939", Bytes(cp52.begin(), cp52.end() - 1));
     Bytes longer = cp52;
     longer.resize(cp52.size() + 160, 0x41);
     out.Put("job_ticket", "trailing_bytes", longer);
     out.Put("job_ticket", "all_ff", Bytes(kJobHeaderSize, 0xFF));
 
-    const std::vector<PageFormat> two = {
-        {24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
-        {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}},
-    };
-    const Bytes twoPages = JobData(two);
+    const Bytes twoPages = JobData(kSmallJob);
     out.Put("job_data", "two_pages", twoPages);
     out.Put("job_data", "sixteen_bit_placed",
             JobData({{6, 3, 2, 1, {{"Black", 16}, {"Cyan", 4}}}}));
-    out.Put("job_data", "live_mid_page", JobData(two, 1));
+    out.Put("job_data", "live_mid_page", JobData(kSmallJob, 1));
     out.Put("job_data", "no_pages", JobData({}));
     out.Put("job_data", "zero_width", JobData({{0, 5, 0, 0, {{"Black", 1}}}}));
     PageFormat many{8, 1, 0, 0, {}};
@@ -109,10 +96,12 @@ void MakeSeeds(SeedWriter& out) {
     damaged[40] ^= 0x20;
     out.Put("enciphered_xml", "checksum_mismatch", damaged);
 
-    const Bytes named = PrintedStream({"CP52", 180, 2, true});
+    const Bytes named = PrintedStream(TicketBytes("CP52", 180, 2, true));
     out.Put("inspect_stream", "cp52_six_inks_colour_bar", named);
-    out.Put("inspect_stream", "generic_gray_60", PrintedStream({"Generic RTL", 60, 1, false}));
-    out.Put("inspect_stream", "aborted_after_header", PrintedStream({"CP52", 180, 0, false}, 1));
+    out.Put("inspect_stream", "generic_gray_60",
+            PrintedStream(TicketBytes("Generic RTL", 60, 1, false)));
+    out.Put("inspect_stream", "aborted_after_header",
+            PrintedStream(TicketBytes("CP52", 180, 0, false), 1));
     out.Put("inspect_stream", "cut_in_a_row",
             Bytes(named.begin(), named.begin() + named.size() / 2));
 

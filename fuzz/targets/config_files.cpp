@@ -6,11 +6,9 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "config/glossary.h"
-#include "driver/cdriver.h"
 #include "fuzz_support.h"
 #include "fuzz_targets.h"
 #include "host/xml_cipher.h"
@@ -31,46 +29,18 @@ constexpr std::pair<const char*, bool> kFiles[] = {
 
 constexpr const char* kPausePhrase = "Do you want to continue printing the next page?";
 
-std::vector<std::string> SplitAtNul(const uint8_t* data, size_t size) {
-    std::vector<std::string> parts(1);
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) parts.emplace_back();
-        if (data[i] != 0) parts.back().push_back(static_cast<char>(data[i]));
-    }
-    return parts;
-}
-
-bool WriteTree(const FuzzRun& run, const std::vector<std::string>& parts) {
-    const size_t count = std::min(parts.size(), std::size(kFiles));
-    for (size_t i = 0; i < count; ++i) {
-        const std::filesystem::path path =
-            std::filesystem::path(run.OutputDrivers()) / kFiles[i].first;
-        std::error_code ec;
-        std::filesystem::create_directories(path.parent_path(), ec);
-        const std::span<const uint8_t> plain = AsBytes(parts[i]);
-        // Enciphered files are enciphered here, so that the input reaches their XML.
-        const bool written = kFiles[i].second ? WriteBytes(path.string(), EncipherXml(plain))
-                                              : WriteBytes(path.string(), plain);
-        if (!written) return false;
-    }
-    return true;
-}
-
-PrintSetup Setup(const char* model, const char* manufacturer, int media, int mode, int colorMode) {
+// The queries of one print setup: model, manufacturer, media, print mode (and resolution), and
+// colour mode.
+void Query(Invariants& check, ABasePrinterDriver& driver, const char* model,
+           const char* manufacturer, int media, int mode, int colorMode) {
     PrintSetup setup{};
     std::snprintf(setup.modelName, sizeof setup.modelName, "%s", model);
     std::snprintf(setup.manufacturerName, sizeof setup.manufacturerName, "%s", manufacturer);
     setup.media = media;
-    setup.printMode = mode;
-    setup.resolution = mode;
+    setup.printMode = setup.resolution = mode;
     setup.colorMode = colorMode;
-    return setup;
-}
-
-void Query(Invariants& check, ABasePrinterDriver& driver, PrintSetup& setup) {
     auto dither = std::make_unique<DitherParamRecord>();
-    const int read = driver.LoadDitherParams(setup.modelName, setup.manufacturerName, &setup,
-                                             dither.get(), nullptr);
+    const int read = driver.LoadDitherParams(model, manufacturer, &setup, dither.get(), nullptr);
     check.Check(read == 0 || read == 1, "the dither query answers 0 or 1");
     check.Check(dither->inkCount >= 0 && dither->inkCount <= kDitherInks,
                 "the dither defaults keep to the record's inks");
@@ -80,8 +50,7 @@ void Query(Invariants& check, ABasePrinterDriver& driver, PrintSetup& setup) {
                 "the screening query always has an answer");
     check.Check(screens->count >= 0 && screens->count <= kMaxScreenEntries,
                 "the screen count fits the record");
-    const int count = std::clamp(screens->count, 0, kMaxScreenEntries);
-    for (int i = 0; i < count; ++i) {
+    for (int i = 0; i < std::clamp(screens->count, 0, kMaxScreenEntries); ++i) {
         const ScreenEntry& e = screens->entries[i];
         check.Check(std::memchr(e.shapeName, '\0', sizeof e.shapeName) != nullptr &&
                         std::memchr(e.colorName, '\0', sizeof e.colorName) != nullptr,
@@ -94,20 +63,30 @@ void Query(Invariants& check, ABasePrinterDriver& driver, PrintSetup& setup) {
 int FuzzConfigFiles(const uint8_t* data, size_t size) {
     Invariants check("config_files");
     FuzzRun run;
-    const std::vector<std::string> parts = SplitAtNul(data, size);
-    if (!WriteTree(run, parts)) {
-        check.Check(false, "the run's files can be written");
-        return check.failures();
+    std::vector<std::string> parts(1);
+    for (size_t i = 0; i < size; ++i) {
+        if (data[i] == 0) parts.emplace_back();
+        if (data[i] != 0) parts.back().push_back(static_cast<char>(data[i]));
+    }
+    for (size_t i = 0; i < std::min(parts.size(), std::size(kFiles)); ++i) {
+        const auto path = std::filesystem::path(run.OutputDrivers()) / kFiles[i].first;
+        std::error_code ec;
+        std::filesystem::create_directories(path.parent_path(), ec);
+        // Enciphered files are enciphered here, so that the input reaches their XML.
+        const std::span<const uint8_t> plain = AsBytes(parts[i]);
+        if (!WriteBytes(path.string(), kFiles[i].second
+                                           ? EncipherXml(plain)
+                                           : std::vector(plain.begin(), plain.end()))) {
+            check.Check(false, "the run's files can be written");
+            return check.failures();
+        }
     }
     ClearGlossaryCache();
     {
         CDriver driver;
-        PrintSetup setups[] = {
-            Setup("CP52", "Tarnwick Imaging", 0, 0, 0),
-            Setup("CP52", "Fellgate Systems", 1, 5, 2),
-            Setup("Generic RTL", "", 2, 2, 1),
-        };
-        for (PrintSetup& setup : setups) Query(check, driver, setup);
+        Query(check, driver, "CP52", "Tarnwick Imaging", 0, 0, 0);
+        Query(check, driver, "CP52", "Fellgate Systems", 1, 5, 2);
+        Query(check, driver, "Generic RTL", "", 2, 2, 1);
         const AString translated = Translate(AString(kPausePhrase));
         if (parts.size() < std::size(kFiles)) {
             check.Check(translated.str() == kPausePhrase, "without a glossary a phrase stays");

@@ -13,24 +13,19 @@
 namespace tarnwick::fuzz {
 namespace {
 
-constexpr int kMaxNodesWalked = 4096;
-constexpr int kMaxChildrenWalked = 256;
-
-// Reads names, attributes and texts of the first elements, as the configuration readers do.
+// Reads names, attributes and texts of the first 4096 elements (at most 256 children each), as
+// the configuration readers do.
 int Walk(const AXMLTree& tree) {
     AXMLTreeNode root;
     if (!tree.getRootNode(root)) return 0;
     int seen = 0;
-    std::vector<AXMLTreeNode> pending{root};
-    while (!pending.empty() && seen < kMaxNodesWalked) {
+    for (std::vector<AXMLTreeNode> pending{root}; !pending.empty() && seen < 4096; ++seen) {
         const AXMLTreeNode node = pending.back();
         pending.pop_back();
-        ++seen;
         (void)tree.getName(node);
         (void)tree.getAttribute(node, "ID");
         (void)tree.getValue(node);
-        const int children = std::min(tree.getChildCount(node), kMaxChildrenWalked);
-        for (int i = 0; i < children; ++i) {
+        for (int i = 0; i < std::min(tree.getChildCount(node), 256); ++i) {
             AXMLTreeNode child;
             if (tree.getChild(i, node, child)) pending.push_back(child);
         }
@@ -69,9 +64,9 @@ int FuzzEncipheredXml(const uint8_t* data, size_t size) {
     if (WriteBytes(enciphered, EncipherXml(input)) && WriteBytes(plainFile, input)) {
         AEnXMLTree viaCipher("RootElement");
         AXMLTree direct("RootElement");
-        const int a = viaCipher.loadFromFileEn(enciphered.c_str(), 1);
-        const int b = direct.loadFromFile(plainFile.c_str(), 1);
-        check.Check(a == b, "enciphering does not change whether a text loads");
+        check.Check(viaCipher.loadFromFileEn(enciphered.c_str(), 1) ==
+                        direct.loadFromFile(plainFile.c_str(), 1),
+                    "enciphering does not change whether a text loads");
         check.Check(Walk(viaCipher) == Walk(direct), "enciphering does not change the tree");
     }
     return check.failures();

@@ -1,32 +1,24 @@
 #include "fuzz_support.h"
 
-#include <fcntl.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <thread>
 
+#include "engine/arow_base_rtl.h"
 #include "host/afile_path.h"
-#include "host/job/job_writer.h"
+#include "host/file_bytes.h"
 #include "host/job/ox_job.h"
+#include "host/job_ticket.h"
 #include "platform/named_mutex.h"
 #include "rtl/rtl.h"
 #include "support/temp_dir.h"
 
 namespace tarnwick::fuzz {
 namespace fs = std::filesystem;
-
-void Invariants::Check(bool holds, const char* what) {
-    if (holds) return;
-    ++m_failures;
-    std::fprintf(stderr, "%s: invariant broken: %s\n", m_target, what);
-}
 
 namespace {
 
@@ -63,13 +55,15 @@ FuzzRun::~FuzzRun() {
 }
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) return false;
-    std::size_t done = 0;
-    for (ssize_t put = 1; done < bytes.size() && put > 0; done += static_cast<std::size_t>(put)) {
-        put = std::max<ssize_t>(::write(fd, bytes.data() + done, bytes.size() - done), 0);
-    }
-    return ::close(fd) == 0 && done == bytes.size();
+    std::string error;
+    return WriteFileBytes(path.c_str(), bytes, error);
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path) {
+    std::vector<uint8_t> bytes;
+    std::string error;
+    ReadFileBytes(path.c_str(), kMaxConfigFileBytes, bytes, error);
+    return bytes;
 }
 
 std::span<const uint8_t> AsBytes(const std::string& text) {
@@ -80,34 +74,20 @@ std::string DataFileFor(const std::string& ticketPath) {
     return OXJob::GetFileName(ePrefix0, AFilePath(ticketPath.c_str())).c_str();
 }
 
-std::vector<uint8_t> TicketBytes(const TicketFields& fields) {
-    std::vector<uint8_t> bytes(kJobHeaderSize, 0);
-    const auto put = [&](std::size_t at, const void* from, std::size_t n) {
-        std::memcpy(bytes.data() + at, from, n);
-    };
-    put(job_header::kPrinterModel, fields.model.data(),
-        std::min<std::size_t>(fields.model.size(), 63));
-    put(job_header::kResX, &fields.dpi, sizeof fields.dpi);
-    put(job_header::kResY, &fields.dpi, sizeof fields.dpi);
-    PrinterSettings settings{};
-    RTL::ResetSettings(&settings);
-    settings.colorBar = fields.colorBar ? 1 : 0;
-    put(job_header::kSettings, &settings, sizeof settings);
-    put(job_header::kColorModel, &fields.colorModel, sizeof fields.colorModel);
-    return bytes;
-}
-
-std::vector<uint8_t> ReadBytes(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t colorModel,
+                                 bool colorBar, const std::string& calibration) {
+    JobTicket ticket{model, dpi, dpi, {}, calibration, colorModel};
+    auto* settings = reinterpret_cast<PrinterSettings*>(ticket.settings.data());
+    RTL::ResetSettings(settings);
+    settings->colorBar = colorBar ? 1 : 0;
+    return EncodeJobTicket(ticket);
 }
 
 bool WriteJobData(const std::string& path, const std::vector<PageFormat>& pages, int stopAfterRows,
                   std::vector<uint8_t>* live) {
     std::string error;
     auto writer = JobWriter::Create(path, error);
-    if (!writer) return false;
-    for (std::size_t p = 0; p < pages.size(); ++p) {
+    for (std::size_t p = 0; writer && p < pages.size(); ++p) {
         const PageFormat& page = pages[p];
         const bool cut = p + 1 == pages.size() && stopAfterRows >= 0;
         if (!writer->BeginPage(page, error)) return false;
@@ -129,39 +109,63 @@ bool WriteJobData(const std::string& path, const std::vector<PageFormat>& pages,
         }
         if (!writer->EndPage(error)) return false;
     }
-    return writer->Finish(error);
+    return writer && writer->Finish(error);
 }
 
-bool WriteSmallJobData(const std::string& path) {
-    return WriteJobData(path,
-                        {{24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
-                         {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}}});
-}
+const std::vector<PageFormat> kSmallJob = {
+    {24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
+    {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}}};
 
-std::unique_ptr<HostJobRecord> MakeRecord(const std::string& ticketPath) {
-    auto job = std::make_unique<HostJobRecord>();
-    std::memset(job.get(), 0, sizeof(HostJobRecord));
-    std::snprintf(job->path, sizeof job->path, "%s", ticketPath.c_str());
-    job->m_nOutputTag = 7;
-    job->m_bDirectDataName = 1;
-    return job;
-}
-
-JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputChannel& out,
-                        int maxSteps) {
-    JobOutcome outcome;
-    outcome.opened = driver.OpenJob(&job, &out);
-    if (outcome.opened == 0) return outcome;
-    while (outcome.steps < maxSteps && job.m_nDone != -1) {
-        if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) {
-            outcome.stepFailed = true;
-            break;
-        }
-        ++outcome.steps;
+Printed PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket,
+                 const char* options, int maxSteps, bool smallJob) {
+    Printed printed;
+    const std::string path = run.Ticket();
+    if (!WriteBytes(path, ticket) || (smallJob && !WriteJobData(DataFileFor(path), kSmallJob))) {
+        check.Check(false, "the run's files can be written");
+        return printed;
     }
-    outcome.finished = !outcome.stepFailed && job.m_nDone == -1;
-    if (!outcome.finished) outcome.aborted = driver.AbortJob(nullptr, nullptr, nullptr);
-    return outcome;
+    HostJobRecord job;
+    std::memset(&job, 0, sizeof job);
+    std::snprintf(job.path, sizeof job.path, "%s", path.c_str());
+    job.m_nOutputTag = 7;
+    job.m_bDirectDataName = 1;
+    job.m_pszCustomColorXml = options;
+    test::MemoryChannel out;
+    CDriver driver;
+    printed.opened = driver.OpenJob(&job, &out);
+    bool stepFailed = false;
+    for (int steps = 0; printed.opened != 0 && steps < maxSteps && job.m_nDone != -1; ++steps) {
+        if ((stepFailed = driver.PrintStep(nullptr, nullptr, nullptr) == 0)) break;
+    }
+    const bool finished = printed.opened != 0 && !stepFailed && job.m_nDone == -1;
+    if (printed.opened != 0 && !finished) {
+        check.Check(driver.AbortJob(nullptr, nullptr, nullptr) != 0,
+                    "an abort succeeds while the channel works");
+    }
+    check.Check(printed.opened == 1 || job.m_nDone == -1, "a job that fails to open is done");
+    if (printed.opened == 0) {
+        check.Check(out.bytes.empty(), "a job that fails to open sends nothing");
+        check.Check(!run.Log().empty(), "a job that fails to open says why");
+    }
+    if (stepFailed) {
+        check.Check(!run.Log().empty() || !run.Messages().empty(),
+                    "a failed step says why or asked the user");
+    }
+    if (finished && smallJob) {
+        const std::string sent(out.bytes.begin(), out.bytes.end());
+        int ends = 0;
+        for (auto at = sent.find("\x1b*rC"); at != std::string::npos;
+             at = sent.find("\x1b*rC", at + 1))
+            ++ends;
+        check.Check(ends == 2, "a finished job ends both pages");
+    }
+    auto* engine = dynamic_cast<ARowBaseRTL*>(driver.Engine());
+    check.Check(engine != nullptr && !engine->HoldsStartLock() && !engine->HoldsLayoutLock(),
+                "the engine holds no mutex once the job is over");
+    check.Check(JobLocksFree(engine ? std::atoi(engine->JobId().c_str()) : 0),
+                "the job's named mutexes are free once it is over");
+    printed.stream = std::move(out.bytes);
+    return printed;
 }
 
 bool FreeForOtherThreads(const std::string& name) {
@@ -177,16 +181,6 @@ bool FreeForOtherThreads(const std::string& name) {
 bool JobLocksFree(int jobId) {
     return FreeForOtherThreads("QRM_PRINT_START" + std::to_string(jobId)) &&
            FreeForOtherThreads("QRM_PRINT_MAKELAYOUT" + std::to_string(jobId));
-}
-
-int CountOf(std::span<const uint8_t> haystack, const std::string& needle) {
-    int count = 0;
-    for (auto it = haystack.begin();
-         (it = std::search(it, haystack.end(), needle.begin(), needle.end())) != haystack.end();
-         ++it) {
-        ++count;
-    }
-    return count;
 }
 
 }  // namespace tarnwick::fuzz

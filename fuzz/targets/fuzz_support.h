@@ -1,15 +1,16 @@
 // What every fuzz entry point needs around one input: a scratch folder, a fake clock so that
-// nothing waits for real, quiet logs, scripted message boxes, private named mutexes, and small
-// valid jobs to put the fuzzed part into.
+// nothing waits for real, quiet logs, scripted message boxes, private named mutexes, and a small
+// valid job to put the fuzzed part into, printed with the checks every printed job must pass.
 #pragma once
 
 #include <cstdint>
-#include <memory>
+#include <cstdio>
 #include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
+#include "driver/cdriver.h"
 #include "host/job/job_writer.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
@@ -25,7 +26,11 @@ namespace tarnwick::fuzz {
 class Invariants {
   public:
     explicit Invariants(const char* target) : m_target(target) {}
-    void Check(bool holds, const char* what);
+    void Check(bool holds, const char* what) {
+        if (holds) return;
+        ++m_failures;
+        std::fprintf(stderr, "%s: invariant broken: %s\n", m_target, what);
+    }
     int failures() const { return m_failures; }
 
   private:
@@ -44,6 +49,7 @@ class FuzzRun {
 
     std::string File(const std::string& name) const { return m_folder + "/" + name; }
     std::string OutputDrivers() const { return m_folder + "/root/OutputDrivers"; }
+    std::string Ticket() const { return File("job.tkt"); }
     FakeClock& Clock() { return m_clock; }
     const std::vector<LogEntry>& Log() const { return m_log->entries(); }
     const std::vector<MessageRequest>& Messages() const { return m_messages->requests(); }
@@ -63,14 +69,9 @@ std::span<const uint8_t> AsBytes(const std::string& text);
 // The data file the driver looks for next to a ticket.
 std::string DataFileFor(const std::string& ticketPath);
 
-struct TicketFields {
-    std::string model = "CP52";
-    int16_t dpi = 180;
-    int16_t colorModel = 0;
-    bool colorBar = false;
-};
-// A 3940-byte ticket whose settings area holds the printer's defaults.
-std::vector<uint8_t> TicketBytes(const TicketFields& fields);
+// A ticket whose settings area holds the printer's defaults.
+std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t colorModel,
+                                 bool colorBar, const std::string& calibration = "");
 
 // Writes the pages; with stopAfterRows >= 0 the last page stops after that many rows and `live`
 // gets the file as a reader finds it then, while the host writes.
@@ -78,25 +79,23 @@ bool WriteJobData(const std::string& path, const std::vector<PageFormat>& pages,
                   int stopAfterRows = -1, std::vector<uint8_t>* live = nullptr);
 // Two small finished pages: four 1-bit inks, then a placed page with a 2-bit ink, a layer and an
 // ink no colour mode names.
-bool WriteSmallJobData(const std::string& path);
-// A host record for the ticket, its data file found under prefix 0.
-std::unique_ptr<HostJobRecord> MakeRecord(const std::string& ticketPath);
+extern const std::vector<PageFormat> kSmallJob;
 
-struct JobOutcome {
+// The ticket as run.Ticket(), next to the small job's data unless smallJob is off (then the data
+// file is the caller's), opened with the job options, stepped at most maxSteps times and aborted
+// when it has not finished. Whatever happened, the job opened or is done, a job that fails to
+// open sends nothing and says why, a failed step says why, an abort succeeds while the channel
+// works, a finished small job ended both pages, and no mutex of the job is held afterwards.
+struct Printed {
     int opened = 0;
-    int steps = 0;  // steps that returned 1
-    bool stepFailed = false;
-    bool finished = false;  // the driver marked the job done after its last step
-    int aborted = -1;       // AbortJob's result, -1 when it was not needed
+    std::vector<uint8_t> stream;
 };
-// Opens the job, steps it at most maxSteps times and aborts it when it has not finished.
-JobOutcome PrintBounded(ABasePrinterDriver& driver, HostJobRecord& job, OutputChannel& out,
-                        int maxSteps);
+Printed PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket,
+                 const char* options, int maxSteps, bool smallJob = true);
 
 // Whether another thread could take the named mutex now.
 bool FreeForOtherThreads(const std::string& name);
 // True when both named mutexes of the job id can be taken at once.
 bool JobLocksFree(int jobId);
-int CountOf(std::span<const uint8_t> haystack, const std::string& needle);
 
 }  // namespace tarnwick::fuzz

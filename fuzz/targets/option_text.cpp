@@ -6,7 +6,6 @@
 #include <memory>
 #include <string>
 
-#include "driver/cdriver.h"
 #include "engine/abase_rtl.h"
 #include "fuzz_support.h"
 #include "fuzz_targets.h"
@@ -15,10 +14,8 @@
 namespace tarnwick::fuzz {
 namespace {
 
-// The host's buffer for a definition string, terminating NUL included.
-constexpr std::size_t kDefinitionBuffer = 1024;
-// Bytes "DriverOptionBinary" fills at most.
-constexpr std::size_t kBinaryBytes = 200;
+constexpr std::size_t kDefinitionBuffer = 1024;  // the host's, terminating NUL included
+constexpr std::size_t kBinaryBytes = 200;        // that "DriverOptionBinary" fills at most
 constexpr uint8_t kFill = 0x5A;
 
 std::unique_ptr<uint8_t[]> Filled(std::size_t n) {
@@ -27,57 +24,8 @@ std::unique_ptr<uint8_t[]> Filled(std::size_t n) {
     return block;
 }
 
-void Pairs(Invariants& check, const char* text) {
-    for (int n : {1, 8, 14}) {
-        auto out = Filled(static_cast<std::size_t>(n));
-        check.Check(ABaseRTL::ParseDriverOptionPairs(text, out.get(), n) == 1,
-                    "the pair parser always answers 1");
-    }
-}
-
-void Settings(Invariants& check, ABasePrinterDriver& driver, RTL& engine, const char* text,
-              const char* model) {
-    auto area = Filled(kSettingsAreaSize);
-    check.Check(engine.ApplyDriverOptions(text, area.get(), model) == 1,
-                "options apply to a settings record");
-    // Only the option fields of the record can change.
-    const std::size_t optionEnd = sizeof(PrinterSettings);
-    check.Check(std::all_of(area.get() + optionEnd, area.get() + kSettingsAreaSize,
-                            [](uint8_t b) { return b == kFill; }),
-                "options never reach past the settings record");
-
-    PrintSetup setup{};
-    std::snprintf(setup.modelName, sizeof setup.modelName, "%s", model != nullptr ? model : "");
-    auto viaDriver = Filled(kSettingsAreaSize);
-    check.Check(driver.ParseDriverOptions(text, viaDriver.get(), &setup) == 1,
-                "the driver's option slot answers 1");
-}
-
-void Binary(Invariants& check, RTL& engine, const std::string& text) {
-    const std::string binary = "DriverOptionBinary=" + text;
-    auto area = Filled(kSettingsAreaSize);
-    engine.ParseDriverOptions(binary.c_str(), area.get(), nullptr);
-    check.Check(std::all_of(area.get() + kBinaryBytes, area.get() + kSettingsAreaSize,
-                            [](uint8_t b) { return b == kFill; }),
-                "binary options fill at most 200 bytes");
-    // Two hex digits per byte: bytes beyond the text's end keep their value.
-    const std::size_t given = std::min(kBinaryBytes, (text.size() + 1) / 2);
-    check.Check(std::all_of(area.get() + given, area.get() + kBinaryBytes,
-                            [](uint8_t b) { return b == kFill; }),
-                "binary options stop at the end of the text");
-}
-
-void Definition(Invariants& check, const std::string& text) {
-    auto buffer = std::make_unique<char[]>(kDefinitionBuffer);
-    const std::size_t n = std::min(text.size(), kDefinitionBuffer - 1);
-    std::memcpy(buffer.get(), text.data(), n);
-    buffer[n] = '\0';
-    // One value per option entry; an entry is a colon, and the buffer holds at most 1023.
-    auto values = std::make_unique<uint8_t[]>(kDefinitionBuffer);
-    for (std::size_t i = 0; i < kDefinitionBuffer; ++i) values[i] = static_cast<uint8_t>(i % 7);
-    ABaseRTL::InsertOptionValues(buffer.get(), values.get());
-    check.Check(std::memchr(buffer.get(), '\0', kDefinitionBuffer) != nullptr,
-                "the definition string stays terminated within its buffer");
+bool Untouched(const std::unique_ptr<uint8_t[]>& block, std::size_t from, std::size_t to) {
+    return std::all_of(block.get() + from, block.get() + to, [](uint8_t b) { return b == kFill; });
 }
 
 }  // namespace
@@ -93,12 +41,44 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     check.Check(engine != nullptr, "the driver's engine is the RTL printer class");
     if (engine == nullptr) return check.failures();
 
-    Pairs(check, text.c_str());
-    for (const char* model : {"CP52", "Generic RTL", static_cast<const char*>(nullptr)}) {
-        Settings(check, driver, *engine, text.c_str(), model);
+    for (int n : {1, 8, 14}) {
+        auto out = Filled(static_cast<std::size_t>(n));
+        check.Check(ABaseRTL::ParseDriverOptionPairs(text.c_str(), out.get(), n) == 1,
+                    "the pair parser always answers 1");
     }
-    Binary(check, *engine, text);
-    Definition(check, text);
+    for (const char* model : {"CP52", "Generic RTL", static_cast<const char*>(nullptr)}) {
+        auto area = Filled(kSettingsAreaSize);
+        check.Check(engine->ApplyDriverOptions(text.c_str(), area.get(), model) == 1,
+                    "options apply to a settings record");
+        // Only the option fields of the record can change.
+        check.Check(Untouched(area, sizeof(PrinterSettings), kSettingsAreaSize),
+                    "options never reach past the settings record");
+        PrintSetup setup{};
+        std::snprintf(setup.modelName, sizeof setup.modelName, "%s", model ? model : "");
+        check.Check(
+            driver.ParseDriverOptions(text.c_str(), Filled(kSettingsAreaSize).get(), &setup) == 1,
+            "the driver's option slot answers 1");
+    }
+
+    const std::string binary = "DriverOptionBinary=" + text;
+    auto area = Filled(kSettingsAreaSize);
+    engine->ParseDriverOptions(binary.c_str(), area.get(), nullptr);
+    check.Check(Untouched(area, kBinaryBytes, kSettingsAreaSize),
+                "binary options fill at most 200 bytes");
+    // Two hex digits per byte: bytes beyond the text's end keep their value.
+    check.Check(Untouched(area, std::min(kBinaryBytes, (text.size() + 1) / 2), kBinaryBytes),
+                "binary options stop at the end of the text");
+
+    auto definition = std::make_unique<char[]>(kDefinitionBuffer);
+    const std::size_t n = std::min(text.size(), kDefinitionBuffer - 1);
+    std::memcpy(definition.get(), text.data(), n);
+    definition[n] = '\0';
+    // One value per option entry; an entry is a colon, and the buffer holds at most 1023.
+    auto values = std::make_unique<uint8_t[]>(kDefinitionBuffer);
+    for (std::size_t i = 0; i < kDefinitionBuffer; ++i) values[i] = static_cast<uint8_t>(i % 7);
+    ABaseRTL::InsertOptionValues(definition.get(), values.get());
+    check.Check(std::memchr(definition.get(), '\0', kDefinitionBuffer) != nullptr,
+                "the definition string stays terminated within its buffer");
     return check.failures();
 }
 
