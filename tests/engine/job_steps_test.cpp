@@ -14,11 +14,7 @@
 
 #include "driver/cdriver.h"
 #include "engine/arow_base_rtl.h"
-#include "hardening/hardening_support.h"
-#include "host/afile_path.h"
 #include "host/job/job_writer.h"
-#include "host/job/ox_job.h"
-#include "platform/message_box.h"
 #include "rtl/rtl.h"
 #include "rtl/text_table.h"
 #include "support/fake_clock.h"
@@ -26,6 +22,7 @@
 #include "support/log_capture.h"
 #include "support/message_script.h"
 #include "support/stream_rows.h"
+#include "targets/fuzz_support.h"
 
 namespace tarnwick {
 namespace {
@@ -49,8 +46,8 @@ TestPage CmykPage(int width, int height) {
 }
 
 // Row r of page p: two bytes that name both.
-TestPage NumberedPage(int p, int height) {
-    TestPage page{kWidth, height, 0, 0, {{"Black"}}};
+TestPage NumberedPage(int p, int height, int width = kWidth, int x = 0, int y = 0, int bits = 1) {
+    TestPage page{width, height, x, y, {{"Black", bits}}};
     page.content = [p](int c, int r, int i) {
         return static_cast<uint8_t>(p * 64 + r + c * 5 + i);
     };
@@ -86,16 +83,12 @@ class EngineJobs : public ::testing::Test {
         EXPECT_TRUE(WriteJobTicket(ticketPath, PlainTicket(), error)) << error;
         jobs.push_back(test::MakeHostRecord(ticketPath));
         jobs.back()->m_pszCustomColorXml = options;
-        auto writer = JobWriter::Create(DataFile(*jobs.back()), error);
+        auto writer = JobWriter::Create(fuzz::DataFileFor(ticketPath), error);
         EXPECT_TRUE(writer) << error;
         return writer;
     }
-    static std::string DataFile(const HostJobRecord& job) {
-        return OXJob::GetFileName(ePrefix0, AFilePath(job.path)).c_str();
-    }
     int Step(ABasePrinterDriver& d) { return d.PrintStep(nullptr, nullptr, nullptr); }
 
-    hardening::PrivateLocks locks;
     FakeClock clock;
     ScopedClock useClock{&clock};
     TempDir dir;
@@ -111,8 +104,7 @@ TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
     ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
     const JobContext& ctx = *d.CurrentJobContext();
     EXPECT_EQ(ctx.m_nPageCount, 2);
-    EXPECT_TRUE(EngineOf(d).HoldsStartLock());
-    EXPECT_TRUE(EngineOf(d).HoldsLayoutLock());
+    EXPECT_TRUE(EngineOf(d).HoldsStartLock() && EngineOf(d).HoldsLayoutLock());
     ASSERT_EQ(Step(d), 1);  // page start
     EXPECT_EQ(ctx.m_bStartPage, 0);
     ASSERT_EQ(Step(d), 1);  // rows
@@ -122,14 +114,13 @@ TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
     ASSERT_EQ(Step(d), 1);
     clock.SetAutoAdvance(60);  // every look at the clock moves it 60 ms on
     ASSERT_EQ(Step(d), 1);
-    EXPECT_EQ(ctx.m_nCurRow, 4);
-    EXPECT_STREQ(job->m_szStatus, " 50%");
-    EXPECT_EQ(std::tuple(job->m_nStatusCode, ctx.m_bPageDone), std::tuple(3, 0));
+    EXPECT_EQ(std::tuple(ctx.m_nCurRow, std::string(job->m_szStatus), job->m_nStatusCode,
+                         ctx.m_bPageDone),
+              std::tuple(4, " 50%", 3, 0));
     // The last rows end after the mark: 100% is reported, the page is not yet done; the next
     // step marks it done, the one after ends it.
     ASSERT_EQ(Step(d), 1);
-    EXPECT_STREQ(job->m_szStatus, "100%");
-    EXPECT_EQ(ctx.m_bPageDone, 0);
+    EXPECT_EQ(std::tuple(std::string(job->m_szStatus), ctx.m_bPageDone), std::tuple("100%", 0));
     ASSERT_EQ(Step(d), 1);
     EXPECT_EQ(ctx.m_bPageDone, 1);
     ASSERT_EQ(Step(d), 1);
@@ -138,12 +129,10 @@ TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
     const std::size_t sent = out.bytes.size();
     EXPECT_EQ(Step(d), 0);
     EXPECT_EQ(out.bytes.size(), sent);
-    EXPECT_FALSE(EngineOf(d).HoldsStartLock());
-    EXPECT_FALSE(EngineOf(d).HoldsLayoutLock());
+    EXPECT_FALSE(EngineOf(d).HoldsStartLock() || EngineOf(d).HoldsLayoutLock());
     const auto pages = test::ReadStreamRows(out.bytes);
     ASSERT_EQ(pages.size(), 2u);
-    EXPECT_EQ(pages[0].rows.size(), 3u);
-    EXPECT_EQ(pages[1].rows.size(), 8u);
+    EXPECT_EQ(std::tuple(pages[0].rows.size(), pages[1].rows.size()), std::tuple(3u, 8u));
 
     // A page of height zero sends no row, and the page still ends.
     clock.SetAutoAdvance(0);
@@ -176,10 +165,8 @@ TEST_F(EngineJobs, RepetitionAndOffsetMakeDeviceRows) {
         test::MakeJob(dir, PlainTicket("Generic", 180, 1), {TestPage{8, 2, 0, 3, {{"K"}}}});
     MemoryChannel offsetOut;
     ASSERT_GT(test::RunJob(d, *offset, offsetOut), 0);
-    const JobContext& next = *d.CurrentJobContext();
-    EXPECT_EQ(
-        std::tuple(next.m_nOffsetY, next.m_nFullHeight, next.m_nImageHeight, next.m_nRowCounter),
-        std::tuple(3, 5, 2, 5));
+    EXPECT_EQ(std::tuple(ctx.m_nOffsetY, ctx.m_nFullHeight, ctx.m_nImageHeight, ctx.m_nRowCounter),
+              std::tuple(3, 5, 2, 5));
     EXPECT_EQ(test::CountOf(offsetOut.bytes, "\x1b*b0W"), 3);
 }
 
@@ -204,9 +191,8 @@ TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
         CDriver d;
         MemoryChannel channel;
         ASSERT_GT(test::RunJob(d, *job, channel), 0);
-        const auto sent = test::ReadStreamRows(channel.bytes);
         std::string first;
-        for (const test::StreamPage& page : sent) {
+        for (const test::StreamPage& page : test::ReadStreamRows(channel.bytes)) {
             for (const auto& plane : page.rows.at(0).planes) {
                 const bool blank = plane == std::vector<uint8_t>(2, 0);
                 char hex[4];
@@ -223,21 +209,19 @@ TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
 // The job options name the job's mutexes and ask between pages (never before the first one);
 // a No stops before the next page.
 TEST_F(EngineJobs, JobOptionsNameTheMutexesAndPauseBetweenPages) {
-    const std::pair<int, const char*> rows[] = {
-        {IDYES, "<JobId>4711</JobId><PauseBtwPages>1abc</PauseBtwPages>"},
-        {IDNO, "<PauseBtwPages>1</PauseBtwPages>"},
-    };
-    for (const auto& [answer, options] : rows) {
-        SCOPED_TRACE(options);
-        test::TempDir jobDir;
+    for (const bool named : {true, false}) {
+        SCOPED_TRACE(named);
+        TempDir jobDir;
         auto job =
             test::MakeJob(jobDir, PlainTicket("CP52", 180, 0), {CmykPage(8, 1), CmykPage(8, 1)});
-        const std::string xml = std::string("<?xml version=\"1.0\"?><R>") + options + "</R>";
+        const std::string xml = std::string("<?xml version=\"1.0\"?><R>") +
+                                (named ? "<JobId>4711</JobId><PauseBtwPages>1abc</PauseBtwPages>"
+                                       : "<PauseBtwPages>1</PauseBtwPages>") +
+                                "</R>";
         job->m_pszCustomColorXml = xml.c_str();
-        ScopedMessageScript answers({answer});
+        ScopedMessageScript answers({named ? IDYES : IDNO});
         CDriver d;
         ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
-        const bool named = answer == IDYES;
         EXPECT_EQ(EngineOf(d).JobId().str(), named ? "4711" : "");  // no JobId element: id 0
         EXPECT_EQ(fuzz::FreeForOtherThreads("QRM_PRINT_START4711"), !named);
         for (int i = 0; i < 3; ++i) ASSERT_EQ(Step(d), 1);
@@ -245,9 +229,7 @@ TEST_F(EngineJobs, JobOptionsNameTheMutexesAndPauseBetweenPages) {
         EXPECT_EQ(Step(d), named ? 1 : 0);
         ASSERT_EQ(answers.requests().size(), 1u);
         EXPECT_EQ(answers.requests()[0].flags & MB_YESNO, MB_YESNO);
-        if (!named) {
-            EXPECT_EQ(d.CurrentJobContext()->m_bStartPage, 1);
-        }
+        EXPECT_TRUE(named || d.CurrentJobContext()->m_bStartPage == 1);
         EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
         EXPECT_TRUE(fuzz::JobLocksFree(named ? 4711 : 0));
     }
@@ -257,8 +239,7 @@ TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
     class AbortingEngine : public RTL {
       public:
         int SendAllColorData(const int32_t* len, uint8_t* const* buf) override {
-            if (Context()->m_bAbort != 0) return 0;
-            return RTL::SendAllColorData(len, buf);
+            return Context()->m_bAbort != 0 ? 0 : RTL::SendAllColorData(len, buf);
         }
     };
     class AbortingDriver : public ABasePrinterDriverImp {
@@ -272,8 +253,8 @@ TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
     d.CurrentJobContext()->m_bAbort = 1;
     ScopedLogCapture log;
     EXPECT_EQ(Step(d), 0);
-    EXPECT_EQ(job->m_nStatusCode, 7);
-    EXPECT_STREQ(job->m_szStatus, "Aborted");
+    EXPECT_EQ(std::tuple(job->m_nStatusCode, std::string(job->m_szStatus)),
+              std::tuple(kStatusAborted, "Aborted"));
     EXPECT_TRUE(log.entries().empty());
     EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(job->m_nDone, -1);
@@ -298,11 +279,12 @@ TEST_F(EngineJobs, StalledHostGetsControlBackEveryStepAndCanAbort) {
     EXPECT_EQ(d.CurrentJobContext()->m_nCurRow, 5);
 
     EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(std::tuple(jobs[0]->m_nDone, jobs[0]->m_nStatusCode), std::tuple(-1, kStatusAborted));
-    EXPECT_STREQ(jobs[0]->m_szStatus, "Aborted");
-    EXPECT_TRUE(hardening::EndsWith(out.bytes,
-                                    "@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
-                                    "E"));
+    EXPECT_EQ(
+        std::tuple(jobs[0]->m_nDone, jobs[0]->m_nStatusCode, std::string(jobs[0]->m_szStatus)),
+        std::tuple(-1, kStatusAborted, "Aborted"));
+    EXPECT_TRUE(
+        out.str().ends_with("@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
+                            "E"));
     ExpectPagesPrinted(out.bytes, {5});
     EXPECT_TRUE(fuzz::JobLocksFree(0));
     const std::size_t sent = out.bytes.size();
@@ -359,13 +341,9 @@ TEST_F(EngineJobs, AbortsAndFailuresNeverReachAnotherJob) {
     TempDir secondDir;
     auto first = test::MakeJob(firstDir, PlainTicket(), {NumberedPage(0, 300)});
     auto second = test::MakeJob(secondDir, PlainTicket(), {NumberedPage(1, 3)});
-    const auto aloneStream = [&] {
-        CDriver d;
-        MemoryChannel alone;
-        EXPECT_GT(test::RunJob(d, *second, alone), 0);
-        second->m_nDone = 0;
-        return alone.bytes;
-    }();
+    MemoryChannel alone;
+    EXPECT_GT(test::RunJob(*std::make_unique<CDriver>(), *second, alone), 0);
+    second->m_nDone = 0;
 
     // The channel is gone by the time of the abort: the abort page end cannot be sent, but the
     // job is over all the same.
@@ -387,11 +365,11 @@ TEST_F(EngineJobs, AbortsAndFailuresNeverReachAnotherJob) {
     first->m_nDone = 0;
     ASSERT_EQ(d.OpenJob(first.get(), &firstOut), 1);
     ASSERT_EQ(Step(d), 1);  // page start: the header waits in the buffer
-    std::filesystem::resize_file(DataFile(*first), 64);
+    std::filesystem::resize_file(fuzz::DataFileFor(first->path), 64);
     ASSERT_EQ(Step(d), 0);
     MemoryChannel secondOut;
     ASSERT_GT(test::RunJob(d, *second, secondOut), 0);
-    EXPECT_EQ(secondOut.bytes, aloneStream);
+    EXPECT_EQ(secondOut.bytes, alone.bytes);
 
     // Abort after a failed open: nothing reaches the earlier job's channel.
     second->m_nDone = 0;
@@ -477,21 +455,11 @@ TEST_F(EngineJobs, HostThreadAndJobsOfOneIdGetEveryRowOnceInOrder) {
     EXPECT_TRUE(fuzz::JobLocksFree(7));
 }
 
-// The host rewrites the page being printed during a wait: wider, shifted, placed lower, or
-// with other inks. The job fails with a log line; nothing is read into buffers of the old size.
+// The host rewrites the page being printed during a wait (page_changes.txt): the job fails with
+// a log line; nothing is read into buffers of the old size.
 TEST_F(EngineJobs, PageChangedDuringAWaitFailsTheJob) {
-    struct Case {
-        const char* change;
-        TestPage rewritten;
-    } cases[] = {
-        {"its width", TestPage{kWidth + 64, 8, 0, 0, {{"Black"}}}},
-        {"its placement", TestPage{kWidth, 8, 24, 0, {{"Black"}}}},
-        {"its placement", TestPage{kWidth, 8, 0, 5, {{"Black"}}}},
-        {"its height grew", TestPage{kWidth, 9, 0, 0, {{"Black"}}}},
-        {"its colorants", TestPage{kWidth, 8, 0, 0, {{"Black", 8}}}},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.change);
+    for (const test::TableRow& r : test::ReadTable(__FILE__, "page_changes.txt")) {
+        SCOPED_TRACE(r.where);
         jobs.clear();
         auto writer = LiveJob("changed");
         test::AppendPage(*writer, NumberedPage(0, 8), 0, 2);
@@ -499,8 +467,9 @@ TEST_F(EngineJobs, PageChangedDuringAWaitFailsTheJob) {
         clock.onSleep = [&](uint32_t) {
             writer.reset();
             std::string error;
-            rewriter = JobWriter::Create(DataFile(*jobs[0]), error);
-            test::AppendPage(*rewriter, c.rewritten, 0, 6);
+            rewriter = JobWriter::Create(fuzz::DataFileFor(jobs[0]->path), error);
+            test::AppendPage(
+                *rewriter, NumberedPage(0, r.Int(1), r.Int(0), r.Int(2), r.Int(3), r.Int(4)), 0, 6);
         };
         CDriver d;
         MemoryChannel channel;
@@ -510,10 +479,8 @@ TEST_F(EngineJobs, PageChangedDuringAWaitFailsTheJob) {
         for (int step = 0; step < 10 && result == 1; ++step) result = Step(d);
         clock.onSleep = nullptr;
         EXPECT_EQ(result, 0);
-        const auto texts = hardening::LogTexts(log.entries());
-        ASSERT_FALSE(texts.empty());
-        EXPECT_EQ(texts.front(), std::string("the host changed page 0 while it was printed (") +
-                                     c.change + "); the job cannot go on");
+        ASSERT_FALSE(log.entries().empty());
+        EXPECT_EQ(log.entries().front().text, r[5]);
         EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
         EXPECT_EQ(test::ReadStreamRows(channel.bytes).at(0).rows.size(), 2u);
     }
