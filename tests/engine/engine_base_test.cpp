@@ -70,9 +70,10 @@ TEST(EngineBase, RowsOfTheTable) {
             e.ExpandPixels(r.Int(2), r.Int(3), src.data(), r.Int(1), &pos, dst.data());
             dst.resize(expected.size());
             EXPECT_EQ(std::tuple(dst, pos), std::tuple(expected, r.Int(7)));
-        } else if (r[0] == "pairs") {
-            std::vector<uint8_t> out(8, 0xEE);
-            ABaseRTL::ParseDriverOptionPairs(r[1].c_str(), out.data(), 8);
+        } else if (r[0] == "pairs" || r[0] == "binary") {
+            std::vector<uint8_t> out(r[0] == "pairs" ? 8 : 200, 0xEE);
+            if (r[0] == "pairs") ABaseRTL::ParseDriverOptionPairs(r[1].c_str(), out.data(), 8);
+            if (r[0] == "binary") e.ParseDriverOptions(r[1].c_str(), out.data(), nullptr);
             EXPECT_EQ(out, test::HexBytes(r[2]));
         } else if (r[0] == "progress") {
             e.ReportProgress(r.Int(1));
@@ -121,25 +122,17 @@ TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
               std::tuple(99, "ABaseRTL::WriteNdata num=4"));
 }
 
+// Every one of the 200 bytes a binary option text can carry.
 TEST(OptionTexts, BinaryOptionsCarryHexBytes) {
-    EngineUnderTest e;
-    uint8_t out[200];
-    std::memset(out, 0xEE, sizeof out);
     std::string text = "DriverOptionBinary=";
+    std::vector<uint8_t> expected(200);
     for (int i = 0; i < 200; ++i) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02X", i);
-        text += pair;
+        text += "0123456789ABCDEF"[i / 16] + std::string(1, "0123456789ABCDEF"[i % 16]);
+        expected[std::size_t(i)] = uint8_t(i);
     }
-    EXPECT_EQ(e.ParseDriverOptions(text.c_str(), out, nullptr), 1);
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(out[i], i);
-
-    std::memset(out, 0xEE, sizeof out);
-    e.ParseDriverOptions("DriverOptionBinary=18zz0", out, nullptr);
-    EXPECT_EQ(out[0], 0x18);
-    EXPECT_EQ(out[1], 0);     // no hex digits
-    EXPECT_EQ(out[2], 0);     // "0" alone at the end of the text
-    EXPECT_EQ(out[3], 0xEE);  // beyond the text
+    std::vector<uint8_t> out(200, 0xEE);
+    EXPECT_EQ(EngineUnderTest().ParseDriverOptions(text.c_str(), out.data(), nullptr), 1);
+    EXPECT_EQ(out, expected);
 }
 
 TEST(EngineRecords, ResolutionEntriesAndPrintSetupCopies) {
