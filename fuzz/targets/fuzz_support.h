@@ -64,34 +64,22 @@ class FuzzRun {
 };
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes);
-std::vector<uint8_t> ReadBytes(const std::string& path);
 std::span<const uint8_t> AsBytes(const std::string& text);
 // The data file the driver looks for next to a ticket.
 std::string DataFileFor(const std::string& ticketPath);
-
 // A ticket whose settings area holds the printer's defaults.
 std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t colorModel,
-                                 bool colorBar, const std::string& calibration = "");
+                                 bool colorBar);
 
-// Writes the pages; with stopAfterRows >= 0 the last page stops after that many rows and `live`
-// gets the file as a reader finds it then, while the host writes.
-bool WriteJobData(const std::string& path, const std::vector<PageFormat>& pages,
-                  int stopAfterRows = -1, std::vector<uint8_t>* live = nullptr);
-// Two small finished pages: four 1-bit inks, then a placed page with a 2-bit ink, a layer and an
-// ink no colour mode names.
-extern const std::vector<PageFormat> kSmallJob;
-
-// The ticket as run.Ticket(), next to the small job's data unless smallJob is off (then the data
-// file is the caller's), opened with the job options, stepped at most maxSteps times and aborted
-// when it has not finished. Whatever happened, the job opened or is done, a job that fails to
-// open sends nothing and says why, a failed step says why, an abort succeeds while the channel
-// works, a finished small job ended both pages, and no mutex of the job is held afterwards.
-struct Printed {
-    int opened = 0;
-    std::vector<uint8_t> stream;
-};
-Printed PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket,
-                 const char* options, int maxSteps, bool smallJob = true);
+// Prints the ticket as run.Ticket() with the job options, next to a small job's data (two pages:
+// four 1-bit inks, then a placed page with a 2-bit ink, a layer and an ink no colour mode names)
+// unless smallJob is off and the caller wrote the data file; steps it at most maxSteps times and
+// aborts it when it has not finished. Whatever happened, the job opened or is done, a job that
+// fails to open sends nothing and says why, a failed step says why, an abort succeeds while the
+// channel works, a finished small job ended both pages, and no mutex of the job is held
+// afterwards. Returns what OpenJob returned.
+int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, const char* options,
+             int maxSteps, bool smallJob = true);
 
 // Whether another thread could take the named mutex now.
 bool FreeForOtherThreads(const std::string& name);
