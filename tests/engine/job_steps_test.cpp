@@ -1,7 +1,5 @@
-// Whole jobs through the driver, stepped as hosts do: pages and rows in bounded steps, progress,
-// pixel repetition, the mapping of colorants onto planes, pauses and aborts; and hosts that write
-// while the driver prints, stall, abort after failures, reuse the driver, and run jobs of one id
-// side by side.
+// Whole jobs through the driver, stepped as hosts do, with hosts that write while the driver
+// prints, stall, abort, reuse the driver and share job ids.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -41,7 +39,7 @@ TestPage CmykPage(int width, int height) {
     return TestPage{width, height, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
 }
 
-// Row r of page p: two bytes that name both.
+// Row r of page p: bytes that name both.
 TestPage NumberedPage(int p, int height, int width = kWidth, int x = 0, int y = 0, int bits = 1) {
     TestPage page{width, height, x, y, {{"Black", bits}}};
     page.content = [p](int c, int r, int i) {
@@ -50,19 +48,17 @@ TestPage NumberedPage(int p, int height, int width = kWidth, int x = 0, int y = 
     return page;
 }
 
-// Every page arrived whole, in order, each row once, as NumberedPage wrote it (numbered from
-// firstPage on).
-void ExpectPagesPrinted(const std::vector<uint8_t>& stream, const std::vector<int>& heights,
-                        int firstPage = 0) {
+// One page of `rows` rows arrived, each once and in order: the first `written` as NumberedPage
+// wrote them for page p, the others blank.
+void ExpectRows(const std::vector<uint8_t>& stream, int written, int rows, int p = 0) {
     const auto pages = test::ReadStreamRows(stream);
-    ASSERT_EQ(pages.size(), heights.size());
-    for (std::size_t p = 0; p < heights.size(); ++p) {
-        ASSERT_EQ(pages[p].rows.size(), static_cast<std::size_t>(heights[p])) << "page " << p;
-        for (int r = 0; r < heights[p]; ++r) {
-            const auto& plane = pages[p].rows[static_cast<std::size_t>(r)].planes.at(0);
-            ASSERT_EQ(plane.at(0), static_cast<uint8_t>((firstPage + p) * 64 + r))
-                << "page " << p << " row " << r;
-        }
+    ASSERT_EQ(pages.size(), 1u);
+    ASSERT_EQ(pages[0].rows.size(), std::size_t(rows));
+    for (int r = 0; r < rows; ++r) {
+        const std::vector<uint8_t> expected =
+            r < written ? std::vector<uint8_t>{uint8_t(p * 64 + r), uint8_t(p * 64 + r + 1)}
+                        : std::vector<uint8_t>(2, 0);
+        EXPECT_EQ(pages[0].rows[std::size_t(r)].planes.at(0), expected) << "row " << r;
     }
 }
 
@@ -281,7 +277,7 @@ TEST_F(EngineJobs, StalledHostGetsControlBackEveryStepAndCanAbort) {
     EXPECT_TRUE(
         out.str().ends_with("@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
                             "E"));
-    ExpectPagesPrinted(out.bytes, {5});
+    ExpectRows(out.bytes, 5, 5);
     EXPECT_TRUE(fuzz::JobLocksFree(0));
     const std::size_t sent = out.bytes.size();
     EXPECT_EQ(Step(d), 0);
@@ -318,15 +314,7 @@ TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
         clock.onSleep = nullptr;
         EXPECT_TRUE(startFree);
         EXPECT_FALSE(writer) << "the job ended before the host did";
-        const auto pages = test::ReadStreamRows(channel.bytes);
-        ASSERT_EQ(pages.size(), 1u);
-        ASSERT_EQ(pages[0].rows.size(), 10u);
-        for (int r = 0; r < 10; ++r) {
-            const std::vector<uint8_t> expected =
-                r < last ? std::vector<uint8_t>{uint8_t(r), uint8_t(r + 1)}
-                         : std::vector<uint8_t>(2, 0);
-            EXPECT_EQ(pages[0].rows[std::size_t(r)].planes.at(0), expected) << "row " << r;
-        }
+        ExpectRows(channel.bytes, last, 10);
     }
 }
 
@@ -398,7 +386,7 @@ TEST_F(EngineJobs, JobsOfOneIdOnOneThreadShareItsMutexes) {
     // A opens before its first page exists, as a host that prints while it writes does.
     ASSERT_EQ(a.OpenJob(jobs[0].get(), &out), 1);
     ASSERT_GT(test::RunJob(b, *jobs[1], outB), 0);
-    ExpectPagesPrinted(outB.bytes, {4}, 1);
+    ExpectRows(outB.bytes, 4, 4, 1);
     EXPECT_FALSE(fuzz::FreeForOtherThreads("QRM_PRINT_MAKELAYOUT7")) << "A still holds it";
     EXPECT_EQ(a.AbortJob(nullptr, nullptr, nullptr), 1);
     EXPECT_TRUE(fuzz::JobLocksFree(7));
