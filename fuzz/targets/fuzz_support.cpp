@@ -11,46 +11,35 @@
 #include "engine/arow_base_rtl.h"
 #include "host/afile_path.h"
 #include "host/file_bytes.h"
+#include "host/job/job_writer.h"
 #include "host/job/ox_job.h"
 #include "host/job_ticket.h"
 #include "platform/named_mutex.h"
 #include "rtl/rtl.h"
+#include "support/memory_channel.h"
 #include "support/temp_dir.h"
 
 namespace tarnwick::fuzz {
 namespace fs = std::filesystem;
 
-namespace {
-
-// One folder per process: making and removing one per input would cost more than most inputs.
-const std::string& Workspace() {
-    static const test::TempDir dir;
-    static const std::string folder = [] {
-        ::mkdir(dir.file("locks").c_str(), 0700);  // the named mutexes refuse a shared folder
-        fs::create_directories(dir.file("root/OutputDrivers"));
-        return dir.path();
-    }();
-    return folder;
-}
-
-}  // namespace
-
-FuzzRun::FuzzRun(std::vector<int> messageAnswers) : m_folder(Workspace()) {
-    m_lockDir.emplace("TARNWICK_LOCK_DIR", File("locks"));
-    m_root.emplace("TARNWICK_ROOT", File("root"));
-    m_useClock.emplace(&m_clock);
-    m_log.emplace();
-    m_messages.emplace(std::move(messageAnswers));
-}
+// One folder per process: making and removing one per input would cost more than most inputs,
+// and a configuration root made anew would be read anew.
+FuzzRun::FuzzRun(std::vector<int> messageAnswers)
+    : m_folder([] {
+          static const test::TempDir dir;
+          ::mkdir(dir.file("locks").c_str(), 0700);  // the named mutexes refuse a shared folder
+          fs::create_directories(dir.file("root/OutputDrivers"));
+          return dir.path();
+      }()),
+      m_messages(std::move(messageAnswers)) {}
 
 FuzzRun::~FuzzRun() {
     std::error_code ec;
-    for (const auto& entry : fs::directory_iterator(m_folder, ec)) {
-        const auto name = entry.path().filename();
-        if (name != "locks" && name != "root") fs::remove_all(entry.path(), ec);
-    }
-    for (const auto& entry : fs::directory_iterator(OutputDrivers(), ec)) {
-        fs::remove_all(entry.path(), ec);
+    for (const std::string& folder : {m_folder, OutputDrivers()}) {
+        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+            const auto name = entry.path().filename();
+            if (name != "locks" && name != "root") fs::remove_all(entry.path(), ec);
+        }
     }
 }
 

@@ -5,16 +5,13 @@
 
 #include <cstdint>
 #include <cstdio>
-#include <optional>
 #include <span>
 #include <string>
 #include <vector>
 
 #include "driver/cdriver.h"
-#include "host/job/job_writer.h"
 #include "support/fake_clock.h"
 #include "support/log_capture.h"
-#include "support/memory_channel.h"
 #include "support/message_script.h"
 #include "support/scoped_env.h"
 #include "tarnwick/printer_driver.h"
@@ -23,19 +20,13 @@
 namespace tarnwick::fuzz {
 
 // Counts broken invariants and names each one on stderr.
-class Invariants {
-  public:
-    explicit Invariants(const char* target) : m_target(target) {}
+struct Invariants {
+    const char* target;
+    int failures = 0;
     void Check(bool holds, const char* what) {
-        if (holds) return;
-        ++m_failures;
-        std::fprintf(stderr, "%s: invariant broken: %s\n", m_target, what);
+        failures += holds ? 0 : 1;
+        if (!holds) std::fprintf(stderr, "%s: invariant broken: %s\n", target, what);
     }
-    int failures() const { return m_failures; }
-
-  private:
-    const char* m_target;
-    int m_failures = 0;
 };
 
 using ScopedEnv = test::ScopedEnv;
@@ -48,19 +39,20 @@ class FuzzRun {
     ~FuzzRun();
 
     std::string File(const std::string& name) const { return m_folder + "/" + name; }
-    std::string OutputDrivers() const { return m_folder + "/root/OutputDrivers"; }
+    std::string OutputDrivers() const { return File("root/OutputDrivers"); }
     std::string Ticket() const { return File("job.tkt"); }
     FakeClock& Clock() { return m_clock; }
-    const std::vector<LogEntry>& Log() const { return m_log->entries(); }
-    const std::vector<MessageRequest>& Messages() const { return m_messages->requests(); }
+    const std::vector<LogEntry>& Log() const { return m_log.entries(); }
+    const std::vector<MessageRequest>& Messages() const { return m_messages.requests(); }
 
   private:
     std::string m_folder;
-    std::optional<ScopedEnv> m_lockDir, m_root;
+    ScopedEnv m_lockDir{"TARNWICK_LOCK_DIR", File("locks")};
+    ScopedEnv m_root{"TARNWICK_ROOT", File("root")};
     FakeClock m_clock;
-    std::optional<ScopedClock> m_useClock;
-    std::optional<ScopedLogCapture> m_log;
-    std::optional<ScopedMessageScript> m_messages;
+    ScopedClock m_useClock{&m_clock};
+    ScopedLogCapture m_log;
+    ScopedMessageScript m_messages;
 };
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes);

@@ -46,19 +46,19 @@ bool Untouched(const std::unique_ptr<uint8_t[]>& block, std::size_t from, std::s
 // ---- The job ticket: the small job opens or fails cleanly, whatever the host left there ----
 
 int FuzzJobTicket(const uint8_t* data, size_t size) {
-    Invariants check("job_ticket");
+    Invariants check{"job_ticket"};
     FuzzRun run;
     // Enough steps for both pages (start, rows, end each) and some slack.
     if (PrintJob(check, run, {data, size}, nullptr, 16) != 0) {
         check.Check(size >= kJobHeaderSize, "a ticket shorter than its header is refused");
     }
-    return check.failures();
+    return check.failures;
 }
 
 // ---- The job options XML (JobId, PauseBtwPages, CustomColorMode) of the small job ----
 
 int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
-    Invariants check("job_options_xml");
+    Invariants check{"job_options_xml"};
     FuzzRun run({IDYES, IDNO});  // a pause between pages is answered Yes once, then No
     std::string xml(reinterpret_cast<const char*>(data), size);
     // Only texts that start like an XML declaration are read as options: give every input that
@@ -66,7 +66,7 @@ int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
     if (xml.compare(0, 4, "<?xm") != 0) xml.insert(0, "<?xml version=\"1.0\"?>");
     check.Check(PrintJob(check, run, TicketBytes("CP52", 180, 2, true), xml.c_str(), 24) == 1,
                 "job options never keep a job from opening");
-    return check.failures();
+    return check.failures;
 }
 
 // ---- The job data file: refused with a reason, or every page it announces reads back within
@@ -131,12 +131,12 @@ struct Reader {
 }  // namespace
 
 int FuzzJobData(const uint8_t* data, size_t size) {
-    Invariants check("job_data");
+    Invariants check{"job_data"};
     FuzzRun run;
     const std::string path = DataFileFor(run.Ticket());
     if (!WriteBytes(path, {data, size})) {
         check.Check(false, "the run's files can be written");
-        return check.failures();
+        return check.failures;
     }
     bool print = false;  // at most eight pages of at most 2048 pixels each way
     {
@@ -171,14 +171,14 @@ int FuzzJobData(const uint8_t* data, size_t size) {
         PrintJob(check, run, TicketBytes("CP52", 180, 2, false), nullptr, 48, false);
         run.Clock().onSleep = nullptr;
     }
-    return check.failures();
+    return check.failures;
 }
 
 // ---- The option texts the host hands back: "DriverOption<i>=<v>" pairs,
 // "DriverOptionBinary=<hex>" and the definition string the current values are written into ----
 
 int FuzzOptionText(const uint8_t* data, size_t size) {
-    Invariants check("option_text");
+    Invariants check{"option_text"};
     FuzzRun run;
     // The host's texts end at their first NUL.
     const std::string text(reinterpret_cast<const char*>(data),
@@ -186,7 +186,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     CDriver driver;
     auto* engine = dynamic_cast<RTL*>(driver.Engine());
     check.Check(engine != nullptr, "the driver's engine is the RTL printer class");
-    if (engine == nullptr) return check.failures();
+    if (engine == nullptr) return check.failures;
 
     for (int n : {1, 8, 14}) {
         check.Check(ABaseRTL::ParseDriverOptionPairs(text.c_str(), Filled(n).get(), n) == 1,
@@ -223,7 +223,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     ABaseRTL::InsertOptionValues(definition.get(), values.get());
     check.Check(std::memchr(definition.get(), '\0', kDefinition) != nullptr,
                 "the definition string stays terminated within its buffer");
-    return check.failures();
+    return check.failures;
 }
 
 // ---- The configuration readers: the input, split at NUL bytes, becomes the files of an
@@ -275,7 +275,7 @@ void Query(Invariants& check, ABasePrinterDriver& driver, const char* model,
 }  // namespace
 
 int FuzzConfigFiles(const uint8_t* data, size_t size) {
-    Invariants check("config_files");
+    Invariants check{"config_files"};
     FuzzRun run;
     std::vector<std::string> parts(1);
     for (size_t i = 0; i < size; ++i) {
@@ -292,7 +292,7 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
                                            ? EncipherXml(plain)
                                            : std::vector(plain.begin(), plain.end()))) {
             check.Check(false, "the run's files can be written");
-            return check.failures();
+            return check.failures;
         }
     }
     ClearGlossaryCache();
@@ -310,7 +310,7 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
     }
     // The glossary is kept for the life of the process; the next input brings its own.
     ClearGlossaryCache();
-    return check.failures();
+    return check.failures;
 }
 
 // ---- The enciphered configuration loader: the input as an enciphered file, where only an intact
@@ -342,7 +342,7 @@ int Walk(const AXMLTree& tree) {
 }  // namespace
 
 int FuzzEncipheredXml(const uint8_t* data, size_t size) {
-    Invariants check("enciphered_xml");
+    Invariants check{"enciphered_xml"};
     FuzzRun run;
     const std::span<const uint8_t> input(data, size);
     std::vector<uint8_t> plain;
@@ -370,7 +370,7 @@ int FuzzEncipheredXml(const uint8_t* data, size_t size) {
                     "enciphering does not change whether a text loads");
         check.Check(Walk(viaCipher) == Walk(direct), "enciphering does not change the tree");
     }
-    return check.failures();
+    return check.failures;
 }
 
 // ---- The stream inspector: any bytes give a report, the same whether the stream arrives whole
@@ -405,7 +405,7 @@ struct OrderCheck : inspect::RowSink {
 }  // namespace
 
 int FuzzInspectStream(const uint8_t* data, size_t size) {
-    Invariants check("inspect_stream");
+    Invariants check{"inspect_stream"};
     const std::span<const uint8_t> bytes(data, size);
     inspect::InspectOptions options;
     options.depth = size == 0 ? 1 : 1 << (data[size - 1] % 4);  // the last byte picks the depth
@@ -442,7 +442,7 @@ int FuzzInspectStream(const uint8_t* data, size_t size) {
                     preview.maxPixels + int64_t{preview.gap} * preview.maxWidth *
                                             static_cast<int64_t>(report.pages.size()),
                 "the preview keeps to its pixel budget");
-    return check.failures();
+    return check.failures;
 }
 
 // ---- PackBitsEncode on the bytes as one row: the reference's packets, within the worst case,
