@@ -1,12 +1,10 @@
-// The engine's shared layer: buffered output, status texts, pixel expansion
-// and the option text parsers.
+// The engine's shared layer: buffered output, status texts, pixel expansion, resolution entries
+// and the option text parsers (engine_base.txt).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <sstream>
 #include <tuple>
 
-#include "host/kv_log.h"
 #include "rtl/rtl.h"
 #include "rtl/text_table.h"
 #include "support/job_fixture.h"
@@ -75,6 +73,12 @@ TEST(EngineBase, RowsOfTheTable) {
             if (r[0] == "pairs") ABaseRTL::ParseDriverOptionPairs(r[1].c_str(), out.data(), 8);
             if (r[0] == "binary") e.ParseDriverOptions(r[1].c_str(), out.data(), nullptr);
             EXPECT_EQ(out, test::HexBytes(r[2]));
+        } else if (r[0] == "entry") {
+            ResolutionEntry entry{};
+            const char* yName = r[5] == "(null)" ? nullptr : r[5].c_str();
+            e.MakeResolutionEntry(&entry, r.Real(1), r.Real(2), r.Int(3), r[4].c_str(), yName);
+            EXPECT_EQ(std::tuple(std::string(entry.name), entry.id, entry.xDpi, entry.yDpi),
+                      std::tuple(r[6], r.Int(3), r.Real(1), r.Real(2)));
         } else if (r[0] == "progress") {
             e.ReportProgress(r.Int(1));
             EXPECT_EQ(std::tuple(e.job.m_szStatus, e.job.m_nStatusCode), std::tuple(r[2], 3));
@@ -122,29 +126,8 @@ TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
               std::tuple(99, "ABaseRTL::WriteNdata num=4"));
 }
 
-// Every one of the 200 bytes a binary option text can carry.
-TEST(OptionTexts, BinaryOptionsCarryHexBytes) {
-    std::string text = "DriverOptionBinary=";
-    std::vector<uint8_t> expected(200);
-    for (int i = 0; i < 200; ++i) {
-        text += "0123456789ABCDEF"[i / 16] + std::string(1, "0123456789ABCDEF"[i % 16]);
-        expected[std::size_t(i)] = uint8_t(i);
-    }
-    std::vector<uint8_t> out(200, 0xEE);
-    EXPECT_EQ(EngineUnderTest().ParseDriverOptions(text.c_str(), out.data(), nullptr), 1);
-    EXPECT_EQ(out, expected);
-}
-
-TEST(EngineRecords, ResolutionEntriesAndPrintSetupCopies) {
+TEST(EngineRecords, PrintSetupCopies) {
     EngineUnderTest e;
-    ResolutionEntry entry{};
-    e.MakeResolutionEntry(&entry, 360, 720, 4, "360", "720");
-    EXPECT_STREQ(entry.name, "360x720");
-    EXPECT_EQ(entry.id, 4);
-    EXPECT_DOUBLE_EQ(entry.yDpi, 720);
-    e.MakeResolutionEntry(&entry, 180, 180, 2, "180", nullptr);
-    EXPECT_STREQ(entry.name, "180");
-
     PrintSetup setup{};
     char text[] = "setup text";
     setup.text = text;
