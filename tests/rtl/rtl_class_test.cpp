@@ -133,6 +133,12 @@ TEST(RtlWriter, StreamsOfTheTable) {
 }
 
 TEST(HeaderValues, RowsOfTheTable) {
+    // The printer wants a decimal point whatever the process locale: calibration texts are also
+    // read under a decimal comma where a locale with one is installed.
+    locale_t comma = nullptr;
+    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
+        if ((comma = newlocale(LC_ALL_MASK, name, nullptr)) != nullptr) break;
+    }
     for (const test::TableRow& r : test::ReadTable(__FILE__, "header_values.txt")) {
         SCOPED_TRACE(r.where);
         std::string error;
@@ -182,38 +188,29 @@ TEST(HeaderValues, RowsOfTheTable) {
                 got += (got.empty() ? "" : " ") + std::to_string(plane);
             }
             EXPECT_EQ(got, r[3]);
-        } else if (r[0] == "value") {
-            EXPECT_EQ(RTL::GetCalibrationValue(r[1].c_str()), r.Real(2));
         } else {
-            ASSERT_EQ(r[0], "calibration");
-            std::string value;
+            ASSERT_TRUE(r[0] == "calibration" || r[0] == "value");
             const char* text = r[1] == "(null)" ? nullptr : r[1].c_str();
-            EXPECT_EQ(CalibrationCommandValue(text, value, error), r[2] != "-");
-            if (r[2] != "-") {
-                EXPECT_EQ(value, r[2]);
-            } else {
-                EXPECT_NE(error.find("outside the calibration range -1.99 to 1.99"),
-                          std::string::npos);
+            for (const locale_t locale : {uselocale(nullptr), comma}) {
+                if (locale == nullptr) continue;
+                std::string value;
+                const locale_t previous = uselocale(locale);
+                const bool sent = CalibrationCommandValue(text, value, error);
+                const double parsed = text ? RTL::GetCalibrationValue(text) : 0;
+                uselocale(previous);
+                if (r[0] == "value") {
+                    EXPECT_EQ(parsed, r.Real(2));
+                } else if (r[2] != "-") {
+                    EXPECT_EQ(std::tuple(sent, value), std::tuple(true, r[2]));
+                } else {
+                    EXPECT_FALSE(sent);
+                    EXPECT_NE(error.find("outside the calibration range -1.99 to 1.99"),
+                              std::string::npos);
+                }
             }
         }
     }
-}
-
-// The printer wants a decimal point whatever the process locale.
-TEST(HeaderValues, CalibrationValueWhateverTheLocale) {
-    locale_t comma = nullptr;
-    for (const char* name : {"de_DE.UTF-8", "de_DE.utf8", "fr_FR.UTF-8", "fr_FR.utf8"}) {
-        if ((comma = newlocale(LC_ALL_MASK, name, nullptr)) != nullptr) break;
-    }
-    if (comma == nullptr) GTEST_SKIP() << "no locale with a decimal comma installed";
-    const locale_t previous = uselocale(comma);
-    std::string value;
-    std::string error;
-    const bool sent = CalibrationCommandValue("Roll 2~1.25", value, error);
-    const double parsed = RTL::GetCalibrationValue("x~0.75");
-    uselocale(previous);
-    freelocale(comma);
-    EXPECT_EQ(std::tuple(sent, value, parsed), std::tuple(true, "1.25", 0.75));
+    if (comma != nullptr) freelocale(comma);
 }
 
 const std::string kCommonOptions =
@@ -227,7 +224,6 @@ const std::string kNamedOptions =
 TEST(RtlCapabilities, RowsOfTheTable) {
     RTL rtl;
     std::vector<ColorEntry> entries(16);
-    ColorList colors{0, entries.data(), 16};
     for (const test::TableRow& r : test::ReadTable(__FILE__, "capabilities.txt")) {
         SCOPED_TRACE(r.where);
         const auto text = [&r](std::size_t k) { return r[k] == "(null)" ? nullptr : r[k].c_str(); };
@@ -249,12 +245,32 @@ TEST(RtlCapabilities, RowsOfTheTable) {
             rtl.GetColorPlanes(r.Int(1), &planes, &layout);
             EXPECT_EQ(std::tuple(planes, layout), std::tuple(r.Int(2), r.Int(3)));
         } else if (r[0] == "colors") {
-            ASSERT_EQ(rtl.GetColorList(r.Int(1), &colors), 1);
-            std::string names;
-            for (int i = 0; i < colors.count; ++i) {
+            ColorList colors{42, entries.data(), r.Int(2)};
+            ScopedLogCapture log;
+            const bool listed = rtl.GetColorList(r.Int(1), &colors) == 1;
+            std::string names = listed ? "" : "-";
+            for (int i = 0; listed && i < colors.count; ++i) {
                 names += (i ? "|" : "") + std::string(entries[std::size_t(i)].displayName);
             }
-            EXPECT_EQ(names, r[2]);
+            EXPECT_EQ(std::tuple(names, colors.count == 42), std::tuple(r[3], !listed));
+            ExpectLog(log, r[4]);
+        } else if (r[0] == "settings") {
+            std::vector<uint8_t> record =
+                r[2] == "(null)" ? std::vector<uint8_t>() : test::HexBytes(r[2]);
+            auto* s = record.empty() ? nullptr : reinterpret_cast<PrinterSettings*>(record.data());
+            ScopedLogCapture log;
+            EXPECT_EQ(r[1] == "reset"      ? (RTL::ResetSettings(s), 1)
+                      : r[1] == "validate" ? rtl.ValidateSettings(s)
+                                           : rtl.IdentifyPrinterModel(s),
+                      r.Int(3));
+            EXPECT_EQ(record, r[4] == "-" ? std::vector<uint8_t>() : test::HexBytes(r[4]));
+            EXPECT_TRUE(r[1] != "identify" || rtl.Settings() == s);
+            ExpectLog(log, r[5]);
+        } else if (r[0] == "differ") {
+            PrinterSettings other = area.settings;
+            if (r[1] != "-" && r[1] != "(null)") reinterpret_cast<uint8_t*>(&other)[r.Int(1)] ^= 1;
+            EXPECT_EQ(rtl.SettingsDiffer(&area.settings, r[1] == "(null)" ? nullptr : &other),
+                      r.Int(2));
         } else if (r[0] == "model") {
             EXPECT_EQ(DetectModelClass(text(1)), r.Int(2));
             EXPECT_EQ(HasNamedOptions(text(1)), r.Int(3) == 1);
@@ -282,66 +298,20 @@ TEST(RtlCapabilities, RowsOfTheTable) {
     }
 }
 
-TEST(RtlCapabilities, ColorEntriesAndRefusedColorModes) {
+TEST(RtlCapabilities, ColorEntriesAndUnterminatedModelNames) {
     RTL rtl;
-    std::vector<ColorEntry> entries(16);
-    ColorList list{0, entries.data(), 16};
+    std::vector<ColorEntry> e(16);
+    ColorList list{0, e.data(), 16};
     ASSERT_EQ(rtl.GetColorList(2, &list), 1);
-    EXPECT_STREQ(entries[4].name, "LCyan");
+    EXPECT_STREQ(e[4].name, "LCyan");
     ASSERT_EQ(rtl.GetColorList(1, &list), 1);
-    EXPECT_EQ(
-        std::tuple(entries[0].colorValue, entries[0].isSpot, entries[0].print, entries[0].depth),
-        std::tuple(0x231F20u, 0, 1, 1));
-    list.count = 42;
-    EXPECT_EQ(rtl.GetColorList(4, &list), 0);
-    EXPECT_EQ(rtl.GetColorList(-1, &list), 0);
-    EXPECT_EQ(list.count, 42);
-    ScopedLogCapture log;
-    ColorList tooSmall{0, entries.data(), 3};
-    EXPECT_EQ(rtl.GetColorList(0, &tooSmall), 0);
-    EXPECT_EQ(log.entries().size(), 1u);
+    EXPECT_EQ(std::tuple(e[0].colorValue, e[0].isSpot, e[0].print, e[0].depth),
+              std::tuple(0x231F20u, 0, 1, 1));
     // A model field without its terminating zero is not read past 64 bytes.
     char field[80];
     std::memset(field, 'x', sizeof(field));
     std::memcpy(field + 64, "CP52", 5);
     EXPECT_EQ(DetectModelClass(field), 0);
-}
-
-TEST(RtlSettings, DefaultsValidationAndComparison) {
-    RTL rtl;
-    PrinterSettings s;
-    std::memset(&s, 0xEE, sizeof(s));
-    RTL::ResetSettings(&s);
-    const uint8_t defaults[14] = {24, 1, 1, 1, 0, 0, 0, 0, 0, 1, 0xEE, 3, 0xEE, 1};
-    EXPECT_EQ(std::memcmp(&s, defaults, sizeof(defaults)), 0);
-
-    // A record with its tag keeps its values; one without is reset. Only the class is set anew.
-    s.overprint = 2;
-    s.modelClass = 2;
-    EXPECT_EQ(rtl.IdentifyPrinterModel(&s), 1);
-    EXPECT_EQ(rtl.Settings(), &s);
-    EXPECT_EQ(std::tuple(s.overprint, s.modelClass), std::tuple(2, 0));  // no job: no model name
-    s.tag = 23;
-    EXPECT_EQ(rtl.ValidateSettings(&s), 1);
-    EXPECT_EQ(std::tuple(s.overprint, s.reserved10), std::tuple(0, 0xEE));  // not a default
-    s.overprint = 9;
-    EXPECT_EQ(rtl.ValidateSettings(&s), 1);
-    EXPECT_EQ(s.overprint, 9);
-    ScopedLogCapture log;
-    EXPECT_EQ(rtl.IdentifyPrinterModel(&s), 0) << "a value out of range stops the job";
-    EXPECT_EQ(rtl.IdentifyPrinterModel(nullptr), 0);
-    EXPECT_EQ(log.entries().size(), 2u);
-
-    PrinterSettings a{};
-    RTL::ResetSettings(&a);
-    for (std::size_t byte = 0; byte < sizeof(PrinterSettings); ++byte) {
-        PrinterSettings b = a;
-        reinterpret_cast<uint8_t*>(&b)[byte] ^= 1;
-        const bool ignored = byte == 0 || byte == 5 || byte == 9;  // tag, cut, advance
-        EXPECT_EQ(rtl.SettingsDiffer(&a, &b), ignored ? 0 : 1) << byte;
-    }
-    EXPECT_EQ(rtl.SettingsDiffer(&a, &a), 0);
-    EXPECT_EQ(rtl.SettingsDiffer(&a, nullptr), 1);
 }
 
 }  // namespace
