@@ -45,19 +45,38 @@ TEST(EngineBase, RowsOfTheTable) {
     for (const test::TableRow& r : test::ReadTable(__FILE__, "engine_base.txt")) {
         SCOPED_TRACE(r.where);
         EngineUnderTest e;
-        if (r[0] == "write") {
+        // WRITES one after the other, the bytes of write k all k + 1; a throw ends them.
+        const auto write = [&e, &r] {
             std::vector<int> flushes;
             const std::vector<int32_t> writes = Sizes(r[1], &flushes);
             for (std::size_t k = 0; k < writes.size(); ++k) {
-                const std::vector<uint8_t> data(std::size_t(writes[k]), uint8_t(writes[k]));
+                const std::vector<uint8_t> data(static_cast<std::size_t>(writes[k]), uint8_t(k + 1));
                 EXPECT_EQ(e.WriteNdata(data.data(), writes[k], flushes[k]), writes[k]);
             }
+        };
+        if (r[0] == "write") {
+            write();
             EXPECT_EQ(e.out.writeSizes, Sizes(r[2]));
             EXPECT_EQ(e.Waiting(), uint32_t(Sizes(r[3]).at(0)));
             for (int64_t tag : e.out.tags) EXPECT_EQ(tag, 77);
             int64_t sent = 0;
             for (int32_t n : e.out.writeSizes) sent += n;
             EXPECT_EQ(static_cast<int64_t>(e.out.bytes.size()), sent);
+        } else if (r[0] == "short") {
+            e.out.failAtWrite = 0;
+            e.out.acceptOnFail = r.Int(2);
+            ScopedLogCapture log;
+            int thrown = -1;
+            try {
+                write();
+            } catch (int code) {
+                thrown = code;
+            }
+            ASSERT_EQ(log.entries().size(), 1u);
+            const LogEntry& l = log.entries()[0];
+            EXPECT_EQ(std::tuple(thrown, l.line, l.level, l.source, l.text, e.out.bytes),
+                      std::tuple(0, r.Int(3), 'E', "PrinterDriver/Common/Xsrc/ABaseRTL", r[4],
+                                 test::HexBytes(r[5])));
         } else if (r[0] == "expand") {
             const std::vector<uint8_t> src = test::HexBytes(r[5]);
             const std::vector<uint8_t> expected = test::HexBytes(r[6]);
@@ -95,35 +114,6 @@ TEST(EngineBase, RowsOfTheTable) {
     e.SetHostStatus(7, "Aborted");
     EXPECT_STREQ(e.job.m_szStatus, "Aborted");
     EXPECT_EQ(e.job.m_nStatusCode, 7);
-}
-
-TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
-    EngineUnderTest e;
-    e.out.failAtWrite = 0;
-    e.out.acceptOnFail = 1;
-    ScopedLogCapture log;
-    uint8_t data[4] = {1, 2, 3, 4};
-    e.WriteNdata(data, 4, 0);
-    try {
-        e.WriteNdata(data, 4, 1);
-        FAIL() << "a short write must throw";
-    } catch (int code) {
-        EXPECT_EQ(code, 0);
-    }
-    ASSERT_EQ(log.entries().size(), 1u);
-    const LogEntry& entry = log.entries()[0];
-    EXPECT_EQ(std::tuple(entry.line, entry.level, entry.source, entry.text),
-              std::tuple(85, 'E', "PrinterDriver/Common/Xsrc/ABaseRTL", "ABaseRTL::WriteNdata"));
-    // What was accepted is a prefix of what was asked.
-    EXPECT_EQ(e.out.bytes, std::vector<uint8_t>{1});
-
-    EngineUnderTest direct;
-    direct.out.failAtWrite = 0;
-    ScopedLogCapture log2;
-    EXPECT_THROW(direct.WriteNdata(data, 4, 1), int);
-    ASSERT_EQ(log2.entries().size(), 1u);
-    EXPECT_EQ(std::tuple(log2.entries()[0].line, log2.entries()[0].text),
-              std::tuple(99, "ABaseRTL::WriteNdata num=4"));
 }
 
 TEST(EngineRecords, PrintSetupCopies) {

@@ -136,32 +136,6 @@ TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
     EXPECT_EQ(test::CountOf(emptyOut.bytes, "\x1b*rC"), 1);
 }
 
-TEST_F(EngineJobs, RepetitionAndOffsetMakeDeviceRows) {
-    // 60 dpi against the 180 dpi base: every pixel three times each way.
-    auto job =
-        test::MakeJob(dir, PlainTicket("Generic RTL", 60, 1), {TestPage{8, 2, 0, 0, {{"Black"}}}});
-    CDriver d;
-    ASSERT_GT(test::RunJob(d, *job, out), 0);
-    const JobContext& ctx = *d.CurrentJobContext();
-    EXPECT_EQ(std::tuple(ctx.m_nScaleX, ctx.m_nScaleY, ctx.m_nRowCounter), std::tuple(3, 3, 6));
-    const auto pages = test::ReadStreamRows(out.bytes);
-    ASSERT_EQ(pages.size(), 1u);
-    ASSERT_EQ(pages[0].rows.size(), 6u);
-    // Row 0 of the page holds 0x11: each bit three times, 24 bits in all.
-    const std::vector<uint8_t> expected = {0x00, 0x70, 0x07};
-    EXPECT_EQ(std::tuple(pages[0].rows[0].planes[0], pages[0].rows[2].planes[0]),
-              std::tuple(expected, expected));
-
-    // The group's offset becomes blank top rows.
-    auto offset =
-        test::MakeJob(dir, PlainTicket("Generic", 180, 1), {TestPage{8, 2, 0, 3, {{"K"}}}});
-    MemoryChannel offsetOut;
-    ASSERT_GT(test::RunJob(d, *offset, offsetOut), 0);
-    EXPECT_EQ(std::tuple(ctx.m_nOffsetY, ctx.m_nFullHeight, ctx.m_nImageHeight, ctx.m_nRowCounter),
-              std::tuple(3, 5, 2, 5));
-    EXPECT_EQ(test::CountOf(offsetOut.bytes, "\x1b*b0W"), 3);
-}
-
 TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
     for (const test::TableRow& r : test::ReadTable(__FILE__, "colorant_planes.txt")) {
         SCOPED_TRACE(r.where);
@@ -250,38 +224,6 @@ TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
     EXPECT_TRUE(log.entries().empty());
     EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
     EXPECT_EQ(job->m_nDone, -1);
-}
-
-// A host that writes between its own steps on one thread, and stalls: every step waits once at
-// most, and an abort during the stall ends the job with the abort page end and "Aborted".
-TEST_F(EngineJobs, StalledHostGetsControlBackEveryStepAndCanAbort) {
-    auto writer = LiveJob("stall");
-    const TestPage page = NumberedPage(0, 10);
-    test::AppendPage(*writer, page, 0, 3);
-    CDriver d;
-    ASSERT_EQ(d.OpenJob(jobs[0].get(), &out), 1);
-    for (int step = 0; step < 40; ++step) {
-        const std::size_t sleepsBefore = clock.sleeps().size();
-        ASSERT_EQ(Step(d), 1) << "step " << step;
-        ASSERT_LE(clock.sleeps().size() - sleepsBefore, 1u) << "step " << step;
-        ASSERT_LE(d.CurrentJobContext()->m_nCurRow, 3);
-    }
-    test::AppendPage(*writer, page, 3, 2);
-    for (int step = 0; step < 10 && d.CurrentJobContext()->m_nCurRow < 5; ++step) Step(d);
-    EXPECT_EQ(d.CurrentJobContext()->m_nCurRow, 5);
-
-    EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(
-        std::tuple(jobs[0]->m_nDone, jobs[0]->m_nStatusCode, std::string(jobs[0]->m_szStatus)),
-        std::tuple(-1, kStatusAborted, "Aborted"));
-    EXPECT_TRUE(
-        out.str().ends_with("@PJL RESET\n@PJL ENTER LANGUAGE=RTL\n\x1b"
-                            "E"));
-    ExpectRows(out.bytes, 5, 5);
-    EXPECT_TRUE(fuzz::JobLocksFree(0));
-    const std::size_t sent = out.bytes.size();
-    EXPECT_EQ(Step(d), 0);
-    EXPECT_EQ(out.bytes.size(), sent);
 }
 
 // A host that writes `perWait` rows during each 1,500 ms wait up to row `last` of 10, then ends
