@@ -48,20 +48,6 @@ TestPage NumberedPage(int p, int height, int width = kWidth, int x = 0, int y = 
     return page;
 }
 
-// One page of `rows` rows arrived, each once and in order: the first `written` as NumberedPage
-// wrote them for page p, the others blank.
-void ExpectRows(const std::vector<uint8_t>& stream, int written, int rows, int p = 0) {
-    const auto pages = test::ReadStreamRows(stream);
-    ASSERT_EQ(pages.size(), 1u);
-    ASSERT_EQ(pages[0].rows.size(), std::size_t(rows));
-    for (int r = 0; r < rows; ++r) {
-        const std::vector<uint8_t> expected =
-            r < written ? std::vector<uint8_t>{uint8_t(p * 64 + r), uint8_t(p * 64 + r + 1)}
-                        : std::vector<uint8_t>(2, 0);
-        EXPECT_EQ(pages[0].rows[std::size_t(r)].planes.at(0), expected) << "row " << r;
-    }
-}
-
 ARowBaseRTL& EngineOf(CDriver& d) {
     return *dynamic_cast<ARowBaseRTL*>(d.Engine());
 }
@@ -69,12 +55,11 @@ ARowBaseRTL& EngineOf(CDriver& d) {
 class EngineJobs : public ::testing::Test {
   protected:
     // A job whose data file the test writes itself, row by row.
-    std::unique_ptr<JobWriter> LiveJob(const std::string& name, const char* options = nullptr) {
+    std::unique_ptr<JobWriter> LiveJob(const std::string& name) {
         std::string error;
         const std::string ticketPath = dir.file(name + ".tkt");
         EXPECT_TRUE(WriteJobTicket(ticketPath, PlainTicket(), error)) << error;
-        jobs.push_back(test::MakeHostRecord(ticketPath));
-        jobs.back()->m_pszCustomColorXml = options;
+        live = test::MakeHostRecord(ticketPath);
         auto writer = JobWriter::Create(fuzz::DataFileFor(ticketPath), error);
         EXPECT_TRUE(writer) << error;
         return writer;
@@ -85,7 +70,7 @@ class EngineJobs : public ::testing::Test {
     ScopedClock useClock{&clock};
     TempDir dir;
     MemoryChannel out;
-    std::vector<std::unique_ptr<HostJobRecord>> jobs;
+    std::unique_ptr<HostJobRecord> live;  // the job of LiveJob
 };
 
 // Each page takes a start step, row steps and an end step; a rows step returns once 200 ms have
@@ -232,7 +217,6 @@ TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
 TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
     for (const auto& [perWait, last] : {std::pair{3, 10}, std::pair{2, 6}}) {
         SCOPED_TRACE(last);
-        jobs.clear();
         auto writer = LiveJob("waits");
         const TestPage page = NumberedPage(0, 10);
         test::AppendPage(*writer, page, 0, perWait);
@@ -252,11 +236,19 @@ TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
         };
         CDriver d;
         MemoryChannel channel;
-        ASSERT_GT(test::RunJob(d, *jobs[0], channel), 0);
+        ASSERT_GT(test::RunJob(d, *live, channel), 0);
         clock.onSleep = nullptr;
         EXPECT_TRUE(startFree);
         EXPECT_FALSE(writer) << "the job ended before the host did";
-        ExpectRows(channel.bytes, last, 10);
+        const auto pages = test::ReadStreamRows(channel.bytes);
+        ASSERT_EQ(pages.size(), 1u);
+        ASSERT_EQ(pages[0].rows.size(), 10u);
+        for (int r = 0; r < 10; ++r) {
+            const std::vector<uint8_t> expected =
+                r < last ? std::vector<uint8_t>{uint8_t(r), uint8_t(r + 1)}
+                         : std::vector<uint8_t>(2, 0);
+            EXPECT_EQ(pages[0].rows[std::size_t(r)].planes.at(0), expected) << "row " << r;
+        }
     }
 }
 
@@ -312,48 +304,25 @@ TEST_F(EngineJobs, AbortsAndFailuresNeverReachAnotherJob) {
     EXPECT_TRUE(fuzz::JobLocksFree(0));
 }
 
-// Job B of A's id prints on this thread while A is open: the mutexes are re-entrant for their
-// owner. (In separate processes B must not hold the start mutex while it waits for layout: the
-// tool's test APrintWaitingForItsHostHoldsUpOnlyPrintsOfItsJobId.)
-TEST_F(EngineJobs, JobsOfOneIdOnOneThreadShareItsMutexes) {
-    const char* options = "<?xml version=\"1.0\"?><RootElement><JobId>7</JobId></RootElement>";
-    auto writerA = LiveJob("a", options);
-    auto writerB = LiveJob("b", options);
-    test::AppendPage(*writerB, NumberedPage(1, 4));
-    std::string error;
-    ASSERT_TRUE(writerB->Finish(error)) << error;
-    CDriver a;
-    CDriver b;
-    MemoryChannel outB;
-    // A opens before its first page exists, as a host that prints while it writes does.
-    ASSERT_EQ(a.OpenJob(jobs[0].get(), &out), 1);
-    ASSERT_GT(test::RunJob(b, *jobs[1], outB), 0);
-    ExpectRows(outB.bytes, 4, 4, 1);
-    EXPECT_FALSE(fuzz::FreeForOtherThreads("QRM_PRINT_MAKELAYOUT7")) << "A still holds it";
-    EXPECT_EQ(a.AbortJob(nullptr, nullptr, nullptr), 1);
-    EXPECT_TRUE(fuzz::JobLocksFree(7));
-}
-
 // The host rewrites the page being printed during a wait (page_changes.txt): the job fails with
 // a log line; nothing is read into buffers of the old size.
 TEST_F(EngineJobs, PageChangedDuringAWaitFailsTheJob) {
     for (const test::TableRow& r : test::ReadTable(__FILE__, "page_changes.txt")) {
         SCOPED_TRACE(r.where);
-        jobs.clear();
         auto writer = LiveJob("changed");
         test::AppendPage(*writer, NumberedPage(0, 8), 0, 2);
         std::unique_ptr<JobWriter> rewriter;  // still writing, as far as the file tells
         clock.onSleep = [&](uint32_t) {
             writer.reset();
             std::string error;
-            rewriter = JobWriter::Create(fuzz::DataFileFor(jobs[0]->path), error);
+            rewriter = JobWriter::Create(fuzz::DataFileFor(live->path), error);
             test::AppendPage(
                 *rewriter, NumberedPage(0, r.Int(1), r.Int(0), r.Int(2), r.Int(3), r.Int(4)), 0, 6);
         };
         CDriver d;
         MemoryChannel channel;
         ScopedLogCapture log;
-        ASSERT_EQ(d.OpenJob(jobs[0].get(), &channel), 1);
+        ASSERT_EQ(d.OpenJob(live.get(), &channel), 1);
         int result = 1;
         for (int step = 0; step < 10 && result == 1; ++step) result = Step(d);
         clock.onSleep = nullptr;
