@@ -41,39 +41,7 @@ bool Untouched(const std::unique_ptr<uint8_t[]>& block, std::size_t from, std::s
     return std::all_of(block.get() + from, block.get() + to, [](uint8_t b) { return b == kFill; });
 }
 
-}  // namespace
-
-// ---- The job ticket: the small job opens or fails cleanly, whatever the host left there ----
-
-int FuzzJobTicket(const uint8_t* data, size_t size) {
-    Invariants check{"job_ticket"};
-    FuzzRun run;
-    // Enough steps for both pages (start, rows, end each) and some slack.
-    if (PrintJob(check, run, {data, size}, nullptr, 16) != 0) {
-        check.Check(size >= kJobHeaderSize, "a ticket shorter than its header is refused");
-    }
-    return check.failures;
-}
-
-// ---- The job options XML (JobId, PauseBtwPages, CustomColorMode) of the small job ----
-
-int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
-    Invariants check{"job_options_xml"};
-    FuzzRun run({IDYES, IDNO});  // a pause between pages is answered Yes once, then No
-    std::string xml(reinterpret_cast<const char*>(data), size);
-    // Only texts that start like an XML declaration are read as options: give every input that
-    // start, so that it reaches the parser.
-    if (xml.compare(0, 4, "<?xm") != 0) xml.insert(0, "<?xml version=\"1.0\"?>");
-    check.Check(PrintJob(check, run, TicketBytes("CP52", 180, 2, true), xml.c_str(), 24) == 1,
-                "job options never keep a job from opening");
-    return check.failures;
-}
-
-// ---- The job data file: refused with a reason, or every page it announces reads back within
-// its rows; a small one is printed too, its host never finishing it if it says it is writing ----
-
-namespace {
-
+// The job data target's reads of a page's rows.
 struct Reader {
     Invariants& check;
     int64_t budget = int64_t{4} << 20;  // row bytes per input, so that absurd widths stay quick
@@ -128,16 +96,128 @@ struct Reader {
     }
 };
 
+// The files the parts of an input fill, in order (enciphered or not); a missing part leaves its
+// file out.
+constexpr std::pair<const char*, bool> kFiles[] = {
+    {"Ditherparams.xml", false},
+    {"ScreeningParams.xml", false},
+    {"TarnwickImaging/TarnwickImaging.xml", true},
+    {"Fellgate/ModelMap.xml", true},
+    {"Fellgate/CP52.xml", true},
+    {"OxGlossary.xml", false},
+};
+
+constexpr const char* kPausePhrase = "Do you want to continue printing the next page?";
+
+// The queries of one print setup: model, manufacturer, media, print mode (and resolution), and
+// colour mode.
+void Query(Invariants& check, ABasePrinterDriver& driver, const char* model,
+           const char* manufacturer, int media, int mode, int colorMode) {
+    PrintSetup setup{};
+    std::snprintf(setup.modelName, sizeof setup.modelName, "%s", model);
+    std::snprintf(setup.manufacturerName, sizeof setup.manufacturerName, "%s", manufacturer);
+    setup.media = media;
+    setup.printMode = setup.resolution = mode;
+    setup.colorMode = colorMode;
+    auto dither = std::make_unique<DitherParamRecord>();
+    const int read = driver.LoadDitherParams(model, manufacturer, &setup, dither.get(), nullptr);
+    check.Check(read == 0 || read == 1, "the dither query answers 0 or 1");
+    check.Check(dither->inkCount >= 0 && dither->inkCount <= kDitherInks,
+                "the dither defaults keep to the record's inks");
+    auto screens = std::make_unique<ScreeningRecord>();
+    check.Check(driver.LoadScreeningParams(screens.get(), &setup) == 1,
+                "the screening query always has an answer");
+    check.Check(screens->count >= 0 && screens->count <= kMaxScreenEntries,
+                "the screen count fits the record");
+    for (int i = 0; i < std::clamp(screens->count, 0, kMaxScreenEntries); ++i) {
+        const ScreenEntry& e = screens->entries[i];
+        check.Check(std::memchr(e.shapeName, '\0', sizeof e.shapeName) != nullptr &&
+                        std::memchr(e.colorName, '\0', sizeof e.colorName) != nullptr,
+                    "screen names end within their fields");
+    }
+}
+
+// Reads names, attributes and texts of the first 4096 elements (at most 256 children each), as
+// the configuration readers do.
+int Walk(const AXMLTree& tree) {
+    AXMLTreeNode root;
+    if (!tree.getRootNode(root)) return 0;
+    int seen = 0;
+    for (std::vector<AXMLTreeNode> pending{root}; !pending.empty() && seen < 4096; ++seen) {
+        const AXMLTreeNode node = pending.back();
+        pending.pop_back();
+        (void)tree.getName(node);
+        (void)tree.getAttribute(node, "ID");
+        (void)tree.getValue(node);
+        for (int i = 0; i < std::min(tree.getChildCount(node), 256); ++i) {
+            AXMLTreeNode child;
+            if (tree.getChild(i, node, child)) pending.push_back(child);
+        }
+    }
+    return seen;
+}
+
+// Checks the order of what the inspector hands to a sink.
+struct OrderCheck : inspect::RowSink {
+    explicit OrderCheck(Invariants& c) : check(c) {}
+    void OnPageStart(const inspect::PageReport&) override {
+        check.Check(!inPage, "a page starts only after the last one ended");
+        inPage = true;
+        ++pages;
+    }
+    void OnRow(std::span<const std::span<const uint8_t>> planes) override {
+        check.Check(inPage, "rows come only inside a page");
+        for (const auto& plane : planes) {
+            check.Check(plane.size() <= (inspect::kMaxRasterWidth * 8 + 7) / 8,
+                        "a plane row is at most 1,000,000 px");
+        }
+    }
+    void OnPageEnd() override {
+        check.Check(inPage, "a page ends only after it started");
+        inPage = false;
+    }
+    Invariants& check;
+    bool inPage = false;
+    int pages = 0;
+};
+
 }  // namespace
+
+// The job ticket: the small job opens or fails cleanly, whatever the host left there.
+
+int FuzzJobTicket(const uint8_t* data, size_t size) {
+    Invariants check{"job_ticket"};
+    FuzzRun run;
+    // Enough steps for both pages (start, rows, end each) and some slack.
+    if (PrintJob(check, run, {data, size}, nullptr, 16) != 0) {
+        check.Check(size >= kJobHeaderSize, "a ticket shorter than its header is refused");
+    }
+    return check.failures;
+}
+
+// The job options XML (JobId, PauseBtwPages, CustomColorMode) of the small job.
+
+int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
+    Invariants check{"job_options_xml"};
+    FuzzRun run({IDYES, IDNO});  // a pause between pages is answered Yes once, then No
+    std::string xml(reinterpret_cast<const char*>(data), size);
+    // Only texts that start like an XML declaration are read as options: give every input that
+    // start, so that it reaches the parser.
+    if (xml.compare(0, 4, "<?xm") != 0) xml.insert(0, "<?xml version=\"1.0\"?>");
+    check.Check(PrintJob(check, run, TicketBytes("CP52", 180, 2, true), xml.c_str(), 24) == 1,
+                "job options never keep a job from opening");
+    return check.failures;
+}
+
+// The job data file: refused with a reason, or every page it announces reads back within its
+// rows; a small one is printed too, its host never finishing it though it says it is writing.
 
 int FuzzJobData(const uint8_t* data, size_t size) {
     Invariants check{"job_data"};
     FuzzRun run;
     const std::string path = DataFileFor(run.Ticket());
-    if (!WriteBytes(path, {data, size})) {
-        check.Check(false, "the run's files can be written");
-        return check.failures;
-    }
+    check.Check(WriteBytes(path, {data, size}), "the run's files can be written");
+    if (check.failures != 0) return check.failures;
     bool print = false;  // at most eight pages of at most 2048 pixels each way
     {
         OXJob job(0);
@@ -174,8 +254,8 @@ int FuzzJobData(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// ---- The option texts the host hands back: "DriverOption<i>=<v>" pairs,
-// "DriverOptionBinary=<hex>" and the definition string the current values are written into ----
+// The option texts the host hands back: "DriverOption<i>=<v>" pairs, "DriverOptionBinary=<hex>"
+// and the definition string the current values are written into.
 
 int FuzzOptionText(const uint8_t* data, size_t size) {
     Invariants check{"option_text"};
@@ -226,53 +306,8 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// ---- The configuration readers: the input, split at NUL bytes, becomes the files of an
-// OutputDrivers tree, and the engine answers its dither, screening and translation queries ----
-
-namespace {
-
-// The files the parts of an input fill, in order (enciphered or not); a missing part leaves its
-// file out.
-constexpr std::pair<const char*, bool> kFiles[] = {
-    {"Ditherparams.xml", false},
-    {"ScreeningParams.xml", false},
-    {"TarnwickImaging/TarnwickImaging.xml", true},
-    {"Fellgate/ModelMap.xml", true},
-    {"Fellgate/CP52.xml", true},
-    {"OxGlossary.xml", false},
-};
-
-constexpr const char* kPausePhrase = "Do you want to continue printing the next page?";
-
-// The queries of one print setup: model, manufacturer, media, print mode (and resolution), and
-// colour mode.
-void Query(Invariants& check, ABasePrinterDriver& driver, const char* model,
-           const char* manufacturer, int media, int mode, int colorMode) {
-    PrintSetup setup{};
-    std::snprintf(setup.modelName, sizeof setup.modelName, "%s", model);
-    std::snprintf(setup.manufacturerName, sizeof setup.manufacturerName, "%s", manufacturer);
-    setup.media = media;
-    setup.printMode = setup.resolution = mode;
-    setup.colorMode = colorMode;
-    auto dither = std::make_unique<DitherParamRecord>();
-    const int read = driver.LoadDitherParams(model, manufacturer, &setup, dither.get(), nullptr);
-    check.Check(read == 0 || read == 1, "the dither query answers 0 or 1");
-    check.Check(dither->inkCount >= 0 && dither->inkCount <= kDitherInks,
-                "the dither defaults keep to the record's inks");
-    auto screens = std::make_unique<ScreeningRecord>();
-    check.Check(driver.LoadScreeningParams(screens.get(), &setup) == 1,
-                "the screening query always has an answer");
-    check.Check(screens->count >= 0 && screens->count <= kMaxScreenEntries,
-                "the screen count fits the record");
-    for (int i = 0; i < std::clamp(screens->count, 0, kMaxScreenEntries); ++i) {
-        const ScreenEntry& e = screens->entries[i];
-        check.Check(std::memchr(e.shapeName, '\0', sizeof e.shapeName) != nullptr &&
-                        std::memchr(e.colorName, '\0', sizeof e.colorName) != nullptr,
-                    "screen names end within their fields");
-    }
-}
-
-}  // namespace
+// The configuration readers: the input, split at NUL bytes, becomes the files of an OutputDrivers
+// tree, and the engine answers its dither, screening and translation queries from it.
 
 int FuzzConfigFiles(const uint8_t* data, size_t size) {
     Invariants check{"config_files"};
@@ -288,12 +323,10 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
         std::filesystem::create_directories(path.parent_path(), ec);
         // Enciphered files are enciphered here, so that the input reaches their XML.
         const std::span<const uint8_t> plain = AsBytes(parts[i]);
-        if (!WriteBytes(path.string(), kFiles[i].second
-                                           ? EncipherXml(plain)
-                                           : std::vector(plain.begin(), plain.end()))) {
-            check.Check(false, "the run's files can be written");
-            return check.failures;
-        }
+        const auto bytes =
+            kFiles[i].second ? EncipherXml(plain) : std::vector(plain.begin(), plain.end());
+        check.Check(WriteBytes(path.string(), bytes), "the run's files can be written");
+        if (check.failures != 0) return check.failures;
     }
     ClearGlossaryCache();
     {
@@ -313,33 +346,8 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// ---- The enciphered configuration loader: the input as an enciphered file, where only an intact
-// encipherment is accepted, and as the plain text of one, which must read exactly as the same text
-// stored plain ----
-
-namespace {
-
-// Reads names, attributes and texts of the first 4096 elements (at most 256 children each), as
-// the configuration readers do.
-int Walk(const AXMLTree& tree) {
-    AXMLTreeNode root;
-    if (!tree.getRootNode(root)) return 0;
-    int seen = 0;
-    for (std::vector<AXMLTreeNode> pending{root}; !pending.empty() && seen < 4096; ++seen) {
-        const AXMLTreeNode node = pending.back();
-        pending.pop_back();
-        (void)tree.getName(node);
-        (void)tree.getAttribute(node, "ID");
-        (void)tree.getValue(node);
-        for (int i = 0; i < std::min(tree.getChildCount(node), 256); ++i) {
-            AXMLTreeNode child;
-            if (tree.getChild(i, node, child)) pending.push_back(child);
-        }
-    }
-    return seen;
-}
-
-}  // namespace
+// The enciphered configuration loader: the input as an enciphered file, where only an intact
+// encipherment is accepted, and as the plain text of one, which must read as the same text plain.
 
 int FuzzEncipheredXml(const uint8_t* data, size_t size) {
     Invariants check{"enciphered_xml"};
@@ -373,36 +381,8 @@ int FuzzEncipheredXml(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// ---- The stream inspector: any bytes give a report, the same whether the stream arrives whole
-// or in small pieces, with rows handed out only inside pages and a preview within its budget ----
-
-namespace {
-
-// Checks the order of what the inspector hands to a sink.
-struct OrderCheck : inspect::RowSink {
-    explicit OrderCheck(Invariants& c) : check(c) {}
-    void OnPageStart(const inspect::PageReport&) override {
-        check.Check(!inPage, "a page starts only after the last one ended");
-        inPage = true;
-        ++pages;
-    }
-    void OnRow(std::span<const std::span<const uint8_t>> planes) override {
-        check.Check(inPage, "rows come only inside a page");
-        for (const auto& plane : planes) {
-            check.Check(plane.size() <= (inspect::kMaxRasterWidth * 8 + 7) / 8,
-                        "a plane row is at most 1,000,000 px");
-        }
-    }
-    void OnPageEnd() override {
-        check.Check(inPage, "a page ends only after it started");
-        inPage = false;
-    }
-    Invariants& check;
-    bool inPage = false;
-    int pages = 0;
-};
-
-}  // namespace
+// The stream inspector: any bytes give a report, the same whether the stream arrives whole or in
+// small pieces, with rows handed out only inside pages and a preview within its budget.
 
 int FuzzInspectStream(const uint8_t* data, size_t size) {
     Invariants check{"inspect_stream"};
@@ -445,8 +425,7 @@ int FuzzInspectStream(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// ---- PackBitsEncode on the bytes as one row: the reference's packets, within the worst case,
-// decoding back to the row ----
+// PackBitsEncode on the bytes as one row: the reference's packets, within the worst case.
 
 int FuzzPackBits(const uint8_t* data, size_t size) {
     const std::string broken = test::CheckPackBitsEncode(std::span(data, size));
