@@ -67,6 +67,7 @@ std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t 
 
 namespace {
 
+// Four 1-bit inks, then a placed page with a 2-bit ink, a layer and an ink no colour mode names.
 bool WriteSmallJob(const std::string& path) {
     const PageFormat pages[] = {
         {24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},

@@ -1,6 +1,5 @@
-// What every fuzz entry point needs around one input: a scratch folder, a fake clock so that
-// nothing waits for real, quiet logs, scripted message boxes, private named mutexes, and a small
-// valid job to put the fuzzed part into, printed with the checks every printed job must pass.
+// What the fuzz entry points need around one input: a scratch folder, a fake clock so that nothing
+// waits for real, quiet logs, scripted message boxes, private named mutexes, and a small job.
 #pragma once
 
 #include <cstdint>
@@ -63,13 +62,9 @@ std::string DataFileFor(const std::string& ticketPath);
 std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t colorModel,
                                  bool colorBar);
 
-// Prints the ticket as run.Ticket() with the job options, next to a small job's data (two pages:
-// four 1-bit inks, then a placed page with a 2-bit ink, a layer and an ink no colour mode names)
-// unless smallJob is off and the caller wrote the data file; steps it at most maxSteps times and
-// aborts it when it has not finished. Whatever happened, the job opened or is done, a job that
-// fails to open sends nothing and says why, a failed step says why, an abort succeeds while the
-// channel works, a finished small job ended both pages, and no mutex of the job is held
-// afterwards. Returns what OpenJob returned.
+// Prints the ticket (as run.Ticket()) with the job options beside a small two-page job's data, or
+// the caller's when smallJob is off, for at most maxSteps steps, aborting what is left; checks what
+// every job must hold however it ended. Returns what OpenJob returned.
 int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, const char* options,
              int maxSteps, bool smallJob = true);
 

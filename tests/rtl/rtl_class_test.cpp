@@ -230,6 +230,7 @@ TEST(RtlCapabilities, RowsOfTheTable) {
         SettingsArea area{};
         RTL::ResetSettings(&area.settings);
         const SettingsArea before = area;
+        ScopedLogCapture log;
         if (r[0] == "resolution") {
             ResolutionList list;
             int32_t mode = r.Int(2);
@@ -246,7 +247,6 @@ TEST(RtlCapabilities, RowsOfTheTable) {
             EXPECT_EQ(std::tuple(planes, layout), std::tuple(r.Int(2), r.Int(3)));
         } else if (r[0] == "colors") {
             ColorList colors{42, entries.data(), r.Int(2)};
-            ScopedLogCapture log;
             const bool listed = rtl.GetColorList(r.Int(1), &colors) == 1;
             std::string names = listed ? "" : "-";
             for (int i = 0; listed && i < colors.count; ++i) {
@@ -258,7 +258,6 @@ TEST(RtlCapabilities, RowsOfTheTable) {
             std::vector<uint8_t> record =
                 r[2] == "(null)" ? std::vector<uint8_t>() : test::HexBytes(r[2]);
             auto* s = record.empty() ? nullptr : reinterpret_cast<PrinterSettings*>(record.data());
-            ScopedLogCapture log;
             EXPECT_EQ(r[1] == "reset"      ? (RTL::ResetSettings(s), 1)
                       : r[1] == "validate" ? rtl.ValidateSettings(s)
                                            : rtl.IdentifyPrinterModel(s),
@@ -288,7 +287,6 @@ TEST(RtlCapabilities, RowsOfTheTable) {
             ASSERT_EQ(r[0], "refused");
             PrintSetup setup{};
             std::snprintf(setup.modelName, sizeof setup.modelName, "CP52");
-            ScopedLogCapture log;
             EXPECT_EQ(
                 rtl.ParseDriverOptions(r[1].c_str(), reinterpret_cast<uint8_t*>(&area), &setup), 1);
             EXPECT_EQ(std::memcmp(&area, &before, sizeof area), 0);
