@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <memory>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -98,19 +99,16 @@ struct Reader {
 
 // The files the parts of an input fill, in order (enciphered or not); a missing part leaves its
 // file out.
-constexpr std::pair<const char*, bool> kFiles[] = {
-    {"Ditherparams.xml", false},
-    {"ScreeningParams.xml", false},
-    {"TarnwickImaging/TarnwickImaging.xml", true},
-    {"Fellgate/ModelMap.xml", true},
-    {"Fellgate/CP52.xml", true},
-    {"OxGlossary.xml", false},
-};
+constexpr std::pair<const char*, bool> kFiles[] = {{"Ditherparams.xml", false},
+                                                   {"ScreeningParams.xml", false},
+                                                   {"TarnwickImaging/TarnwickImaging.xml", true},
+                                                   {"Fellgate/ModelMap.xml", true},
+                                                   {"Fellgate/CP52.xml", true},
+                                                   {"OxGlossary.xml", false}};
 
 constexpr const char* kPausePhrase = "Do you want to continue printing the next page?";
 
-// The queries of one print setup: model, manufacturer, media, print mode (and resolution), and
-// colour mode.
+// The queries of one print setup.
 void Query(Invariants& check, ABasePrinterDriver& driver, const char* model,
            const char* manufacturer, int media, int mode, int colorMode) {
     PrintSetup setup{};
@@ -312,11 +310,9 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
 int FuzzConfigFiles(const uint8_t* data, size_t size) {
     Invariants check{"config_files"};
     FuzzRun run;
-    std::vector<std::string> parts(1);
-    for (size_t i = 0; i < size; ++i) {
-        if (data[i] == 0) parts.emplace_back();
-        if (data[i] != 0) parts.back().push_back(static_cast<char>(data[i]));
-    }
+    std::vector<std::string> parts;
+    std::istringstream in(std::string(reinterpret_cast<const char*>(data), size) + '\0');
+    for (std::string part; std::getline(in, part, '\0');) parts.push_back(part);
     for (size_t i = 0; i < std::min(parts.size(), std::size(kFiles)); ++i) {
         const auto path = std::filesystem::path(run.OutputDrivers()) / kFiles[i].first;
         std::error_code ec;

@@ -70,8 +70,6 @@ void ExpectLog(const ScopedLogCapture& log, const std::string& expected, char le
 
 TEST(RtlWriter, StreamsOfTheTable) {
     uint8_t command[20480];
-    const std::vector<uint8_t> row(4, 1);
-    const std::vector<uint8_t> wide(20322, 0x5A);
     for (const test::TableRow& r : test::ReadTable(__FILE__, "rtl_streams.txt")) {
         SCOPED_TRACE(r.where);
         StringSink sink;
@@ -114,20 +112,15 @@ TEST(RtlWriter, StreamsOfTheTable) {
             // Any write the sink does not take whole ends the operation there; so does a command
             // buffer too small for a command, or a row that might not fit it once compressed.
             ASSERT_EQ(r[0], "fail");
-            sink.failAt = r.Int(2);
-            RtlWriter w(sink, std::span<uint8_t>(command, std::stoul(r[3])));
-            const std::string& op = r[1];
-            const bool done = op == "header"      ? w.Header(Job("Plain", "-", text), {}, 1, 5)
-                              : op == "end-named" ? w.PageEnd(Job("CP52", "-", text))
-                              : op == "blank"     ? w.BlankRows(3)
-                              : op == "row"       ? w.PlaneRow(row, true)
-                              : op == "wide-row"  ? w.PlaneRow(wide, true)
-                              : op == "end-generic"
-                                  ? w.PageEnd(Job("Plain", "cutSheet=1", text))
-                                  : w.Header(Job("CP52", "driverOptionsOff=1", text), {}, 1, 5);
+            sink.failAt = r.Int(4);
+            RtlWriter w(sink, std::span<uint8_t>(command, std::stoul(r[5])));
+            const bool done = r[1] == "header"  ? w.Header(Job(r[2], r[3], text), {}, 1, 5)
+                              : r[1] == "end"   ? w.PageEnd(Job(r[2], r[3], text))
+                              : r[1] == "blank" ? w.BlankRows(r.Int(2))
+                                                : w.PlaneRow(test::HexBytes(r[2]), true);
             EXPECT_FALSE(done);
-            EXPECT_EQ(sink.writes, r.Int(2) + 1) << "writes after the failed one";
-            ExpectLog(log, r[4]);
+            EXPECT_EQ(sink.writes, r.Int(4) + 1) << "writes after the failed one";
+            ExpectLog(log, r[6]);
         }
     }
 }
