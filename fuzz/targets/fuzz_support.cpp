@@ -102,8 +102,7 @@ int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, c
         check.Check(false, "the run's files can be written");
         return 0;
     }
-    HostJobRecord job;
-    std::memset(&job, 0, sizeof job);
+    HostJobRecord job{};
     std::snprintf(job.path, sizeof job.path, "%s", path.c_str());
     job.m_nOutputTag = 7;
     job.m_bDirectDataName = 1;
@@ -125,10 +124,7 @@ int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, c
                 "a failed step says why or asked the user");
     const std::string sent(out.bytes.begin(), out.bytes.end());
     int ends = 0;
-    for (auto at = sent.find("\x1b*rC"); at != std::string::npos;
-         at = sent.find("\x1b*rC", at + 1)) {
-        ++ends;
-    }
+    for (std::size_t at = 0; (at = sent.find("\x1b*rC", at)) != std::string::npos; ++at) ++ends;
     check.Check(!finished || !smallJob || ends == 2, "a finished job ends both pages");
     auto* engine = dynamic_cast<ARowBaseRTL*>(driver.Engine());
     check.Check(engine != nullptr && !engine->HoldsStartLock() && !engine->HoldsLayoutLock(),

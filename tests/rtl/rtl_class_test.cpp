@@ -78,14 +78,9 @@ TEST(RtlWriter, StreamsOfTheTable) {
         RtlWriter writer(sink, command);
         if (r[0] == "header") {
             const JobValues job = Job(r[1], r[3], text);
-            const bool named = r[2] == "named";
             HeaderValues page;
-            page.resolution = named ? 720 : 360;
-            page.passes = named ? 8 : 4;
-            page.plotLength = named ? 141 : 1411;
-            page.plotWidth = named ? 2051 : 2822;
-            page.sourceWidth = named ? 1453 : 1000;
-            page.planeCount = named ? 6 : 4;
+            std::istringstream(r[2]) >> page.resolution >> page.passes >> page.plotLength >>
+                page.plotWidth >> page.sourceWidth >> page.planeCount;
             ASSERT_TRUE(writer.Header(job, page, 100, 0));
             EXPECT_TRUE(r[4] == "=" ? sink.text == r[5] : sink.text.find(r[5]) != std::string::npos)
                 << sink.text;
