@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <sstream>
 #include <tuple>
 
 #include "driver/cdriver.h"
@@ -24,6 +23,7 @@ namespace {
 using test::MemoryChannel;
 using test::TempDir;
 using test::TestPage;
+using Bytes = std::vector<uint8_t>;
 
 constexpr int kWidth = 16;
 
@@ -124,17 +124,12 @@ TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
 TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
     for (const test::TableRow& r : test::ReadTable(__FILE__, "colorant_planes.txt")) {
         SCOPED_TRACE(r.where);
-        std::vector<TestPage> pages(1, TestPage{kWidth, 1, 0, 0, {}});
-        std::istringstream inks(r[1]);
-        for (std::string ink; std::getline(inks, ink, ',');) {
-            const std::size_t bar = ink.find('|');
-            pages.back().colorants.push_back({ink.substr(0, bar)});
-            if (bar != std::string::npos) {
-                pages.push_back(TestPage{kWidth, 1, 0, 0, {{ink.substr(bar + 1)}}});
-            }
-        }
-        for (TestPage& page : pages) {
-            page.content = [](int c, int, int) { return static_cast<uint8_t>(0x11 * (c + 1)); };
+        std::vector<TestPage> pages;
+        for (const std::string& inks : test::Split(r[1], '|')) {
+            pages.push_back(TestPage{kWidth, 1, 0, 0, {}});
+            for (const std::string& ink : test::Split(inks, ','))
+                pages.back().colorants.push_back({ink});
+            pages.back().content = [](int c, int, int) { return uint8_t(0x11 * (c + 1)); };
         }
         TempDir jobDir;
         auto job = test::MakeJob(jobDir, PlainTicket("CP52", 180, int16_t(r.Int(0))), pages);
@@ -142,15 +137,14 @@ TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
         CDriver d;
         MemoryChannel channel;
         ASSERT_GT(test::RunJob(d, *job, channel), 0);
-        std::string first;
+        std::string first;  // "XX " for each plane, its last blank a '|' at the end of a page
         for (const test::StreamPage& page : test::ReadStreamRows(channel.bytes)) {
             for (const auto& plane : page.rows.at(0).planes) {
-                const bool blank = plane == std::vector<uint8_t>(2, 0);
                 char hex[4];
-                std::snprintf(hex, sizeof hex, "%02X", blank ? 0 : plane.at(0));
-                first += (first.empty() || first.back() == '|' ? "" : " ") + std::string(hex);
+                std::snprintf(hex, sizeof hex, "%02X ", plane == Bytes(2, 0) ? 0 : plane.at(0));
+                first += hex;
             }
-            first += '|';
+            first.back() = '|';
         }
         first.pop_back();
         EXPECT_EQ(first, r[3]);
