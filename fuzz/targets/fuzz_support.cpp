@@ -2,21 +2,17 @@
 
 #include <sys/stat.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <thread>
 
 #include "engine/arow_base_rtl.h"
 #include "host/afile_path.h"
 #include "host/file_bytes.h"
-#include "host/job/job_writer.h"
 #include "host/job/ox_job.h"
 #include "host/job_ticket.h"
 #include "platform/named_mutex.h"
-#include "rtl/rtl.h"
-#include "support/memory_channel.h"
+#include "support/job_fixture.h"
 #include "support/temp_dir.h"
 
 namespace tarnwick::fuzz {
@@ -58,54 +54,23 @@ std::string DataFileFor(const std::string& ticketPath) {
 
 std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t colorModel,
                                  bool colorBar) {
-    JobTicket ticket{model, dpi, dpi, {}, "", colorModel};
-    auto* settings = reinterpret_cast<PrinterSettings*>(ticket.settings.data());
-    RTL::ResetSettings(settings);
-    settings->colorBar = colorBar ? 1 : 0;
+    JobTicket ticket = test::DefaultTicket(model, dpi, colorModel);
+    ticket.settings[offsetof(PrinterSettings, colorBar)] = colorBar ? 1 : 0;
     return EncodeJobTicket(ticket);
 }
-
-namespace {
-
-// Four 1-bit inks, then a placed page with a 2-bit ink, a layer and an ink no colour mode names.
-bool WriteSmallJob(const std::string& path) {
-    const PageFormat pages[] = {
-        {24, 3, 0, 0, {{"Cyan", 1}, {"Magenta", 1}, {"Yellow", 1}, {"Black", 1}}},
-        {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed", 1}}}};
-    std::string error;
-    auto writer = JobWriter::Create(path, error);
-    for (const PageFormat& page : pages) {
-        if (!writer || !writer->BeginPage(page, error)) return false;
-        std::vector<std::vector<uint8_t>> rows(page.colorants.size());
-        for (int r = 0; r < page.height; ++r) {
-            std::vector<std::span<const uint8_t>> spans;
-            for (std::size_t c = 0; c < rows.size(); ++c) {
-                rows[c].resize((page.width * page.colorants[c].bitsPerPixel + 7) / 8);
-                for (std::size_t i = 0; i < rows[c].size(); ++i) {
-                    rows[c][i] = static_cast<uint8_t>(0x35 * (c + 1) + 11 * r + i);
-                }
-                spans.emplace_back(rows[c]);
-            }
-            if (!writer->AppendRow(spans, error)) return false;
-        }
-        if (!writer->EndPage(error)) return false;
-    }
-    return writer && writer->Finish(error);
-}
-
-}  // namespace
 
 int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, const char* options,
              int maxSteps, bool smallJob) {
     const std::string path = run.Ticket();
-    if (!WriteBytes(path, ticket) || (smallJob && !WriteSmallJob(DataFileFor(path)))) {
-        check.Check(false, "the run's files can be written");
-        return 0;
+    check.Check(WriteBytes(path, ticket), "the run's files can be written");
+    // Four 1-bit inks, then a placed page: a 2-bit ink, a layer, an ink no colour mode names.
+    if (smallJob) {
+        test::WriteJobData(DataFileFor(path),
+                           {{24, 3, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}},
+                            {20, 2, 3, 2, {{"Black", 2}, {"Black_l_2", 2}, {"Unnamed"}}}});
     }
-    HostJobRecord job{};
-    std::snprintf(job.path, sizeof job.path, "%s", path.c_str());
-    job.m_nOutputTag = 7;
-    job.m_bDirectDataName = 1;
+    const auto record = test::MakeHostRecord(path);
+    HostJobRecord& job = *record;
     job.m_pszCustomColorXml = options;
     test::MemoryChannel out;
     CDriver driver;
