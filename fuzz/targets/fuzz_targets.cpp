@@ -1,6 +1,5 @@
-// The fuzz entry points: each puts one input where the product reads outside input and counts
-// the invariants it breaks. Whatever the product writes into lives in a heap block of exactly the
-// size the host provides, so that the sanitizer sees a write past it.
+// The fuzz entry points. Whatever the product writes into is a heap block of exactly the size the
+// host provides, so that the sanitizer sees a write past it.
 #include "fuzz_targets.h"
 
 #include <algorithm>
@@ -207,8 +206,8 @@ int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// The job data file: refused with a reason, or every page it announces reads back within its
-// rows; a small one is printed too, its host never finishing it though it says it is writing.
+// The job data file: refused with a reason, or every page reads back within its rows; small ones
+// are printed.
 
 int FuzzJobData(const uint8_t* data, size_t size) {
     Invariants check{"job_data"};
@@ -252,8 +251,7 @@ int FuzzJobData(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// The option texts the host hands back: "DriverOption<i>=<v>" pairs, "DriverOptionBinary=<hex>"
-// and the definition string the current values are written into.
+// The option texts the host hands back: pairs, binary, and the definition string.
 
 int FuzzOptionText(const uint8_t* data, size_t size) {
     Invariants check{"option_text"};
@@ -304,8 +302,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// The configuration readers: the input, split at NUL bytes, becomes the files of an OutputDrivers
-// tree, and the engine answers its dither, screening and translation queries from it.
+// The configuration files (the input split at NUL bytes) asked through the engine.
 
 int FuzzConfigFiles(const uint8_t* data, size_t size) {
     Invariants check{"config_files"};
@@ -342,8 +339,8 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// The enciphered configuration loader: the input as an enciphered file, where only an intact
-// encipherment is accepted, and as the plain text of one, which must read as the same text plain.
+// The input as an enciphered file, where only an intact encipherment is accepted, and as the plain
+// text of one, which must read as the same text stored plain.
 
 int FuzzEncipheredXml(const uint8_t* data, size_t size) {
     Invariants check{"enciphered_xml"};
@@ -377,8 +374,7 @@ int FuzzEncipheredXml(const uint8_t* data, size_t size) {
     return check.failures;
 }
 
-// The stream inspector: any bytes give a report, the same whether the stream arrives whole or in
-// small pieces, with rows handed out only inside pages and a preview within its budget.
+// The stream inspector: the same report whole or in pieces, rows only in pages, a bounded preview.
 
 int FuzzInspectStream(const uint8_t* data, size_t size) {
     Invariants check{"inspect_stream"};

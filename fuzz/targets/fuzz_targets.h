@@ -1,7 +1,5 @@
-// The fuzz entry points, one per parser of outside input (each file of targets/ says what it
-// checks). Each runs one input through its parser and returns the number of broken invariants it
-// saw, naming each on stderr. The libFuzzer mains trap on a nonzero result; the corpus replay test
-// expects 0 for every stored input. Plain C++: no libFuzzer needed to call them.
+// The fuzz entry points, one per parser of outside input: each returns the number of invariants
+// one input broke (named on stderr), which libFuzzer's main and the corpus replay expect to be 0.
 #pragma once
 
 #include <cstddef>

@@ -50,7 +50,8 @@ TEST(EngineBase, RowsOfTheTable) {
             std::vector<int> flushes;
             const std::vector<int32_t> writes = Sizes(r[1], &flushes);
             for (std::size_t k = 0; k < writes.size(); ++k) {
-                const std::vector<uint8_t> data(static_cast<std::size_t>(writes[k]), uint8_t(k + 1));
+                const std::vector<uint8_t> data(static_cast<std::size_t>(writes[k]),
+                                                uint8_t(k + 1));
                 EXPECT_EQ(e.WriteNdata(data.data(), writes[k], flushes[k]), writes[k]);
             }
         };

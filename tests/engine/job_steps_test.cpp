@@ -1,5 +1,4 @@
-// Whole jobs through the driver, stepped as hosts do, with hosts that write while the driver
-// prints, stall, abort, reuse the driver and share job ids.
+// Whole jobs through the driver, stepped as hosts do, hosts writing, aborting and reusing it.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -205,9 +204,9 @@ TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
     EXPECT_EQ(job->m_nDone, -1);
 }
 
-// A host that writes `perWait` rows during each 1,500 ms wait up to row `last` of 10, then ends
-// the page and the job: the start mutex is free in every wait, every row arrives once and in
-// order, and a page that ends short is completed with blank rows.
+// A host that writes `perWait` rows in each 1,500 ms wait up to row `last` of 10 and ends: the
+// start mutex is free in every wait, rows arrive once and in order, a short page ends in blank
+// rows.
 TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
     for (const auto& [perWait, last] : {std::pair{3, 10}, std::pair{2, 6}}) {
         SCOPED_TRACE(last);

@@ -1,7 +1,6 @@
-// Once a page has started, its rows go out without touching the heap and without output writes
-// other than the flushes of the 1 MiB buffer. Allocations are counted by replacing glibc's malloc
-// (which operator new calls) while a window is open; where a sanitizer owns malloc, the counting
-// tests are skipped.
+// Once a page has started, its rows go out without touching the heap and without writes other than
+// the flushes of the 1 MiB buffer. Allocations are counted by replacing glibc's malloc (which
+// operator new calls); where a sanitizer owns malloc, the counting tests are skipped.
 #include <gtest/gtest.h>
 
 #include <atomic>

@@ -1,7 +1,5 @@
-// PackBits: packets written out by hand and the decoder's refusals (packbits.txt), the fast
-// encoder held to the plain reference on the shapes that decide packet boundaries, and a round
-// trip through libtiff's decoder. Random rows against the reference are the packbits fuzz target's
-// work.
+// PackBits: hand-written packets and the decoder's refusals (packbits.txt), the fast encoder held
+// to the plain reference and to libtiff's decoder; random rows are the packbits fuzz target's.
 #include "rtl/packbits.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,5 @@
-// The printer class and its language called directly, without a job: the hand-written streams
-// of rtl_streams.txt, the header numbers of header_values.txt worked out by hand, and what the
-// class tells the host (capabilities.txt); the settings record and the option strings.
+// The printer class and its language without a job: hand-written streams (rtl_streams.txt), header
+// numbers worked out by hand (header_values.txt) and what the class tells the host (capabilities).
 #include <gtest/gtest.h>
 #include <locale.h>
 
@@ -38,10 +37,9 @@ JobValues Job(const std::string& model, const std::string& changes, std::string&
     JobValues job;
     job.settings = kDefaultSettings;
     job.settings.modelClass = static_cast<uint8_t>(DetectModelClass(model.c_str()));
-    for (const std::string& item : test::Split(changes == "-" ? "" : changes, ',')) {
-        if (item.empty()) continue;
-        const std::string key = item.substr(0, item.find('='));
-        const std::string value = item.substr(key.size() + 1);
+    for (const std::string& item : test::Split(changes, ',')) {
+        if (item.find('=') == std::string::npos) continue;  // "-": no changes
+        const std::string key = item.substr(0, item.find('=')), value = item.substr(key.size() + 1);
         uint8_t* field = test::SettingsField(job.settings, key);
         if (key == "calibration") {
             text = value;
