@@ -21,18 +21,18 @@ namespace fs = std::filesystem;
 // One folder per process: making and removing one per input would cost more than most inputs,
 // and a configuration root made anew would be read anew.
 FuzzRun::FuzzRun(std::vector<int> messageAnswers)
-    : m_folder([] {
+    : folder([] {
           static const test::TempDir dir;
           ::mkdir(dir.file("locks").c_str(), 0700);  // the named mutexes refuse a shared folder
           fs::create_directories(dir.file("root/OutputDrivers"));
           return dir.path();
       }()),
-      m_messages(std::move(messageAnswers)) {}
+      messages(std::move(messageAnswers)) {}
 
 FuzzRun::~FuzzRun() {
     std::error_code ec;
-    for (const std::string& folder : {m_folder, OutputDrivers()}) {
-        for (const auto& entry : fs::directory_iterator(folder, ec)) {
+    for (const std::string& scratch : {folder, OutputDrivers()}) {
+        for (const auto& entry : fs::directory_iterator(scratch, ec)) {
             const auto name = entry.path().filename();
             if (name != "locks" && name != "root") fs::remove_all(entry.path(), ec);
         }
@@ -84,8 +84,8 @@ int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, c
                 "an abort succeeds while the channel works");
     check.Check(opened == 1 || job.m_nDone == -1, "a job that fails to open is done");
     check.Check(opened != 0 || out.bytes.empty(), "a job that fails to open sends nothing");
-    check.Check(opened != 0 || !run.Log().empty(), "a job that fails to open says why");
-    check.Check(!stepFailed || !run.Log().empty() || !run.Messages().empty(),
+    check.Check(opened != 0 || !run.log.entries().empty(), "a job that fails to open says why");
+    check.Check(!stepFailed || !run.log.entries().empty() || !run.messages.requests().empty(),
                 "a failed step says why or asked the user");
     const std::string sent(out.bytes.begin(), out.bytes.end());
     int ends = 0;

@@ -32,26 +32,20 @@ using ScopedEnv = test::ScopedEnv;
 
 // The process's scratch folder (emptied again after each input) with a private lock folder and
 // an empty configuration root, both made current for the run.
-class FuzzRun {
-  public:
+struct FuzzRun {
     explicit FuzzRun(std::vector<int> messageAnswers = {});
     ~FuzzRun();
-
-    std::string File(const std::string& name) const { return m_folder + "/" + name; }
+    std::string File(const std::string& name) const { return folder + "/" + name; }
     std::string OutputDrivers() const { return File("root/OutputDrivers"); }
     std::string Ticket() const { return File("job.tkt"); }
-    FakeClock& Clock() { return m_clock; }
-    const std::vector<LogEntry>& Log() const { return m_log.entries(); }
-    const std::vector<MessageRequest>& Messages() const { return m_messages.requests(); }
 
-  private:
-    std::string m_folder;
-    ScopedEnv m_lockDir{"TARNWICK_LOCK_DIR", File("locks")};
-    ScopedEnv m_root{"TARNWICK_ROOT", File("root")};
-    FakeClock m_clock;
-    ScopedClock m_useClock{&m_clock};
-    ScopedLogCapture m_log;
-    ScopedMessageScript m_messages;
+    const std::string folder;
+    const ScopedEnv lockDir{"TARNWICK_LOCK_DIR", File("locks")};
+    const ScopedEnv root{"TARNWICK_ROOT", File("root")};
+    FakeClock clock;
+    const ScopedClock useClock{&clock};
+    const ScopedLogCapture log;
+    const ScopedMessageScript messages;
 };
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes);

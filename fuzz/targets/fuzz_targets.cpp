@@ -241,12 +241,12 @@ int FuzzJobData(const uint8_t* data, size_t size) {
         // A host that says it is still writing never adds a row: after a few waits its file goes
         // away, which ends the job.
         int waits = 0;
-        run.Clock().onSleep = [&](uint32_t) {
+        run.clock.onSleep = [&](uint32_t) {
             if (++waits == 3) std::remove(path.c_str());
         };
-        run.Clock().SetAutoAdvance(40);
+        run.clock.SetAutoAdvance(40);
         PrintJob(check, run, TicketBytes("CP52", 180, 2, false), nullptr, 48, false);
-        run.Clock().onSleep = nullptr;
+        run.clock.onSleep = nullptr;
     }
     return check.failures;
 }
@@ -330,7 +330,7 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
         const AString translated = Translate(AString(kPausePhrase));
         check.Check(parts.size() >= std::size(kFiles) || translated.str() == kPausePhrase,
                     "without a glossary a phrase stays");
-        for (const MessageRequest& message : run.Messages()) {
+        for (const MessageRequest& message : run.messages.requests()) {
             check.Check(!message.text.empty(), "a message box says something");
         }
     }
