@@ -13,8 +13,7 @@
 namespace tarnwick {
 namespace {
 
-class EngineUnderTest : public RTL {
-  public:
+struct EngineUnderTest : RTL {
     EngineUnderTest() {
         job.m_nOutputTag = 77;
         ctx.m_pJob = &job;

@@ -180,14 +180,12 @@ TEST_F(EngineJobs, JobOptionsNameTheMutexesAndPauseBetweenPages) {
 }
 
 TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
-    class AbortingEngine : public RTL {
-      public:
+    struct AbortingEngine : RTL {
         int SendAllColorData(const int32_t* len, uint8_t* const* buf) override {
             return Context()->m_bAbort != 0 ? 0 : RTL::SendAllColorData(len, buf);
         }
     };
-    class AbortingDriver : public ABasePrinterDriverImp {
-      public:
+    struct AbortingDriver : ABasePrinterDriverImp {
         AbortingDriver() { m_pEngine = std::make_unique<AbortingEngine>(); }
     };
     auto job = test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(8, 5)});

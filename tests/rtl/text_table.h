@@ -69,10 +69,8 @@ inline std::vector<TableRow> ReadTable(const char* here, const std::string& name
 
 inline std::vector<uint8_t> HexBytes(const std::string& text) {
     std::vector<uint8_t> bytes;
-    std::size_t at = 0;
-    for (std::size_t next; (at = text.find_first_not_of(' ', at)) != std::string::npos; at = next) {
-        next = text.find(' ', at);
-        const std::string item = text.substr(at, next - at);
+    std::istringstream items(text);
+    for (std::string item; items >> item;) {
         const std::size_t star = item.find('*');
         const auto count = star == std::string::npos ? 1 : std::stoul(item.substr(star + 1));
         bytes.insert(bytes.end(), count, static_cast<uint8_t>(std::stoul(item, nullptr, 16)));
