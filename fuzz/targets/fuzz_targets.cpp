@@ -205,8 +205,7 @@ struct Reader {
     }
 };
 
-// The files the parts of an input fill, in order (enciphered or not); a missing part leaves its
-// file out.
+// The files the parts of an input fill, in order, and whether each is enciphered.
 constexpr std::pair<const char*, bool> kFiles[] = {{"Ditherparams.xml", false},
                                                    {"ScreeningParams.xml", false},
                                                    {"TarnwickImaging/TarnwickImaging.xml", true},
@@ -243,8 +242,7 @@ void Query(Invariants& check, ABasePrinterDriver& driver, const char* model,
     }
 }
 
-// Reads names, attributes and texts of the first 4096 elements (at most 256 children each), as
-// the configuration readers do.
+// Reads the first 4096 elements (256 children each at most) as the configuration readers do.
 int Walk(const AXMLTree& tree) {
     AXMLTreeNode root;
     if (!tree.getRootNode(root)) return 0;
@@ -307,8 +305,7 @@ int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
     Invariants check{"job_options_xml"};
     FuzzRun run({IDYES, IDNO});  // a pause between pages is answered Yes once, then No
     std::string xml(reinterpret_cast<const char*>(data), size);
-    // Only texts that start like an XML declaration are read as options: give every input that
-    // start, so that it reaches the parser.
+    // Only texts that start like an XML declaration are read as options.
     if (xml.compare(0, 4, "<?xm") != 0) xml.insert(0, "<?xml version=\"1.0\"?>");
     check.Check(PrintJob(check, run, TicketBytes("CP52", 180, 2, true), xml.c_str(), 24) == 1,
                 "job options never keep a job from opening");

@@ -235,9 +235,7 @@ TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
         ASSERT_EQ(pages.size(), 1u);
         ASSERT_EQ(pages[0].rows.size(), 10u);
         for (int r = 0; r < 10; ++r) {
-            const std::vector<uint8_t> expected =
-                r < last ? std::vector<uint8_t>{uint8_t(r), uint8_t(r + 1)}
-                         : std::vector<uint8_t>(2, 0);
+            const Bytes expected = r < last ? Bytes{uint8_t(r), uint8_t(r + 1)} : Bytes(2, 0);
             EXPECT_EQ(pages[0].rows[std::size_t(r)].planes.at(0), expected) << "row " << r;
         }
     }
@@ -246,8 +244,7 @@ TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
 // After AbortJob the job is over whatever the printer could be told; a failed OpenJob leaves no
 // job to abort; a new job never starts with bytes of a failed one.
 TEST_F(EngineJobs, AbortsAndFailuresNeverReachAnotherJob) {
-    TempDir firstDir;
-    TempDir secondDir;
+    TempDir firstDir, secondDir;
     auto first = test::MakeJob(firstDir, PlainTicket(), {NumberedPage(0, 300)});
     auto second = test::MakeJob(secondDir, PlainTicket(), {NumberedPage(1, 3)});
     MemoryChannel alone;

@@ -100,15 +100,10 @@ TEST(RowPathAllocations, RowsAfterThePageStartAllocateNothing) {
         const int writesBefore = out.writes;
         const int64_t bytesBefore = out.taken;
         int steps = 0;
-        long allocations = 0;
-        {
-            AllocationWindow window;
-            while (ctx.m_bPageDone == 0 && steps < 10 * kRows &&
-                   d.PrintStep(nullptr, nullptr, nullptr) == 1) {
-                ++steps;
-            }
-            allocations = window.Count();
-        }
+        const AllocationWindow window;
+        while (ctx.m_bPageDone == 0 && steps < 10 * kRows && d.PrintStep(nullptr, nullptr, nullptr))
+            ++steps;
+        const long allocations = window.Count();
         ASSERT_EQ(ctx.m_nCurRow, kRows);
         EXPECT_GE(steps, kRows / 4);
         EXPECT_EQ(allocations, 0) << "over " << kRows << " rows in " << steps << " steps";
