@@ -1,6 +1,5 @@
-// The fuzz harness of fuzz_support.h and the entry points over it. Whatever the product writes into
-// is a heap block of exactly the size the host provides, so that the sanitizer sees a write past
-// it.
+// The fuzz harness (fuzz_support.h) and the entry points over it. What the product writes into is a
+// heap block of exactly the host's size, so that the sanitizer sees a write past it.
 #include "fuzz_targets.h"
 
 #include <sys/stat.h>
