@@ -1,12 +1,10 @@
-// The engine's shared layer: buffered output, status texts, pixel expansion
-// and the option text parsers.
+// The engine's shared layer: buffered output, status texts, pixel expansion, resolution entries
+// and the option text parsers (engine_base.txt).
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <sstream>
 #include <tuple>
 
-#include "host/kv_log.h"
 #include "rtl/rtl.h"
 #include "rtl/text_table.h"
 #include "support/job_fixture.h"
@@ -15,8 +13,7 @@
 namespace tarnwick {
 namespace {
 
-class EngineUnderTest : public RTL {
-  public:
+struct EngineUnderTest : RTL {
     EngineUnderTest() {
         job.m_nOutputTag = 77;
         ctx.m_pJob = &job;
@@ -47,19 +44,36 @@ TEST(EngineBase, RowsOfTheTable) {
     for (const test::TableRow& r : test::ReadTable(__FILE__, "engine_base.txt")) {
         SCOPED_TRACE(r.where);
         EngineUnderTest e;
-        if (r[0] == "write") {
+        // WRITES one after the other, the bytes of write k all k + 1; a throw ends them.
+        const auto write = [&e, &r] {
             std::vector<int> flushes;
             const std::vector<int32_t> writes = Sizes(r[1], &flushes);
             for (std::size_t k = 0; k < writes.size(); ++k) {
-                const std::vector<uint8_t> data(std::size_t(writes[k]), uint8_t(writes[k]));
+                const std::vector<uint8_t> data(static_cast<std::size_t>(writes[k]),
+                                                uint8_t(k + 1));
                 EXPECT_EQ(e.WriteNdata(data.data(), writes[k], flushes[k]), writes[k]);
             }
+        };
+        if (r[0] == "write") {
+            write();
             EXPECT_EQ(e.out.writeSizes, Sizes(r[2]));
             EXPECT_EQ(e.Waiting(), uint32_t(Sizes(r[3]).at(0)));
             for (int64_t tag : e.out.tags) EXPECT_EQ(tag, 77);
-            int64_t sent = 0;
-            for (int32_t n : e.out.writeSizes) sent += n;
-            EXPECT_EQ(static_cast<int64_t>(e.out.bytes.size()), sent);
+        } else if (r[0] == "short") {
+            e.out.failAtWrite = 0;
+            e.out.acceptOnFail = r.Int(2);
+            ScopedLogCapture log;
+            int thrown = -1;
+            try {
+                write();
+            } catch (int code) {
+                thrown = code;
+            }
+            ASSERT_EQ(log.entries().size(), 1u);
+            const LogEntry& l = log.entries()[0];
+            EXPECT_EQ(std::tuple(thrown, l.line, l.level, l.source, l.text, e.out.bytes),
+                      std::tuple(0, r.Int(3), 'E', "PrinterDriver/Common/Xsrc/ABaseRTL", r[4],
+                                 test::HexBytes(r[5])));
         } else if (r[0] == "expand") {
             const std::vector<uint8_t> src = test::HexBytes(r[5]);
             const std::vector<uint8_t> expected = test::HexBytes(r[6]);
@@ -70,13 +84,22 @@ TEST(EngineBase, RowsOfTheTable) {
             e.ExpandPixels(r.Int(2), r.Int(3), src.data(), r.Int(1), &pos, dst.data());
             dst.resize(expected.size());
             EXPECT_EQ(std::tuple(dst, pos), std::tuple(expected, r.Int(7)));
-        } else if (r[0] == "pairs") {
-            std::vector<uint8_t> out(8, 0xEE);
-            ABaseRTL::ParseDriverOptionPairs(r[1].c_str(), out.data(), 8);
+        } else if (r[0] == "pairs" || r[0] == "binary") {
+            std::vector<uint8_t> out(r[0] == "pairs" ? 8 : 200, 0xEE);
+            if (r[0] == "pairs") ABaseRTL::ParseDriverOptionPairs(r[1].c_str(), out.data(), 8);
+            if (r[0] == "binary") e.ParseDriverOptions(r[1].c_str(), out.data(), nullptr);
             EXPECT_EQ(out, test::HexBytes(r[2]));
-        } else if (r[0] == "progress") {
-            e.ReportProgress(r.Int(1));
-            EXPECT_EQ(std::tuple(e.job.m_szStatus, e.job.m_nStatusCode), std::tuple(r[2], 3));
+        } else if (r[0] == "entry") {
+            ResolutionEntry entry{};
+            const char* yName = r[5] == "(null)" ? nullptr : r[5].c_str();
+            e.MakeResolutionEntry(&entry, r.Real(1), r.Real(2), r.Int(3), r[4].c_str(), yName);
+            EXPECT_EQ(std::tuple(std::string(entry.name), entry.id, entry.xDpi, entry.yDpi),
+                      std::tuple(r[6], r.Int(3), r.Real(1), r.Real(2)));
+        } else if (r[0] == "progress" || r[0] == "status") {
+            if (r[0] == "progress") e.ReportProgress(r.Int(1));
+            if (r[0] == "status") e.SetHostStatus(r.Int(1), r[2].c_str());
+            EXPECT_EQ(std::tuple(e.job.m_szStatus, e.job.m_nStatusCode),
+                      std::tuple(r[2], r[0] == "status" ? r.Int(1) : 3));
         } else {
             ASSERT_EQ(r[0], "insert");
             char text[1024];
@@ -86,72 +109,10 @@ TEST(EngineBase, RowsOfTheTable) {
             EXPECT_EQ(text, r[2]);
         }
     }
-    EngineUnderTest e;
-    e.SetHostStatus(7, "Aborted");
-    EXPECT_STREQ(e.job.m_szStatus, "Aborted");
-    EXPECT_EQ(e.job.m_nStatusCode, 7);
 }
 
-TEST(WriteNdata, ShortWriteThrowsZeroAndLogsItsLine) {
+TEST(EngineRecords, PrintSetupCopies) {
     EngineUnderTest e;
-    e.out.failAtWrite = 0;
-    e.out.acceptOnFail = 1;
-    ScopedLogCapture log;
-    uint8_t data[4] = {1, 2, 3, 4};
-    e.WriteNdata(data, 4, 0);
-    try {
-        e.WriteNdata(data, 4, 1);
-        FAIL() << "a short write must throw";
-    } catch (int code) {
-        EXPECT_EQ(code, 0);
-    }
-    ASSERT_EQ(log.entries().size(), 1u);
-    const LogEntry& entry = log.entries()[0];
-    EXPECT_EQ(std::tuple(entry.line, entry.level, entry.source, entry.text),
-              std::tuple(85, 'E', "PrinterDriver/Common/Xsrc/ABaseRTL", "ABaseRTL::WriteNdata"));
-    // What was accepted is a prefix of what was asked.
-    EXPECT_EQ(e.out.bytes, std::vector<uint8_t>{1});
-
-    EngineUnderTest direct;
-    direct.out.failAtWrite = 0;
-    ScopedLogCapture log2;
-    EXPECT_THROW(direct.WriteNdata(data, 4, 1), int);
-    ASSERT_EQ(log2.entries().size(), 1u);
-    EXPECT_EQ(std::tuple(log2.entries()[0].line, log2.entries()[0].text),
-              std::tuple(99, "ABaseRTL::WriteNdata num=4"));
-}
-
-TEST(OptionTexts, BinaryOptionsCarryHexBytes) {
-    EngineUnderTest e;
-    uint8_t out[200];
-    std::memset(out, 0xEE, sizeof out);
-    std::string text = "DriverOptionBinary=";
-    for (int i = 0; i < 200; ++i) {
-        char pair[3];
-        std::snprintf(pair, sizeof pair, "%02X", i);
-        text += pair;
-    }
-    EXPECT_EQ(e.ParseDriverOptions(text.c_str(), out, nullptr), 1);
-    for (int i = 0; i < 200; ++i) EXPECT_EQ(out[i], i);
-
-    std::memset(out, 0xEE, sizeof out);
-    e.ParseDriverOptions("DriverOptionBinary=18zz0", out, nullptr);
-    EXPECT_EQ(out[0], 0x18);
-    EXPECT_EQ(out[1], 0);     // no hex digits
-    EXPECT_EQ(out[2], 0);     // "0" alone at the end of the text
-    EXPECT_EQ(out[3], 0xEE);  // beyond the text
-}
-
-TEST(EngineRecords, ResolutionEntriesAndPrintSetupCopies) {
-    EngineUnderTest e;
-    ResolutionEntry entry{};
-    e.MakeResolutionEntry(&entry, 360, 720, 4, "360", "720");
-    EXPECT_STREQ(entry.name, "360x720");
-    EXPECT_EQ(entry.id, 4);
-    EXPECT_DOUBLE_EQ(entry.yDpi, 720);
-    e.MakeResolutionEntry(&entry, 180, 180, 2, "180", nullptr);
-    EXPECT_STREQ(entry.name, "180");
-
     PrintSetup setup{};
     char text[] = "setup text";
     setup.text = text;

@@ -5,9 +5,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -67,10 +69,8 @@ inline std::vector<TableRow> ReadTable(const char* here, const std::string& name
 
 inline std::vector<uint8_t> HexBytes(const std::string& text) {
     std::vector<uint8_t> bytes;
-    std::size_t at = 0;
-    for (std::size_t next; (at = text.find_first_not_of(' ', at)) != std::string::npos; at = next) {
-        next = text.find(' ', at);
-        const std::string item = text.substr(at, next - at);
+    std::istringstream items(text);
+    for (std::string item; items >> item;) {
         const std::size_t star = item.find('*');
         const auto count = star == std::string::npos ? 1 : std::stoul(item.substr(star + 1));
         bytes.insert(bytes.end(), count, static_cast<uint8_t>(std::stoul(item, nullptr, 16)));
@@ -78,27 +78,23 @@ inline std::vector<uint8_t> HexBytes(const std::string& text) {
     return bytes;
 }
 
+// The parts of text between the separators; an empty text is one empty part.
+inline std::vector<std::string> Split(const std::string& text, char separator) {
+    std::vector<std::string> parts;
+    std::istringstream in(text + separator);
+    for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+    return parts;
+}
+
 // The byte of the settings record a table names by its field name; null for no such field.
 inline uint8_t* SettingsField(PrinterSettings& s, const std::string& name) {
-    static const char* const kFields[] = {"tag",
-                                          "mediaFeedCalibration",
-                                          "printDirection",
-                                          "pageSpacing",
-                                          "overprint",
-                                          "cutSheet",
-                                          "dryTime",
-                                          "cropMark",
-                                          "driverOptionsOff",
-                                          "advanceAfterPrint",
-                                          "reserved10",
-                                          "reserved11",
-                                          "modelClass",
-                                          "colorBar"};
-    static_assert(std::size(kFields) == sizeof(PrinterSettings));
-    for (std::size_t i = 0; i < std::size(kFields); ++i) {
-        if (name == kFields[i]) return reinterpret_cast<uint8_t*>(&s) + i;
-    }
-    return nullptr;
+    const std::vector<std::string> fields = Split(
+        "tag mediaFeedCalibration printDirection pageSpacing overprint cutSheet dryTime cropMark "
+        "driverOptionsOff advanceAfterPrint reserved10 reserved11 modelClass colorBar",
+        ' ');
+    EXPECT_EQ(fields.size(), sizeof(PrinterSettings));
+    const auto at = std::find(fields.begin(), fields.end(), name) - fields.begin();
+    return at < std::ssize(fields) ? reinterpret_cast<uint8_t*>(&s) + at : nullptr;
 }
 
 }  // namespace tarnwick::test
