@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <ranges>
 
+#include "cli/cli_fixture.h"
 #include "cli/table_script.h"
 #include "driver/cdriver.h"
 #include "engine/arow_base_rtl.h"
@@ -53,7 +54,7 @@ void Poke(HostJobRecord& job, const std::string& poke) {
         std::filesystem::remove(path);
         return;
     }
-    std::vector<uint8_t> bytes = fuzz::ReadBytes(path);
+    std::vector<uint8_t> bytes = test::ReadBytes(path);
     if (p[1] == "cut") bytes.resize(std::stoul(p[2]));
     if (p[1] == "ff") std::fill(bytes.begin(), bytes.end(), 0xFF);
     if (p[1] == "byte") bytes.at(std::stoul(p[2])) = static_cast<uint8_t>(std::stoi(p[3]));
@@ -82,7 +83,7 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         for (const std::string& poke : Split(w[4], '/')) {
             if (poke != "-") Poke(*job, poke);
         }
-        const std::vector<uint8_t> ticketBytes = fuzz::ReadBytes(job->path);
+        const std::vector<uint8_t> ticketBytes = test::ReadBytes(job->path);
         test::MemoryChannel out;
         CDriver driver;
         ScopedLogCapture log;
@@ -106,7 +107,7 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         }
         EXPECT_EQ(job->m_nDone, -1);
         EXPECT_TRUE(w[0] != "refused" || out.bytes.empty());
-        EXPECT_EQ(fuzz::ReadBytes(job->path), ticketBytes) << "the ticket is left as it was";
+        EXPECT_EQ(test::ReadBytes(job->path), ticketBytes) << "the ticket is left as it was";
         EXPECT_TRUE(fuzz::JobLocksFree(0));
         EXPECT_EQ(hardening::OpenDescriptors(), descriptors) << "a descriptor outlived the job";
     }

@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <filesystem>
 
+#include "cli/cli_fixture.h"
 #include "targets/fuzz_support.h"
 #include "targets/fuzz_targets.h"
 
@@ -27,7 +28,7 @@ TEST_P(CorpusReplay, EveryStoredInputKeepsItsInvariants) {
     // A corpus holds a handful of seeds at least; fewer means it went missing.
     ASSERT_GE(files.size(), 4u) << "corpus of " << name << " is missing";
     for (const auto& file : files) {
-        const std::vector<uint8_t> bytes = fuzz::ReadBytes(file);
+        const std::vector<uint8_t> bytes = test::ReadBytes(file);
         EXPECT_EQ(entry(bytes.data(), bytes.size()), 0) << file.filename();
     }
     const uint8_t one = '<';
