@@ -73,7 +73,7 @@ bool WriteJob(const std::string& ticketPath, const JobShape& shape, const RowSou
     if (!WriteTicket(ticketPath, shape, error)) return false;
     std::array<std::string, kPlaneCount> names;
     if (!SixInkNames(names, error)) return false;
-    auto writer = JobWriter::Create(DataFileOf(ticketPath), error);
+    auto writer = JobWriter::Create(DataFileOf(ticketPath), error, JobWriter::kStreamingBatchBytes);
     if (!writer) return false;
     // Six one-bit colorants, in the colour list's order.
     if (!writer->BeginPage({shape.rowBytes * 8,

@@ -112,7 +112,7 @@ bool RasterJob::StartJob(const PageLayout& page, std::string& error) {
     std::vector<std::string> warnings;  // missing screens or rules: the defaults apply
     m_halftoning = hostkit::JobHalftoning::Prepare(driver, halftone, warnings, error);
     if (!m_halftoning) return false;
-    m_writer = JobWriter::Create(m_dataPath, error);
+    m_writer = JobWriter::Create(m_dataPath, error, JobWriter::kStreamingBatchBytes);
     return m_writer != nullptr;
 }
 

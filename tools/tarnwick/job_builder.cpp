@@ -40,7 +40,8 @@ bool WriteJob(const std::string& ticketPath, const JobTicket& ticket, std::size_
     if (!data || !tkt->Write(EncodeJobTicket(ticket), error) || !data->CloseFd(error)) {
         return false;
     }
-    std::unique_ptr<JobWriter> writer = JobWriter::Create(data->tempPath(), error);
+    std::unique_ptr<JobWriter> writer =
+        JobWriter::Create(data->tempPath(), error, JobWriter::kStreamingBatchBytes);
     if (!writer) return false;
     for (std::size_t i = 0; i < pageCount; ++i) {
         std::unique_ptr<PageSource> page = makePage(i, error);

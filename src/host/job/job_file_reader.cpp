@@ -56,7 +56,7 @@ bool JobFileReader::TakeSize(std::string& error) {
     m_size = static_cast<uint64_t>(st.st_size);
     // The window is made here, once per load, so that reading rows never allocates.
     m_capacity = static_cast<size_t>(std::min<uint64_t>(m_size, kWindowBytes));
-    m_window = std::make_unique<uint8_t[]>(std::max<size_t>(m_capacity, 1));
+    m_window = std::make_unique_for_overwrite<uint8_t[]>(std::max<size_t>(m_capacity, 1));
     return true;
 }
 
@@ -98,7 +98,7 @@ bool JobFileReader::Fill(uint64_t offset, size_t n) {
     }
     // Only a row longer than the window needs a larger one; the parser bounded it by the file.
     if (len > m_capacity) {
-        m_window = std::make_unique<uint8_t[]>(len);
+        m_window = std::make_unique_for_overwrite<uint8_t[]>(len);
         m_capacity = len;
     }
     // What a cut has taken is missing only if a view needs it.

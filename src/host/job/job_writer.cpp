@@ -66,13 +66,14 @@ std::vector<uint8_t> EncodePageHeader(const PageFormat& page, uint64_t rowBytes)
 
 }  // namespace
 
-std::unique_ptr<JobWriter> JobWriter::Create(const std::string& path, std::string& error) {
+std::unique_ptr<JobWriter> JobWriter::Create(const std::string& path, std::string& error,
+                                             size_t batchBytes) {
     int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
         error = "cannot create job data file '" + path + "': " + std::strerror(errno);
         return nullptr;
     }
-    auto writer = std::make_unique<JobWriter>(Key{}, fd);
+    auto writer = std::make_unique<JobWriter>(Key{}, fd, batchBytes);
     std::array<uint8_t, kFileHeaderSize> header{};
     std::copy(kFileMagic.begin(), kFileMagic.end(), header.begin());
     StoreU32(&header[kFileVersionAt], kVersion);
@@ -88,7 +89,7 @@ std::unique_ptr<JobWriter> JobWriter::Create(const std::string& path, std::strin
     return writer;
 }
 
-JobWriter::JobWriter(Key, int fd) : m_fd(fd) {}
+JobWriter::JobWriter(Key, int fd, size_t batchBytes) : m_fd(fd), m_batchBytes(batchBytes) {}
 
 JobWriter::~JobWriter() {
     std::string ignored;
@@ -146,7 +147,11 @@ bool JobWriter::BeginPage(const PageFormat& page, std::string& error) {
     if (!WriteAt(m_end, header, error)) return false;
     m_pageHeaderAt = m_end;
     m_end += header.size();
-    m_row.assign(stride, 0);
+    m_rowStride = stride;
+    m_batch.clear();
+    // Reserved once per page, so that rows do not allocate.
+    m_batch.reserve(static_cast<size_t>(std::max<uint64_t>(stride, m_batchBytes + stride)));
+    m_rowsBatched = 0;
     m_pageOpen = true;
     m_pageVisible = false;
     m_pageHeight = page.height;
@@ -162,7 +167,7 @@ bool JobWriter::AppendRow(std::span<const std::span<const uint8_t>> colorantRows
         error = "no page is open";
         return false;
     }
-    if (m_rowsWritten >= m_pageHeight) {
+    if (m_rowsWritten + m_rowsBatched >= m_pageHeight) {
         error = "the page already has all its " + Num(m_pageHeight) + " rows";
         return false;
     }
@@ -171,7 +176,6 @@ bool JobWriter::AppendRow(std::span<const std::span<const uint8_t>> colorantRows
                 Num(int64_t(m_rowBytes.size()));
         return false;
     }
-    uint8_t* out = m_row.data();
     for (size_t i = 0; i < colorantRows.size(); ++i) {
         if (colorantRows[i].size() != m_rowBytes[i]) {
             error = "row of colorant " + Num(int64_t(i)) + " has " +
@@ -179,20 +183,35 @@ bool JobWriter::AppendRow(std::span<const std::span<const uint8_t>> colorantRows
                     Num(int64_t(m_rowBytes[i]));
             return false;
         }
-        std::copy(colorantRows[i].begin(), colorantRows[i].end(), out);
-        out += m_rowBytes[i];
     }
-    // m_end moves only once the row is announced, so a failed attempt is simply overwritten by
+    for (const std::span<const uint8_t>& row : colorantRows) {
+        m_batch.insert(m_batch.end(), row.begin(), row.end());
+    }
+    ++m_rowsBatched;
+    if (m_batch.size() < m_batchBytes) return true;
+    if (WriteBatch(error)) return true;
+    // The refused row is taken back, so that the host can offer it again; the rows before it
+    // stay and go with the next attempt.
+    m_batch.resize(m_batch.size() - m_rowStride);
+    --m_rowsBatched;
+    return false;
+}
+
+bool JobWriter::WriteBatch(std::string& error) {
+    if (m_rowsBatched == 0) return true;
+    // m_end moves only once the rows are announced, so a failed attempt is simply overwritten by
     // the next one.
-    if (!WriteAt(m_end, m_row, error)) return false;
+    if (!WriteAt(m_end, m_batch, error)) return false;
     JobCounts next = m_counts;
     next.jobPages = m_pagesBegun;
     next.writePage = m_pagesBegun - 1;
-    next.writeRows = m_rowsWritten + 1;
+    next.writeRows = m_rowsWritten + m_rowsBatched;
     if (!PublishCounts(next, error)) return false;
-    m_end += m_row.size();
+    m_end += m_batch.size();
     m_pageVisible = true;
-    ++m_rowsWritten;
+    m_rowsWritten += m_rowsBatched;
+    m_rowsBatched = 0;
+    m_batch.clear();
     return true;
 }
 
@@ -202,6 +221,7 @@ bool JobWriter::EndPage(std::string& error) {
         error = "no page is open";
         return false;
     }
+    if (!WriteBatch(error)) return false;
     // The height goes first: a reader that walks past this page needs its true length, and one
     // that loads now sees a page still being written either way.
     if (m_rowsWritten < m_pageHeight) {
