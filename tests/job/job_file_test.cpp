@@ -139,8 +139,9 @@ size_t Offset(const std::string& text) {
 }
 
 TEST(JobWriter, EveryStepOfTheScriptLoadsConsistently) {
-    const std::map<std::string, size_t> arguments = {{"create", 1}, {"begin", 5}, {"rows", 2},
-                                                     {"row", 1},    {"end", 0},   {"finish", 0}};
+    const std::map<std::string, size_t> arguments = {{"create", 1}, {"batched", 2}, {"begin", 5},
+                                                     {"rows", 2},   {"row", 1},     {"end", 0},
+                                                     {"finish", 0}};
     TempDir dir;
     std::unique_ptr<JobWriter> writer;
     std::string path, error;
@@ -155,10 +156,11 @@ TEST(JobWriter, EveryStepOfTheScriptLoadsConsistently) {
         const std::string& op = r[0];
         bool ok = true;
         error.clear();
-        if (op == "create") {
+        if (op == "create" || op == "batched") {
             path = dir.file(r[1]);
             pages.clear();
-            ok = (writer = JobWriter::Create(path, error)) != nullptr;
+            writer = JobWriter::Create(path, error, op == "batched" ? std::stoul(r[2]) : 0);
+            ok = writer != nullptr;
         } else if (op == "begin") {
             PageFormat page{r.Int(1), r.Int(2), r.Int(3), r.Int(4), {}};
             for (const std::string& c :
