@@ -247,12 +247,14 @@ void ScreenRow(const ScreenTile& tile, std::span<const float> amounts, int y,
     const std::size_t n = static_cast<std::size_t>(tile.size);
     const uint16_t* row = tile.threshold.data() + (static_cast<std::size_t>(y) % n) * n;
     const std::size_t last = amounts.size() - 1;
-    for (std::size_t x = 0; x < target.size(); ++x) {
+    // The tile column wraps by a compare, not a division per pixel.
+    for (std::size_t x = 0, column = 0; x < target.size();
+         ++x, column = column + 1 == n ? 0 : column + 1) {
         const float v = std::clamp(target[x], 0.0f, amounts[last]);
         std::size_t level = LowerLevel(amounts, v);
         if (level < last) {
             const float fraction = (v - amounts[level]) / (amounts[level + 1] - amounts[level]);
-            if (fraction * 65536.0f > row[x % n]) ++level;
+            if (fraction * 65536.0f > row[column]) ++level;
         }
         levels[x] = static_cast<uint8_t>(level);
     }

@@ -49,19 +49,6 @@ bool Fraction(const pugi::xml_node& node, const char* name, float low, float hig
 
 }  // namespace
 
-float Curve::operator()(float v) const {
-    if (points.empty()) return v;
-    if (v <= points.front().first) return points.front().second;
-    for (std::size_t i = 1; i < points.size(); ++i) {
-        const auto [x1, y1] = points[i];
-        if (v <= x1) {
-            const auto [x0, y0] = points[i - 1];
-            return y0 + (y1 - y0) * (v - x0) / (x1 - x0);
-        }
-    }
-    return points.back().second;
-}
-
 bool SameInk(const std::string& a, const std::string& b) {
     return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
         return std::tolower(static_cast<unsigned char>(x)) ==

@@ -3,6 +3,7 @@
 // tuning a printer never needs a rebuild.
 #pragma once
 
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <utility>
@@ -11,9 +12,22 @@
 namespace tarnwick::halftone {
 
 // Piecewise linear through (in, out) points sorted by in; flat beyond the ends.
+// Inline: separation calls it several times per pixel.
 struct Curve {
     std::vector<std::pair<float, float>> points;
-    float operator()(float v) const;
+    float operator()(float v) const {
+        const std::size_t n = points.size();
+        if (n == 0) return v;
+        const std::pair<float, float>* p = points.data();
+        if (v <= p[0].first) return p[0].second;
+        for (std::size_t i = 1; i < n; ++i) {
+            if (v <= p[i].first) {
+                return p[i - 1].second + (p[i].second - p[i - 1].second) * (v - p[i - 1].first) /
+                                             (p[i].first - p[i - 1].first);
+            }
+        }
+        return p[n - 1].second;
+    }
 };
 
 // The lower part of a colorant's amount goes to its light ink. Both curves map the colorant's
