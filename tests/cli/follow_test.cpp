@@ -22,10 +22,9 @@ class FollowTest : public ToolTest {
   protected:
     // A CP52 ticket NAME.tkt at 360 dpi without colour bar.
     std::string Ticket(const std::string& name) {
-        JobTicket ticket = DefaultTicket("CP52", 360, 0);
-        ticket.settings[13] = 0;
         std::string error;
-        EXPECT_TRUE(WriteJobTicket(File(name + ".tkt"), ticket, error)) << error;
+        EXPECT_TRUE(WriteJobTicket(File(name + ".tkt"), hardening::NamedTicket(360), error))
+            << error;
         return File(name + ".tkt");
     }
     // The host of job NAME has written the first rows of the page (all with -1) and goes on with

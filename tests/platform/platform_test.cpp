@@ -1,5 +1,5 @@
-// The platform layer: files, the clock and message-box seams tests drive the product through,
-// and named mutexes across threads and processes. Tables: afm_file.txt, lock_folders.txt.
+// The platform layer: files, the message box a host without its own handler shows, and named
+// mutexes across threads and processes. Tables: afm_file.txt, lock_folders.txt, mutex_agents.txt.
 #include <gtest/gtest.h>
 #include <pthread.h>
 #include <sched.h>
@@ -20,12 +20,10 @@
 #include <vector>
 
 #include "platform/afm_file.h"
-#include "platform/clock.h"
 #include "platform/message_box.h"
 #include "platform/named_mutex.h"
 #include "rtl/text_table.h"
 #include "support/fake_clock.h"
-#include "support/message_script.h"
 #include "support/scoped_env.h"
 #include "support/temp_dir.h"
 
@@ -41,11 +39,6 @@ class PathProbe : public AFM_File {
     void SetKeptPath(const char* path) { std::strcpy(m_szPath, path); }
     const char* KeptPath() const { return m_szPath; }
 };
-
-int OpenDescriptorCount() {
-    const fs::directory_iterator fds("/proc/self/fd");
-    return int(std::distance(fs::begin(fds), fs::end(fds)));
-}
 
 TEST(AFMFile, CaseTable) {
     test::TempDir dir;
@@ -88,89 +81,12 @@ TEST(AFMFile, CaseTable) {
     ASSERT_EQ(file.GetFileName(out), 1);
     EXPECT_EQ(std::strlen(out), 255u);
 
-    // A closed object leaves outputs alone.
-    AFM_File closed;
-    std::strcpy(out, "untouched");
-    EXPECT_EQ(closed.GetPath(out) + closed.GetDirectory(out) + closed.GetFileName(out), 0);
-    EXPECT_STREQ(out, "untouched");
-    EXPECT_EQ(std::tuple(closed.GetHandle(), closed.Tell()), std::tuple(-1, -1));
-    EXPECT_EQ(closed.Seek(0, 0) + closed.Truncate() + closed.Delete(), 0);
-    EXPECT_EQ(closed.Read(out, 4, 0, 1) + closed.Write(out, 4, 0, 1), 0u);
     // A failed open keeps the (cut) path but stays closed.
     PathProbe failed;
     const std::string tooLong = dir.file("missing-dir/") + std::string(600, 'p');
     EXPECT_EQ(failed.Open(tooLong.c_str(), 0), 0);
     EXPECT_EQ(std::string(failed.KeptPath()), tooLong.substr(0, 511));
     EXPECT_EQ(failed.GetPath(out), 0);
-}
-
-TEST(AFMFile, SecondOpenClosesTheFirstAndDeleteRemovesOnlyTheOpenFile) {
-    test::TempDir dir;
-    const int before = OpenDescriptorCount();
-    {
-        AFM_File file;
-        ASSERT_EQ(file.Open(dir.file("one.bin").c_str(), 2), 1);
-        const int first = file.GetHandle();
-        ASSERT_EQ(file.Open(dir.file("two.bin").c_str(), 2), 1);
-        EXPECT_EQ(OpenDescriptorCount(), before + 1);
-        EXPECT_EQ(file.GetHandle(), first);  // the freed number is reused
-        char name[256];
-        ASSERT_EQ(file.GetFileName(name), 1);
-        EXPECT_STREQ(name, "two.bin");
-    }
-    EXPECT_EQ(OpenDescriptorCount(), before);
-
-    AFM_File file;
-    const std::string path = dir.file("gone.bin");
-    ASSERT_EQ(file.Open(path.c_str(), 1), 1);
-    EXPECT_EQ(file.Delete(), 1);
-    EXPECT_FALSE(fs::exists(path));
-    EXPECT_EQ(file.GetHandle(), -1);
-    ASSERT_EQ(file.Open(path.c_str(), 1), 1);
-    fs::remove(path);
-    AFM_File other;
-    ASSERT_EQ(other.Open(path.c_str(), 1), 1);  // a new file under the same name
-    EXPECT_EQ(file.Delete(), 0);
-    EXPECT_TRUE(fs::exists(path));
-}
-
-// The fake itself is the test library's; here the seam: the free functions go to the clock
-// installed, SetClock gives back the one it replaced, and none installed means the real one.
-TEST(Seams, FakeClockDrivesTheFreeFunctions) {
-    FakeClock fake(1000);
-    Clock* original = SetClock(&fake);
-    ASSERT_NE(original, nullptr);
-    EXPECT_EQ(GetTickCount(), 1000u);
-    Sleep(1500);
-    EXPECT_EQ(std::tuple(GetTickCount(), fake.sleeps()),
-              std::tuple(2500u, std::vector<uint32_t>{1500}));
-    {
-        FakeClock other;
-        ScopedClock use(&other);
-        EXPECT_EQ(GetTickCount(), 0u);
-    }
-    EXPECT_EQ(SetClock(nullptr), &fake);
-    Clock* fallback = SetClock(original);
-    EXPECT_TRUE(fallback != &fake && fallback != nullptr);
-}
-
-TEST(Seams, MessageScriptsAnswerInOrderNestAndRecord) {
-    ScopedMessageScript script{IDNO, IDYES};
-    EXPECT_EQ(ShowMessage("Pause?", MB_YESNO), IDNO);
-    {
-        ScopedMessageScript inner{IDCANCEL};
-        EXPECT_EQ(ShowMessage("inner", MB_YESNO), IDCANCEL);
-    }
-    EXPECT_EQ(ShowMessage("Again?", MB_YESNO | MB_ICONERROR, nullptr, "Title"), IDYES);
-    EXPECT_EQ(ShowMessage(nullptr, MB_OK), IDOK);  // the list has run out
-    ASSERT_EQ(script.requests().size(), 3u);
-    const MessageRequest &first = script.requests()[0], &second = script.requests()[1],
-                         &last = script.requests()[2];
-    EXPECT_EQ(std::tuple(first.text, first.flags),
-              std::tuple("Pause?", MB_YESNO | MB_SETFOREGROUND));
-    EXPECT_EQ(std::tuple(second.flags, second.caption),
-              std::tuple(MB_YESNO | MB_ICONERROR | MB_SETFOREGROUND, "Title"));
-    EXPECT_EQ(std::tuple(last.text, last.caption), std::tuple("", ""));
 }
 
 TEST(Seams, DefaultMessageHandlerPrintsAndAnswersFromEnvironment) {
