@@ -50,10 +50,7 @@ std::vector<uint8_t> StreamOf(const JobTicket& ticket, const std::vector<test::T
     job->m_nPrintMode = printMode;
     CDriver driver;
     test::MemoryChannel out;
-    if (driver.OpenJob(job.get(), &out) == 0) return {};
-    for (int step = 0; step < (abort ? 2 : 100) && job->m_nDone != -1; ++step) {
-        if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) break;
-    }
+    EXPECT_EQ(test::RunJob(driver, *job, out, abort ? 2 : 100) > 0, !abort);  // ended
     if (abort) driver.AbortJob(nullptr, nullptr, nullptr);
     return out.bytes;
 }

@@ -74,14 +74,11 @@ TEST(PackBits, PacketsOfTheTable) {
     }
 }
 
-// The span overload checks its buffer; a row without equal neighbours fills the worst case.
+// The span overload refuses a buffer one byte short of the worst case; the libtiff round trip
+// below writes through it into buffers of exactly the worst case.
 TEST(PackBitsEncode, TheSpanOverloadChecksItsBuffer) {
-    const Bytes literal = Distinct(300);
-    Bytes out(PackBitsWorstCase(300));
-    ASSERT_EQ(out.size(), 303u);
-    EXPECT_THROW(PackBitsEncode(std::span(out).first(302), literal), std::length_error);
-    ASSERT_EQ(PackBitsEncode(out, literal), 303u);
-    EXPECT_EQ(out, TableBytes("7F ~0-128 7F ~128-256 2B ~256-300"));
+    Bytes out(PackBitsWorstCase(300) - 1);
+    EXPECT_THROW(PackBitsEncode(out, Distinct(300)), std::length_error);
     EXPECT_EQ(PackBitsEncode(std::span<uint8_t>(), std::span<const uint8_t>()), 0u);
 }
 
