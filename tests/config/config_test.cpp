@@ -3,6 +3,7 @@
 // the C locale and again under a decimal comma); and the sample tree shipped in data/.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
@@ -12,7 +13,6 @@
 #include <memory>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,7 @@
 #include "config/text_compare.h"
 #include "host/xml_cipher.h"
 #include "platform/message_box.h"
+#include "rtl/text_table.h"
 #include "support/comma_locale.h"
 #include "support/message_script.h"
 #include "support/scoped_env.h"
@@ -74,18 +75,14 @@ PrintSetup MakeSetup(const char* model, const char* manufacturer, int media, int
 // Splits at `separator` and trims each part; a part in double quotes keeps its blanks.
 std::vector<std::string> Split(const std::string& s, char separator) {
     std::vector<std::string> parts;
-    std::istringstream in(s);
-    for (std::string part; std::getline(in, part, separator);) {
-        const auto first = part.find_first_not_of(' ');
-        part = first == std::string::npos
-                   ? ""
-                   : part.substr(first, part.find_last_not_of(' ') - first + 1);
+    if (!s.empty()) parts = test::Split(s, separator);
+    for (std::string& part : parts) {
+        part.erase(0, part.find_first_not_of(' '));
+        part.erase(part.find_last_not_of(' ') + 1);
         if (part.size() >= 2 && part.front() == '"' && part.back() == '"') {
             part = part.substr(1, part.size() - 2);
         }
-        parts.push_back(part);
     }
-    if (!s.empty() && s.back() == separator) parts.emplace_back();
     return parts;
 }
 
@@ -154,9 +151,6 @@ TEST(ConfigLookup, CaseTable) {
         messages("LC_MESSAGES", nullptr);
     std::optional<test::ScopedEnv> lang;
     std::string drivers;
-    const std::map<std::string, size_t> columns = {
-        {"lang", 1},   {"plain", 2}, {"cipher", 2}, {"say", 2}, {"hardware", 2}, {"dither", 3},
-        {"screen", 3}, {"pick", 3},  {"ids", 3},    {"cmp", 3}, {"model", 4},    {"maker", 5}};
     const int steps = ForEachCase("lookup_cases.txt", [&](auto& column) {
         const std::string first = column[0];
         const std::string op = first.substr(0, first.find(' '));
@@ -171,8 +165,7 @@ TEST(ConfigLookup, CaseTable) {
             drivers = root ? root->Path("") : TARNWICK_SOURCE_DATADIR "/OutputDrivers/";
             return;
         }
-        ASSERT_TRUE(columns.contains(op)) << "unknown step " << op;
-        ASSERT_GE(column.size(), columns.at(op));
+        column.resize(std::max<std::size_t>(column.size(), 5));  // a missing column reads ""
         AFilePath path("/base");
         if (op == "plain" || op == "cipher") {
             root->Write(column[0], column[1], op == "cipher");
@@ -206,6 +199,7 @@ TEST(ConfigLookup, CaseTable) {
             lang.emplace("LANG", column[0].c_str());
             ClearGlossaryCache();
         } else {
+            ASSERT_EQ(op, "say") << "unknown step";
             EXPECT_EQ(Translate(column[0].c_str()), AString(column[1].c_str()));
         }
     });
