@@ -178,16 +178,21 @@ TEST(DriverSlots, TableOfPositionsDefaultsAndMediaPlaceholders) {
             ASSERT_TRUE(calls.contains(name)) << "driver_test.cpp makes no call " << name;
             EXPECT_EQ(calls.at(name), row.Real(2));
             ++checked;
-        } else if (row[0] == "media") {
-            std::istringstream list(row[1] == "-" ? "" : row[1]);
+        } else if (row[0] == "setup") {
             spy.engine->listIndexes.clear();
-            for (std::string item; std::getline(list, item, ',');)
-                spy.engine->listIndexes.push_back(std::stoi(item));
+            for (const std::string& item : test::Split(row[1], ','))
+                if (item != "-") spy.engine->listIndexes.push_back(std::stoi(item));
+            std::string text = row[3];
             PrintSetup host{};
             host.media = row.Int(2);
-            spy.GetDefaultColorMode(nullptr, &host);
-            EXPECT_EQ(spy.engine->seen.substr(0, spy.engine->seen.find(' ')), row[3]);
-            EXPECT_EQ(host.media, row.Int(2));
+            host.colorMode = 2;
+            host.text = row[3] == "(null)" ? nullptr : text.data();
+            std::snprintf(host.modelName, sizeof host.modelName, "%s", row[4].c_str());
+            const PrintSetup before = host;
+            EXPECT_EQ(spy.GetDefaultColorMode(nullptr, &host), 5);
+            EXPECT_EQ(spy.engine->seen, row[5]);
+            EXPECT_EQ(std::memcmp(&host, &before, sizeof host), 0) << "the host's record changed";
+            EXPECT_EQ(text, row[3]) << "the host's text changed";
         } else {
             FAIL() << "unknown operation " << row[0];
         }
@@ -195,22 +200,9 @@ TEST(DriverSlots, TableOfPositionsDefaultsAndMediaPlaceholders) {
     EXPECT_EQ(checked, calls.size()) << "a call without its row";
 }
 
+// Set-up records with their text are the "setup" rows of driver.txt.
 TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     SpyDriver d;
-    PrintSetup host{};
-    std::snprintf(host.modelName, sizeof host.modelName, "CP52");
-    char text[] = "owned text";
-    host.text = text;
-    host.media = 3;
-    host.colorMode = 2;
-    EXPECT_EQ(d.GetDefaultColorMode(nullptr, &host), 5);
-    const char* const hostText = host.text;  // packed field: read it by value
-    EXPECT_EQ(std::tuple(d.engine->record != &host, d.engine->seen, std::string(hostText), hostText,
-                         host.colorMode),
-              std::tuple(true, "3 owned text CP52", "owned text", text, 2));
-    host.text = nullptr;
-    d.GetDefaultColorMode(nullptr, &host);
-    EXPECT_EQ(d.engine->seen, "3 <null> CP52");
     d.GetDefaultColorMode(nullptr, nullptr);  // no record: the engine gets one of zeros
     EXPECT_EQ(std::tuple(d.engine->record != nullptr, d.engine->seen),
               std::tuple(true, "0 <null> "));
