@@ -219,36 +219,20 @@ TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
 
 const std::vector<TestPage> kOnePage = {TestPage{16, 2, 0, 0, {{"Black", 1}}}};
 
-TEST(JobSlots, HeaderFieldsReachTheContext) {
-    TempDir dir;
+// A job opens only with a channel, a whole ticket header and its data file: under prefix 2
+// unless the host asks for the direct name, else under prefix 0. A failed open ends the job; an
+// opened one has the header's fields in its context. Short tickets and missing or damaged data
+// files are rows of the bad-input catalogue.
+TEST(JobSlots, OpenNeedsEveryPieceAndTheHeaderReachesTheContext) {
     JobTicket ticket = test::DefaultTicket(std::string(70, 'M'), 180, -1);
     ticket.resY = 90;
     ticket.calibrationText = "feed~0.5";
     ticket.settings[200] = 0x5A;
-    auto job = test::MakeJob(dir, ticket, kOnePage);
-    CDriver driver;
-    MemoryChannel out;
-    ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    const JobContext* ctx = driver.CurrentJobContext();
-    // The model name is cut to its field; the colour model is sign-extended, not 65535.
-    EXPECT_EQ(std::tuple(std::string(ctx->m_szPrinterModel), ctx->m_nJobResX, ctx->m_nJobResY,
-                         ctx->m_nColorModel, std::string(ctx->m_szCalibrationText),
-                         ctx->m_Settings.rest[200 - sizeof(PrinterSettings)]),
-              std::tuple(std::string(63, 'M'), 180, 90, -1, "feed~0.5", 0x5A));
-    EXPECT_EQ(std::tuple(ctx->m_bRemoveOffsetX, ctx->m_bRemoveOffsetY, ctx->m_pJob, job->m_nDone),
-              std::tuple(0, 1, job.get(), 0));
-    driver.AbortJob(nullptr, nullptr, nullptr);
-}
-
-// A job opens only with a channel, a whole ticket header and its data file: under prefix 2
-// unless the host asks for the direct name, else under prefix 0. A failed open ends the job.
-// Short tickets and missing or damaged data files are rows of the bad-input catalogue.
-TEST(JobSlots, OpenNeedsEveryPiece) {
     for (const int direct : {0, 1}) {
         SCOPED_TRACE(direct ? "data under prefix 2, direct name asked" : "data under prefix 2");
         const int opened = 1 - direct;
         TempDir dir;
-        auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), kOnePage);
+        auto job = test::MakeJob(dir, ticket, kOnePage);
         std::filesystem::rename(OXJob::GetFileName(ePrefix0, AFilePath(job->path)).c_str(),
                                 OXJob::GetFileName(ePrefix2, AFilePath(job->path)).c_str());
         job->m_bDirectDataName = direct;
@@ -258,13 +242,20 @@ TEST(JobSlots, OpenNeedsEveryPiece) {
         EXPECT_EQ(driver.OpenJob(job.get(), &out), opened);
         EXPECT_EQ(std::tuple(job->m_nDone, log.entries().empty()),
                   std::tuple(opened ? 0 : -1, opened == 1));
-        if (opened) {
-            // Opening again replaces the context.
-            driver.CurrentJobContext()->m_bAbort = 1;
-            ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-            EXPECT_EQ(driver.CurrentJobContext()->m_bAbort, 0);
-            driver.AbortJob(nullptr, nullptr, nullptr);
-        }
+        if (!opened) continue;
+        JobContext* ctx = driver.CurrentJobContext();
+        // The model name is cut to its field; the colour model is sign-extended, not 65535.
+        EXPECT_EQ(std::tuple(std::string(ctx->m_szPrinterModel), ctx->m_nJobResX, ctx->m_nJobResY,
+                             ctx->m_nColorModel, std::string(ctx->m_szCalibrationText),
+                             ctx->m_Settings.rest[200 - sizeof(PrinterSettings)]),
+                  std::tuple(std::string(63, 'M'), 180, 90, -1, "feed~0.5", 0x5A));
+        EXPECT_EQ(std::tuple(ctx->m_bRemoveOffsetX, ctx->m_bRemoveOffsetY, ctx->m_pJob),
+                  std::tuple(0, 1, job.get()));
+        // Opening again replaces the context.
+        ctx->m_bAbort = 1;
+        ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
+        EXPECT_EQ(driver.CurrentJobContext()->m_bAbort, 0);
+        driver.AbortJob(nullptr, nullptr, nullptr);
     }
     // A null channel fails before the ticket is read: a missing ticket is not even created.
     TempDir dir;
