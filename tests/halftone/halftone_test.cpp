@@ -11,6 +11,7 @@
 #include <cmath>
 #include <complex>
 #include <fstream>
+#include <map>
 #include <numbers>
 #include <set>
 #include <sstream>
@@ -123,11 +124,8 @@ std::vector<uint8_t> LinearRgbProfile() {
     return bytes;
 }
 
-PixelFormat Format(const std::string& name) {
-    return name == "rgb"    ? PixelFormat::kRgb8
-           : name == "gray" ? PixelFormat::kGray8
-                            : PixelFormat::kCmyk8;
-}
+const std::map<std::string, PixelFormat> kFormats = {
+    {"rgb", PixelFormat::kRgb8}, {"gray", PixelFormat::kGray8}, {"cmyk", PixelFormat::kCmyk8}};
 
 // The printer folder of the profile rows: the built-in model without black generation as
 // Fellgate/CP52.icc.
@@ -261,8 +259,8 @@ void Row(const test::TableRow& row, const test::TempDir& dir, const std::filesys
         EXPECT_EQ(out, expected);
     } else if (op == "separate") {
         const auto embedded = row[6] == "linear" ? LinearRgbProfile() : std::vector<uint8_t>{};
-        const auto amounts = Separate({Format(row[1]), embedded, {}, List<std::string>(row[3])},
-                                      List<uint8_t>(row[2]));
+        const auto amounts = Separate(
+            {kFormats.at(row[1]), embedded, {}, List<std::string>(row[3])}, List<uint8_t>(row[2]));
         const auto expected = List(row[4]);
         ASSERT_EQ(amounts.size(), expected.size());
         for (std::size_t i = 0; i < amounts.size(); ++i)
@@ -283,7 +281,7 @@ void Row(const test::TableRow& row, const test::TempDir& dir, const std::filesys
         std::ofstream(dir.file("CP52.icc")) << row[3];
         std::string error;
         const std::vector<uint8_t> bytes(row[3].begin(), row[3].end());
-        EXPECT_FALSE(MakeSeparator({Format(row[1]), file ? std::vector<uint8_t>{} : bytes,
+        EXPECT_FALSE(MakeSeparator({kFormats.at(row[1]), file ? std::vector<uint8_t>{} : bytes,
                                     file ? dir.file("CP52.icc") : "", kCmyk},
                                    error));
         EXPECT_NE(error.find(row[4]), std::string::npos) << error;
