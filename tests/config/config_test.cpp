@@ -195,8 +195,7 @@ TEST(ConfigLookup, CaseTable) {
             const std::string got = sign < 0 ? "<" : sign > 0 ? ">" : "=";
             EXPECT_TRUE(column[2] == "!=" ? got != "=" : got == column[2]) << got;
         } else if (op == "lang") {
-            lang.reset();
-            lang.emplace("LANG", column[0].c_str());
+            lang.emplace("LANG", column[0].c_str());  // the previous value goes first
             ClearGlossaryCache();
         } else {
             ASSERT_EQ(op, "say") << "unknown step";
