@@ -101,10 +101,9 @@ TEST(GoldenMatrix, EveryStreamIsTheRecordedOneAndDecodesToItsPages) {
                     JobTicket ticket = test::DefaultTicket(model, dpi, color);
                     ticket.settings[13] = static_cast<uint8_t>(bar);
                     for (const bool abort : {false, true}) {
-                        const std::string key = std::string(model) + "|" +
-                                                std::to_string(mode.index) + "|" +
-                                                std::to_string(color) + "|" + std::to_string(bar) +
-                                                "|" + (abort ? "abort" : "end");
+                        char key[128];
+                        std::snprintf(key, sizeof key, "%s|%d|%d|%d|%s", model, mode.index, color,
+                                      bar, abort ? "abort" : "end");
                         SCOPED_TRACE(key);
                         ++streams;
                         const std::vector<uint8_t> stream =
