@@ -83,15 +83,9 @@ TEST(PackBitsEncode, TheSpanOverloadChecksItsBuffer) {
 // 1 to 4, and runs of every critical length placed at and around the 128-byte packet limits.
 std::vector<Bytes> Shapes(std::size_t n) {
     std::vector<Bytes> rows = {Bytes(n, 0x00), Distinct(n)};
-    Bytes runs(n);
-    for (std::size_t k = 0, left = 1, len = 1, value = 0; k < n; ++k) {
-        runs[k] = static_cast<uint8_t>(value);
-        if (--left == 0) {
-            len = len % 4 + 1;
-            left = len;
-            ++value;
-        }
-    }
+    Bytes runs;  // 1, 2, 3, 4, 1, ... bytes of the values 0, 1, 2, ...
+    for (std::size_t len = 1, value = 0; runs.size() < n; len = len % 4 + 1, ++value)
+        runs.insert(runs.end(), std::min(len, n - runs.size()), static_cast<uint8_t>(value));
     rows.push_back(runs);
     for (std::size_t at : {0, 1, 2, 3, 126, 127, 128, 129, 130, 254, 255, 256, 257}) {
         for (std::size_t run : {1, 2, 3, 4, 127, 128, 129, 130, 131, 255, 256, 257, 258}) {
