@@ -29,9 +29,7 @@
 namespace tarnwick {
 namespace {
 
-using test::MemoryChannel;
-using test::TempDir;
-using test::TestPage;
+using namespace test;
 
 // Slot of a virtual member under the Itanium ABI: the member pointer holds 1 + the byte offset
 // of its table entry, and the destructor takes the two entries before slot 1.
@@ -220,8 +218,6 @@ TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     EXPECT_EQ(d.engine->seen, "-1 ");
 }
 
-const std::vector<TestPage> kOnePage = {TestPage{16, 2, 0, 0, {{"Black", 1}}}};
-
 // A job opens only with a whole ticket header and its data file: under prefix 2 unless the host
 // asks for the direct name, else under prefix 0. A failed open ends the job; an opened one has the
 // header's fields in its context. Short tickets and missing or damaged data files are rows of the
@@ -235,7 +231,7 @@ TEST(JobSlots, OpenNeedsEveryPieceAndTheHeaderReachesTheContext) {
         SCOPED_TRACE(direct ? "data under prefix 2, direct name asked" : "data under prefix 2");
         const int opened = 1 - direct;
         TempDir dir;
-        auto job = test::MakeJob(dir, ticket, kOnePage);
+        auto job = test::MakeJob(dir, ticket, {TestPage{16, 2, 0, 0, {{"Black", 1}}}});
         std::filesystem::rename(OXJob::GetFileName(ePrefix0, AFilePath(job->path)).c_str(),
                                 OXJob::GetFileName(ePrefix2, AFilePath(job->path)).c_str());
         job->m_bDirectDataName = direct;
