@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <map>
 #include <set>
-#include <sstream>
 #include <tuple>
 #include <utility>
 
@@ -260,16 +259,13 @@ TEST(JobSlots, OpenNeedsEveryPieceAndTheHeaderReachesTheContext) {
 
 // The names of the module's symbols as `nm <options>` lists them.
 std::set<std::string> ModuleSymbols(const std::string& options) {
-    FILE* pipe = popen(("nm " + options + " " + TARNWICK_MODULE_PATH).c_str(), "r");
+    const std::string command = "nm --format=just-symbols " + options + " " + TARNWICK_MODULE_PATH;
+    FILE* pipe = popen(command.c_str(), "r");
     EXPECT_NE(pipe, nullptr);
     std::set<std::string> symbols;
     char line[4096];
-    while (pipe != nullptr && std::fgets(line, sizeof line, pipe) != nullptr) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        std::getline(fields >> address >> type >> std::ws, name);
-        if (!name.empty()) symbols.insert(name);
-    }
+    while (pipe != nullptr && std::fgets(line, sizeof line, pipe) != nullptr)
+        symbols.emplace(line, std::strcspn(line, "\n"));
     EXPECT_EQ(pipe != nullptr ? pclose(pipe) : -1, 0);
     return symbols;
 }
