@@ -231,9 +231,8 @@ void Row(const test::TableRow& row, const test::TempDir& dir, const std::filesys
         Diffusion(row);
     } else if (op == "repeat") {
         const auto amounts = List(row[1]);
-        const float tint = static_cast<float>(row.Real(2));
-        const auto a = Diffuse(amounts, tint, static_cast<float>(row.Real(3)), row.Int(4), 64, 64);
-        const auto b = Diffuse(amounts, tint, static_cast<float>(row.Real(5)), row.Int(6), 64, 64);
+        const auto a = Diffuse(amounts, row.Real(2), row.Real(3), row.Int(4), 64, 64);
+        const auto b = Diffuse(amounts, row.Real(2), row.Real(5), row.Int(6), 64, 64);
         EXPECT_EQ(a == b, row[7] == "same");
     } else if (op == "anticlog") {
         AntiClog(row);
@@ -258,8 +257,7 @@ void Row(const test::TableRow& row, const test::TempDir& dir, const std::filesys
         const std::filesystem::path profile = FindPrinterProfile(root, row[1], row[2]);
         EXPECT_EQ(profile.empty(), row[3] == "none");
         const auto amounts = Separate({PixelFormat::kRgb8, {}, profile, kCmyk}, {128, 128, 128});
-        ASSERT_EQ(amounts.size(), 4u);
-        EXPECT_NEAR(amounts[3], row.Real(4), 0.03);
+        EXPECT_NEAR(amounts.at(3), row.Real(4), 0.03);  // black
     } else if (op == "inkdata") {
         std::ofstream(dir.file("Halftone.xml")) << row[1];
         std::string error;
