@@ -164,11 +164,10 @@ void HeaderValueRows() {
                     << "position " << k;
             }
         } else if (r[0] == "order") {
-            std::string got;
-            for (int plane : PlaneOrderFor(r.Int(1), r.Int(2))) {
-                got += (got.empty() ? "" : " ") + std::to_string(plane);
-            }
-            EXPECT_EQ(got, r[3]);
+            std::vector<std::string> got;
+            for (const int plane : PlaneOrderFor(r.Int(1), r.Int(2)))
+                got.push_back(std::to_string(plane));
+            EXPECT_EQ(got, test::Split(r[3], ' '));
         } else {
             ASSERT_TRUE(r[0] == "calibration" || r[0] == "value");
             const char* text = r[1] == "(null)" ? nullptr : r[1].c_str();
