@@ -152,9 +152,8 @@ TEST(ConfigLookup, CaseTable) {
     std::optional<test::ScopedEnv> lang;
     std::string drivers;
     const int steps = ForEachCase("lookup_cases.txt", [&](auto& column) {
-        const std::string first = column[0];
-        const std::string op = first.substr(0, first.find(' '));
-        const auto rest = Split(first.substr(op.size()), '|');
+        const std::string op = column[0].substr(0, column[0].find(' '));
+        const auto rest = Split(column[0].substr(op.size()), '|');  // the first argument, trimmed
         column[0] = rest.empty() ? "" : rest[0];
         if (op == "root" || op == "data") {
             sample.reset();
