@@ -207,9 +207,7 @@ TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     EXPECT_EQ(std::tuple(d.engine->record != nullptr, d.engine->seen),
               std::tuple(true, "0 <null> "));
 
-    PrintModeEntry entry{};
-    entry.index = 2;
-    std::snprintf(entry.name, sizeof entry.name, "DRAFT");
+    PrintModeEntry entry{2, "DRAFT", ""};
     d.GetPrintModes("CP52", &entry, nullptr, nullptr);
     EXPECT_EQ(std::tuple(d.engine->record != &entry, d.engine->seen, entry.index),
               std::tuple(true, "2 DRAFT", 2));
