@@ -3,6 +3,7 @@
 // the C locale and again under a decimal comma); and the sample tree shipped in data/.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cstring>
 #include <filesystem>
@@ -12,7 +13,6 @@
 #include <memory>
 #include <optional>
 #include <regex>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,6 +25,7 @@
 #include "config/text_compare.h"
 #include "host/xml_cipher.h"
 #include "platform/message_box.h"
+#include "rtl/text_table.h"
 #include "support/comma_locale.h"
 #include "support/message_script.h"
 #include "support/scoped_env.h"
@@ -74,18 +75,14 @@ PrintSetup MakeSetup(const char* model, const char* manufacturer, int media, int
 // Splits at `separator` and trims each part; a part in double quotes keeps its blanks.
 std::vector<std::string> Split(const std::string& s, char separator) {
     std::vector<std::string> parts;
-    std::istringstream in(s);
-    for (std::string part; std::getline(in, part, separator);) {
-        const auto first = part.find_first_not_of(' ');
-        part = first == std::string::npos
-                   ? ""
-                   : part.substr(first, part.find_last_not_of(' ') - first + 1);
+    if (!s.empty()) parts = test::Split(s, separator);
+    for (std::string& part : parts) {
+        part.erase(0, part.find_first_not_of(' '));
+        part.erase(part.find_last_not_of(' ') + 1);
         if (part.size() >= 2 && part.front() == '"' && part.back() == '"') {
             part = part.substr(1, part.size() - 2);
         }
-        parts.push_back(part);
     }
-    if (!s.empty() && s.back() == separator) parts.emplace_back();
     return parts;
 }
 
@@ -154,13 +151,9 @@ TEST(ConfigLookup, CaseTable) {
         messages("LC_MESSAGES", nullptr);
     std::optional<test::ScopedEnv> lang;
     std::string drivers;
-    const std::map<std::string, size_t> columns = {
-        {"lang", 1},   {"plain", 2}, {"cipher", 2}, {"say", 2}, {"hardware", 2}, {"dither", 3},
-        {"screen", 3}, {"pick", 3},  {"ids", 3},    {"cmp", 3}, {"model", 4},    {"maker", 5}};
     const int steps = ForEachCase("lookup_cases.txt", [&](auto& column) {
-        const std::string first = column[0];
-        const std::string op = first.substr(0, first.find(' '));
-        const auto rest = Split(first.substr(op.size()), '|');
+        const std::string op = column[0].substr(0, column[0].find(' '));
+        const auto rest = Split(column[0].substr(op.size()), '|');  // the first argument, trimmed
         column[0] = rest.empty() ? "" : rest[0];
         if (op == "root" || op == "data") {
             sample.reset();
@@ -171,8 +164,7 @@ TEST(ConfigLookup, CaseTable) {
             drivers = root ? root->Path("") : TARNWICK_SOURCE_DATADIR "/OutputDrivers/";
             return;
         }
-        ASSERT_TRUE(columns.contains(op)) << "unknown step " << op;
-        ASSERT_GE(column.size(), columns.at(op));
+        column.resize(std::max<std::size_t>(column.size(), 5));  // a missing column reads ""
         AFilePath path("/base");
         if (op == "plain" || op == "cipher") {
             root->Write(column[0], column[1], op == "cipher");
@@ -202,10 +194,10 @@ TEST(ConfigLookup, CaseTable) {
             const std::string got = sign < 0 ? "<" : sign > 0 ? ">" : "=";
             EXPECT_TRUE(column[2] == "!=" ? got != "=" : got == column[2]) << got;
         } else if (op == "lang") {
-            lang.reset();
-            lang.emplace("LANG", column[0].c_str());
+            lang.emplace("LANG", column[0].c_str());  // the previous value goes first
             ClearGlossaryCache();
         } else {
+            ASSERT_EQ(op, "say") << "unknown step";
             EXPECT_EQ(Translate(column[0].c_str()), AString(column[1].c_str()));
         }
     });
@@ -224,29 +216,16 @@ struct Colors {
     ColorList list{};
 };
 
-// The table's numbers, read the same in every locale.
-float Num(const std::string& text) {
-    float value = 0;
-    EXPECT_EQ(std::from_chars(text.data(), text.data() + text.size(), value).ec, std::errc{})
-        << text;
-    return value;
-}
-
 // Reads one case line of param_cases.txt against a fresh configuration root.
 void RunParamCase(std::vector<std::string>& column) {
-    ASSERT_GE(column.size(), 5u);
-    SCOPED_TRACE(column[0]);
+    column.resize(std::max<std::size_t>(column.size(), 6));  // a missing column reads ""
     TempConfigRoot root;
     ScopedMessageScript messages;
     const std::vector<std::string> call = Split(column[1], ' ');
     std::string model = "CP52", house = "Tarnwick Imaging";
     int media = call[0] == "screen" ? 0 : 1;
     bool withSetup = true;
-    for (std::size_t i = call[0] == "screen" ? 1
-                         : call[0] == "file" ? 2
-                                             : 3;
-         i < call.size(); ++i) {
-        const std::string& word = call[i];
+    for (const std::string& word : call) {  // the named words after the call's numbers
         const std::string value = word.substr(word.find('=') + 1);
         if (word == "nosetup") withSetup = false;
         if (word.starts_with("model=")) model = value == "-" ? "" : value;
@@ -293,7 +272,6 @@ void RunParamCase(std::vector<std::string>& column) {
         EXPECT_EQ(r.flags & MB_SETFOREGROUND, MB_SETFOREGROUND);
     }
     EXPECT_EQ(shown, column[4] == "-" ? std::vector<std::string>{} : Split(column[4], ';'));
-    if (column.size() < 6 || column[5].empty()) return;
     for (const std::string& check : Split(column[5], ';')) {
         SCOPED_TRACE(check);
         const std::string key = check.substr(0, check.find('=')),
@@ -319,7 +297,10 @@ void RunParamCase(std::vector<std::string>& column) {
                                                           {"angle", e.angle},
                                                           {"freq", e.frequency}};
             ASSERT_TRUE(numbers.contains(name));
-            EXPECT_FLOAT_EQ(numbers.at(name), value == "u" ? kUntouched : Num(value));
+            float expected = kUntouched;  // "u"; a number reads the same in every locale
+            const auto read = std::from_chars(value.data(), value.data() + value.size(), expected);
+            EXPECT_TRUE(value == "u" || read.ec == std::errc{}) << value;
+            EXPECT_FLOAT_EQ(numbers.at(name), expected);
         }
     }
 }

@@ -1,8 +1,8 @@
-// The driver at its slots and as the module a print host loads: every slot sits where the host
-// expects it and answers with its documented default (driver.txt), the engine only ever sees
-// private copies of the host's records, a job opens only with everything it needs, the module
-// exports only its factories, and a whole job gives the stream written down by hand.
-#include <dlfcn.h>
+// The driver at its slots and at the module's boundary: every slot sits where the host expects
+// it and answers with its documented default (driver.txt), the engine only ever sees private
+// copies of the host's records, a job opens only with everything it needs, the module exports
+// only its factories (the tool's tests load it as a host does), and a whole job gives the stream
+// written down by hand.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,8 +11,8 @@
 #include <filesystem>
 #include <map>
 #include <set>
-#include <sstream>
 #include <tuple>
+#include <utility>
 
 #include "driver/abase_printer_driver_imp.h"
 #include "driver/cdriver.h"
@@ -28,9 +28,7 @@
 namespace tarnwick {
 namespace {
 
-using test::MemoryChannel;
-using test::TempDir;
-using test::TestPage;
+using namespace test;
 
 // Slot of a virtual member under the Itanium ABI: the member pointer holds 1 + the byte offset
 // of its table entry, and the destructor takes the two entries before slot 1.
@@ -105,22 +103,21 @@ struct Values {
     std::vector<double> values;
 };
 
-// Each value under the text of its expression, blanks left out.
+// Each value under the text of its expression (the texts split at commas outside parentheses),
+// blanks left out.
 std::map<std::string, double> Named(const std::string& texts, const Values& v) {
     std::map<std::string, double> named;
     std::string text;
-    int depth = 0;
     std::size_t i = 0;
+    int depth = 0;
     for (const char c : texts + ",") {
         depth += c == '(' ? 1 : c == ')' ? -1 : 0;
         if (c == ',' && depth == 0) {
-            EXPECT_TRUE(named.emplace(text, v.values.at(i++)).second) << "twice: " << text;
-            text.clear();
+            named[std::exchange(text, "")] = v.values.at(i++);
         } else if (c != ' ') {
             text += c;
         }
     }
-    EXPECT_EQ(i, v.values.size());
     return named;
 }
 #define NAMED(...) Named(#__VA_ARGS__, Values{__VA_ARGS__})
@@ -139,6 +136,8 @@ TEST(DriverSlots, TableOfPositionsDefaultsAndMediaPlaceholders) {
     c.rest[200 - sizeof(PrinterSettings)] = 1;
     HostJobRecord job{};
     MemoryChannel channel;
+    TempDir dir;
+    auto absent = test::MakeHostRecord(dir.file("absent.tkt"));
     const auto calls = NAMED(
         SlotOf(&D::OpenJob), SlotOf(&D::PrintStep), SlotOf(&D::AbortJob),
         SlotOf(&D::ShowOptionsDialog), SlotOf(&D::ParseDriverOptions), SlotOf(&D::GetTypeNumber),
@@ -168,7 +167,8 @@ TEST(DriverSlots, TableOfPositionsDefaultsAndMediaPlaceholders) {
         facade.SettingsDiffer(&a.settings, &c.settings), facade.OpenJob(&job, &channel),
         job.m_nDone, driver->FindColorMode("cmyklclm"), driver->FindColorMode("RGB"),
         driver->Slot45(nullptr, 9, &driverOut), driverOut, driver->Slot42(nullptr, &positive),
-        driver->Slot29(signedValues));
+        driver->Slot29(signedValues), driver->OpenJob(absent.get(), nullptr), absent->m_nDone,
+        std::filesystem::exists(dir.file("absent.tkt")), driver->OpenJob(nullptr, &channel));
     std::size_t checked = 0;
     SpyDriver spy;
     for (const test::TableRow& row : test::ReadTable(__FILE__, "driver.txt")) {
@@ -178,16 +178,21 @@ TEST(DriverSlots, TableOfPositionsDefaultsAndMediaPlaceholders) {
             ASSERT_TRUE(calls.contains(name)) << "driver_test.cpp makes no call " << name;
             EXPECT_EQ(calls.at(name), row.Real(2));
             ++checked;
-        } else if (row[0] == "media") {
-            std::istringstream list(row[1] == "-" ? "" : row[1]);
+        } else if (row[0] == "setup") {
             spy.engine->listIndexes.clear();
-            for (std::string item; std::getline(list, item, ',');)
-                spy.engine->listIndexes.push_back(std::stoi(item));
+            for (const std::string& item : test::Split(row[1], ','))
+                if (item != "-") spy.engine->listIndexes.push_back(std::stoi(item));
+            std::string text = row[3];
             PrintSetup host{};
             host.media = row.Int(2);
-            spy.GetDefaultColorMode(nullptr, &host);
-            EXPECT_EQ(spy.engine->seen.substr(0, spy.engine->seen.find(' ')), row[3]);
-            EXPECT_EQ(host.media, row.Int(2));
+            host.colorMode = 2;
+            host.text = row[3] == "(null)" ? nullptr : text.data();
+            std::snprintf(host.modelName, sizeof host.modelName, "%s", row[4].c_str());
+            const PrintSetup before = host;
+            EXPECT_EQ(spy.GetDefaultColorMode(nullptr, &host), 5);
+            EXPECT_EQ(spy.engine->seen, row[5]);
+            EXPECT_EQ(std::memcmp(&host, &before, sizeof host), 0) << "the host's record changed";
+            EXPECT_EQ(text, row[3]) << "the host's text changed";
         } else {
             FAIL() << "unknown operation " << row[0];
         }
@@ -195,29 +200,14 @@ TEST(DriverSlots, TableOfPositionsDefaultsAndMediaPlaceholders) {
     EXPECT_EQ(checked, calls.size()) << "a call without its row";
 }
 
+// Set-up records with their text are the "setup" rows of driver.txt.
 TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     SpyDriver d;
-    PrintSetup host{};
-    std::snprintf(host.modelName, sizeof host.modelName, "CP52");
-    char text[] = "owned text";
-    host.text = text;
-    host.media = 3;
-    host.colorMode = 2;
-    EXPECT_EQ(d.GetDefaultColorMode(nullptr, &host), 5);
-    const char* const hostText = host.text;  // packed field: read it by value
-    EXPECT_EQ(std::tuple(d.engine->record != &host, d.engine->seen, std::string(hostText), hostText,
-                         host.colorMode),
-              std::tuple(true, "3 owned text CP52", "owned text", text, 2));
-    host.text = nullptr;
-    d.GetDefaultColorMode(nullptr, &host);
-    EXPECT_EQ(d.engine->seen, "3 <null> CP52");
     d.GetDefaultColorMode(nullptr, nullptr);  // no record: the engine gets one of zeros
     EXPECT_EQ(std::tuple(d.engine->record != nullptr, d.engine->seen),
               std::tuple(true, "0 <null> "));
 
-    PrintModeEntry entry{};
-    entry.index = 2;
-    std::snprintf(entry.name, sizeof entry.name, "DRAFT");
+    PrintModeEntry entry{2, "DRAFT", ""};
     d.GetPrintModes("CP52", &entry, nullptr, nullptr);
     EXPECT_EQ(std::tuple(d.engine->record != &entry, d.engine->seen, entry.index),
               std::tuple(true, "2 DRAFT", 2));
@@ -225,38 +215,20 @@ TEST(PrivateCopy, RecordsAreCopiedWithTheirOwnText) {
     EXPECT_EQ(d.engine->seen, "-1 ");
 }
 
-const std::vector<TestPage> kOnePage = {TestPage{16, 2, 0, 0, {{"Black", 1}}}};
-
-TEST(JobSlots, HeaderFieldsReachTheContext) {
-    TempDir dir;
+// A job opens only with a whole ticket header and its data file: under prefix 2 unless the host
+// asks for the direct name, else under prefix 0. A failed open ends the job; an opened one has the
+// header's fields in its context. Short tickets and missing or damaged data files are rows of the
+// bad-input catalogue, a missing channel rows of driver.txt.
+TEST(JobSlots, OpenNeedsEveryPieceAndTheHeaderReachesTheContext) {
     JobTicket ticket = test::DefaultTicket(std::string(70, 'M'), 180, -1);
     ticket.resY = 90;
     ticket.calibrationText = "feed~0.5";
     ticket.settings[200] = 0x5A;
-    auto job = test::MakeJob(dir, ticket, kOnePage);
-    CDriver driver;
-    MemoryChannel out;
-    ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-    const JobContext* ctx = driver.CurrentJobContext();
-    // The model name is cut to its field; the colour model is sign-extended, not 65535.
-    EXPECT_EQ(std::tuple(std::string(ctx->m_szPrinterModel), ctx->m_nJobResX, ctx->m_nJobResY,
-                         ctx->m_nColorModel, std::string(ctx->m_szCalibrationText),
-                         ctx->m_Settings.rest[200 - sizeof(PrinterSettings)]),
-              std::tuple(std::string(63, 'M'), 180, 90, -1, "feed~0.5", 0x5A));
-    EXPECT_EQ(std::tuple(ctx->m_bRemoveOffsetX, ctx->m_bRemoveOffsetY, ctx->m_pJob, job->m_nDone),
-              std::tuple(0, 1, job.get(), 0));
-    driver.AbortJob(nullptr, nullptr, nullptr);
-}
-
-// A job opens only with a channel, a whole ticket header and its data file: under prefix 2
-// unless the host asks for the direct name, else under prefix 0. A failed open ends the job.
-// Short tickets and missing or damaged data files are rows of the bad-input catalogue.
-TEST(JobSlots, OpenNeedsEveryPiece) {
     for (const int direct : {0, 1}) {
         SCOPED_TRACE(direct ? "data under prefix 2, direct name asked" : "data under prefix 2");
         const int opened = 1 - direct;
         TempDir dir;
-        auto job = test::MakeJob(dir, test::DefaultTicket("CP52"), kOnePage);
+        auto job = test::MakeJob(dir, ticket, {TestPage{16, 2, 0, 0, {{"Black", 1}}}});
         std::filesystem::rename(OXJob::GetFileName(ePrefix0, AFilePath(job->path)).c_str(),
                                 OXJob::GetFileName(ePrefix2, AFilePath(job->path)).c_str());
         job->m_bDirectDataName = direct;
@@ -266,48 +238,32 @@ TEST(JobSlots, OpenNeedsEveryPiece) {
         EXPECT_EQ(driver.OpenJob(job.get(), &out), opened);
         EXPECT_EQ(std::tuple(job->m_nDone, log.entries().empty()),
                   std::tuple(opened ? 0 : -1, opened == 1));
-        if (opened) {
-            // Opening again replaces the context.
-            driver.CurrentJobContext()->m_bAbort = 1;
-            ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
-            EXPECT_EQ(driver.CurrentJobContext()->m_bAbort, 0);
-            driver.AbortJob(nullptr, nullptr, nullptr);
-        }
+        if (!opened) continue;
+        JobContext* ctx = driver.CurrentJobContext();
+        // The model name is cut to its field; the colour model is sign-extended, not 65535.
+        EXPECT_EQ(std::tuple(std::string(ctx->m_szPrinterModel), ctx->m_nJobResX, ctx->m_nJobResY,
+                             ctx->m_nColorModel, std::string(ctx->m_szCalibrationText),
+                             ctx->m_Settings.rest[200 - sizeof(PrinterSettings)]),
+                  std::tuple(std::string(63, 'M'), 180, 90, -1, "feed~0.5", 0x5A));
+        EXPECT_EQ(std::tuple(ctx->m_bRemoveOffsetX, ctx->m_bRemoveOffsetY, ctx->m_pJob),
+                  std::tuple(0, 1, job.get()));
+        // Opening again replaces the context.
+        ctx->m_bAbort = 1;
+        ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
+        EXPECT_EQ(driver.CurrentJobContext()->m_bAbort, 0);
+        driver.AbortJob(nullptr, nullptr, nullptr);
     }
-    // A null channel fails before the ticket is read: a missing ticket is not even created.
-    TempDir dir;
-    CDriver driver;
-    auto noTicket = test::MakeHostRecord(dir.file("absent.tkt"));
-    MemoryChannel out;
-    EXPECT_EQ((std::tuple{driver.OpenJob(noTicket.get(), nullptr), noTicket->m_nDone,
-                          std::filesystem::exists(dir.file("absent.tkt")),
-                          driver.OpenJob(nullptr, &out)}),
-              std::tuple(0, -1, false, 0));
 }
-
-// The module as a print host loads it, and a driver from its factory.
-struct LoadedModule {
-    std::unique_ptr<void, int (*)(void*)> handle{
-        dlopen(TARNWICK_MODULE_PATH, RTLD_NOW | RTLD_LOCAL), dlclose};
-    test::DriverPtr Create() const {
-        auto create = reinterpret_cast<CreateNewPrinterDriverFn>(
-            dlsym(handle.get(), "createNewPrinterDriver"));
-        return test::DriverPtr(create != nullptr ? create() : nullptr);
-    }
-};
 
 // The names of the module's symbols as `nm <options>` lists them.
 std::set<std::string> ModuleSymbols(const std::string& options) {
-    FILE* pipe = popen(("nm " + options + " " + TARNWICK_MODULE_PATH).c_str(), "r");
+    const std::string command = "nm --format=just-symbols " + options + " " + TARNWICK_MODULE_PATH;
+    FILE* pipe = popen(command.c_str(), "r");
     EXPECT_NE(pipe, nullptr);
     std::set<std::string> symbols;
     char line[4096];
-    while (pipe != nullptr && std::fgets(line, sizeof line, pipe) != nullptr) {
-        std::istringstream fields(line);
-        std::string address, type, name;
-        std::getline(fields >> address >> type >> std::ws, name);
-        if (!name.empty()) symbols.insert(name);
-    }
+    while (pipe != nullptr && std::fgets(line, sizeof line, pipe) != nullptr)
+        symbols.emplace(line, std::strcspn(line, "\n"));
     EXPECT_EQ(pipe != nullptr ? pclose(pipe) : -1, 0);
     return symbols;
 }
@@ -331,10 +287,7 @@ TEST(ModuleBoundary, WholeJobMatchesTheHandWrittenStream) {
     JobTicket ticket = test::DefaultTicket("Generic RTL", 180, 1);
     ticket.settings[13] = 0;
     auto job = test::MakeJob(dir, ticket, {test::TestPage{16, 2, 0, 0, {{"Black"}}}});
-    LoadedModule module;
-    ASSERT_NE(module.handle, nullptr) << dlerror();
-    ASSERT_NE(dlsym(module.handle.get(), "createDriverPage"), nullptr);
-    auto driver = module.Create();
+    auto driver = test::MakeDriver();
     ASSERT_TRUE(driver);
     char name[256] = {};
     EXPECT_EQ((std::tuple{driver->GetTypeNumber(), driver->Slot12(),
@@ -353,7 +306,6 @@ TEST(ModuleBoundary, WholeJobMatchesTheHandWrittenStream) {
     EXPECT_EQ(out.str(), expected);
     // The host's tag reaches every write; the page end is flushed at once.
     EXPECT_EQ(out.tags, std::vector<int64_t>(out.tags.size(), 0x1122334455667788));
-    EXPECT_EQ(job->m_nDone, -1);
 }
 
 // Six inks over several pages: decoding the stream gives back every plane row of the job, in
@@ -375,8 +327,7 @@ TEST(ModuleBoundary, DecodedStreamGivesBackEveryPlaneRow) {
     JobTicket ticket = test::DefaultTicket("CP52", 180, 2);
     ticket.settings[13] = 0;
     auto job = test::MakeJob(dir, ticket, pages);
-    LoadedModule module;
-    auto driver = module.Create();
+    auto driver = test::MakeDriver();
     ASSERT_TRUE(driver);
     test::MemoryChannel out;
     ASSERT_GT(test::RunJob(*driver, *job, out), 0);

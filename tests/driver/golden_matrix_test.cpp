@@ -50,10 +50,7 @@ std::vector<uint8_t> StreamOf(const JobTicket& ticket, const std::vector<test::T
     job->m_nPrintMode = printMode;
     CDriver driver;
     test::MemoryChannel out;
-    if (driver.OpenJob(job.get(), &out) == 0) return {};
-    for (int step = 0; step < (abort ? 2 : 100) && job->m_nDone != -1; ++step) {
-        if (driver.PrintStep(nullptr, nullptr, nullptr) == 0) break;
-    }
+    EXPECT_EQ(test::RunJob(driver, *job, out, abort ? 2 : 100) > 0, !abort);  // ended
     if (abort) driver.AbortJob(nullptr, nullptr, nullptr);
     return out.bytes;
 }
@@ -104,10 +101,9 @@ TEST(GoldenMatrix, EveryStreamIsTheRecordedOneAndDecodesToItsPages) {
                     JobTicket ticket = test::DefaultTicket(model, dpi, color);
                     ticket.settings[13] = static_cast<uint8_t>(bar);
                     for (const bool abort : {false, true}) {
-                        const std::string key = std::string(model) + "|" +
-                                                std::to_string(mode.index) + "|" +
-                                                std::to_string(color) + "|" + std::to_string(bar) +
-                                                "|" + (abort ? "abort" : "end");
+                        char key[128];
+                        std::snprintf(key, sizeof key, "%s|%d|%d|%d|%s", model, mode.index, color,
+                                      bar, abort ? "abort" : "end");
                         SCOPED_TRACE(key);
                         ++streams;
                         const std::vector<uint8_t> stream =

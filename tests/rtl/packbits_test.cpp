@@ -10,6 +10,7 @@
 #include <sstream>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "rtl/packbits_decode.h"
@@ -62,26 +63,19 @@ TEST(PackBits, PacketsOfTheTable) {
         const std::size_t room = std::stoul(r[2]);
         Bytes out(room + 48, 0xA5);
         const PackBitsDecodeResult d = PackBitsDecode(in, std::span(out).first(room));
-        EXPECT_EQ(d.ok(), r[5].empty());
-        EXPECT_EQ(PackBitsErrorText(d.error), r[5]);
-        EXPECT_EQ(d.consumed, std::stoul(r[3]));
-        ASSERT_EQ(d.produced, produced.size());
-        EXPECT_EQ(Bytes(out.begin(), out.begin() + static_cast<std::ptrdiff_t>(d.produced)),
-                  produced);
-        EXPECT_TRUE(std::all_of(out.begin() + static_cast<std::ptrdiff_t>(d.produced), out.end(),
-                                [](uint8_t b) { return b == 0xA5; }))
-            << "bytes written beyond the decoded packets";
+        EXPECT_EQ(std::tuple(PackBitsErrorText(d.error), d.consumed, d.produced),
+                  std::tuple(r[5], std::stoul(r[3]), produced.size()));
+        Bytes expected = produced;
+        expected.resize(out.size(), 0xA5);  // nothing written beyond the decoded packets
+        EXPECT_EQ(out, expected);
     }
 }
 
-// The span overload checks its buffer; a row without equal neighbours fills the worst case.
+// The span overload refuses a buffer one byte short of the worst case; the libtiff round trip
+// below writes through it into buffers of exactly the worst case.
 TEST(PackBitsEncode, TheSpanOverloadChecksItsBuffer) {
-    const Bytes literal = Distinct(300);
-    Bytes out(PackBitsWorstCase(300));
-    ASSERT_EQ(out.size(), 303u);
-    EXPECT_THROW(PackBitsEncode(std::span(out).first(302), literal), std::length_error);
-    ASSERT_EQ(PackBitsEncode(out, literal), 303u);
-    EXPECT_EQ(out, TableBytes("7F ~0-128 7F ~128-256 2B ~256-300"));
+    Bytes out(PackBitsWorstCase(300) - 1);
+    EXPECT_THROW(PackBitsEncode(out, Distinct(300)), std::length_error);
     EXPECT_EQ(PackBitsEncode(std::span<uint8_t>(), std::span<const uint8_t>()), 0u);
 }
 
@@ -89,15 +83,9 @@ TEST(PackBitsEncode, TheSpanOverloadChecksItsBuffer) {
 // 1 to 4, and runs of every critical length placed at and around the 128-byte packet limits.
 std::vector<Bytes> Shapes(std::size_t n) {
     std::vector<Bytes> rows = {Bytes(n, 0x00), Distinct(n)};
-    Bytes runs(n);
-    for (std::size_t k = 0, left = 1, len = 1, value = 0; k < n; ++k) {
-        runs[k] = static_cast<uint8_t>(value);
-        if (--left == 0) {
-            len = len % 4 + 1;
-            left = len;
-            ++value;
-        }
-    }
+    Bytes runs;  // 1, 2, 3, 4, 1, ... bytes of the values 0, 1, 2, ...
+    for (std::size_t len = 1, value = 0; runs.size() < n; len = len % 4 + 1, ++value)
+        runs.insert(runs.end(), std::min(len, n - runs.size()), static_cast<uint8_t>(value));
     rows.push_back(runs);
     for (std::size_t at : {0, 1, 2, 3, 126, 127, 128, 129, 130, 254, 255, 256, 257}) {
         for (std::size_t run : {1, 2, 3, 4, 127, 128, 129, 130, 131, 255, 256, 257, 258}) {
