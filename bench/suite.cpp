@@ -1,5 +1,7 @@
 #include "suite.h"
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -31,6 +33,11 @@ int RunSuite(const Options& options, const std::string& self) {
     std::string error;
     auto module = DriverModule::Load(ModulePath(), error);
     if (!module) s.Problem(error);
+    // The job files were just written: their pages go to disk before anything is timed, so that
+    // the kernel's writeback of gigabytes of dirty pages (and the throttling of writers that comes
+    // with it) does not land in the first timed prints.
+    Progress("writing the job files' pages to disk");
+    sync();
     {
         Schedule schedule;
         AddMemoryTasks(s, schedule);
