@@ -309,8 +309,32 @@ void Separator::SeparateRow(std::span<const uint8_t> pixels, int width, std::spa
             scratch[i] = static_cast<uint16_t>(pixels[i] * 257);
         }
     }
+    const auto row = [&](int ink) { return amounts.data() + static_cast<std::size_t>(ink) * w; };
+    const std::array<int, 4> channels = {m_slots.cyan, m_slots.magenta, m_slots.yellow,
+                                         m_slots.black};
+    if (!m_grayOnly && m_secondary.empty() &&
+        std::all_of(channels.begin(), channels.end(), [](int ink) { return ink >= 0; })) {
+        // The usual modes (CMYK, and light inks) a pass per ink over the whole row: the same
+        // arithmetic for every pixel, in loops the compiler can vectorise.
+        for (std::size_t c = 0; c < 4; ++c) {
+            float* out = row(channels[c]);
+            const uint16_t* in = scratch.data() + c;
+            for (std::size_t x = 0; x < w; ++x) out[x] = in[x * 4] / 65535.0f;
+        }
+        for (const LightSlot& slot : m_light) {
+            float* full = row(slot.full);
+            float* light = row(slot.light);
+            for (std::size_t x = 0; x < w; ++x) {
+                const float v = full[x];
+                full[x] = slot.split->full(v);
+                light[x] = slot.split->light(v);
+            }
+        }
+        LimitInks(amounts, w);
+        return;
+    }
     const auto put = [&](int ink, std::size_t x, float value) {
-        if (ink >= 0) amounts[static_cast<std::size_t>(ink) * w + x] = value;
+        if (ink >= 0) row(ink)[x] = value;
     };
     for (std::size_t x = 0; x < w; ++x) {
         if (m_grayOnly) {
@@ -327,33 +351,47 @@ void Separator::SeparateRow(std::span<const uint8_t> pixels, int width, std::spa
                 b -= amount;
                 put(slot.ink, x, amount);
             }
-            put(m_slots.cyan, x, cmyk[0]);
-            put(m_slots.magenta, x, cmyk[1]);
-            put(m_slots.yellow, x, cmyk[2]);
-            put(m_slots.black, x, cmyk[3]);
+            for (std::size_t c = 0; c < 4; ++c) put(channels[c], x, cmyk[c]);
             for (const LightSlot& slot : m_light) {
-                float& full = amounts[static_cast<std::size_t>(slot.full) * w + x];
+                float& full = row(slot.full)[x];
                 const float v = full;
                 full = slot.split->full(v);
-                amounts[static_cast<std::size_t>(slot.light) * w + x] = slot.split->light(v);
+                row(slot.light)[x] = slot.split->light(v);
             }
         }
-        // Each ink at most its limit; above the total limit, the colour inks give way before
-        // black, which carries the shadows.
-        float total = 0.0f;
-        float colour = 0.0f;
-        for (std::size_t i = 0; i < m_inks.size(); ++i) {
-            float& value = amounts[i * w + x];
-            value = std::clamp(value, 0.0f, m_max[i]);
-            total += value;
-            if (static_cast<int>(i) != m_slots.black) colour += value;
+    }
+    LimitInks(amounts, w);
+}
+
+// Each ink at most its limit; above the total limit, the colour inks give way before black,
+// which carries the shadows. Pixels go in stretches, ink after ink, so that the loops vectorise;
+// each pixel's sums still add its inks in their order.
+void Separator::LimitInks(std::span<float> amounts, std::size_t w) const {
+    constexpr std::size_t kStretch = 256;
+    std::array<float, kStretch> total;
+    std::array<float, kStretch> colour;
+    const std::size_t inks = m_inks.size();
+    for (std::size_t start = 0; start < w; start += kStretch) {
+        const std::size_t n = std::min(kStretch, w - start);
+        total.fill(0.0f);
+        colour.fill(0.0f);
+        for (std::size_t i = 0; i < inks; ++i) {
+            float* value = amounts.data() + i * w + start;
+            const float max = m_max[i];
+            for (std::size_t x = 0; x < n; ++x) {
+                value[x] = std::clamp(value[x], 0.0f, max);
+                total[x] += value[x];
+            }
+            if (static_cast<int>(i) == m_slots.black) continue;
+            for (std::size_t x = 0; x < n; ++x) colour[x] += value[x];
         }
-        if (total > m_data.totalLimit) {
-            const float black = total - colour;
+        for (std::size_t x = 0; x < n; ++x) {
+            if (total[x] <= m_data.totalLimit) continue;
+            const float black = total[x] - colour[x];
             const float room = std::max(0.0f, m_data.totalLimit - black);
-            const float scale = colour > 0.0f ? room / colour : 0.0f;
-            for (std::size_t i = 0; i < m_inks.size(); ++i) {
-                float& value = amounts[i * w + x];
+            const float scale = colour[x] > 0.0f ? room / colour[x] : 0.0f;
+            for (std::size_t i = 0; i < inks; ++i) {
+                float& value = amounts[i * w + start + x];
                 if (static_cast<int>(i) != m_slots.black) {
                     value *= scale;
                 } else if (black > m_data.totalLimit) {

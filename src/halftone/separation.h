@@ -53,6 +53,8 @@ class Separator {
 
   private:
     Separator() = default;
+    // Clamps each ink of a separated row and applies the total ink limit.
+    void LimitInks(std::span<float> amounts, std::size_t w) const;
 
     // Indices into the inks, -1 when the mode lacks the ink.
     struct Slots {
