@@ -7,12 +7,17 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <deque>
 #include <filesystem>
+#include <thread>
 
 #include "cli/cli_fixture.h"
 #include "cli/json_value.h"
 #include "cli/table_script.h"
+#include "hardening/hardening_support.h"
 #include "host/job/job_writer.h"
+#include "platform/named_mutex.h"
+#include "support/scoped_env.h"
 #include "support/stream_rows.h"
 
 namespace tarnwick::test {
@@ -129,9 +134,45 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Scrip
             if (!pages.empty()) WriteJobData(DataPath(w[1]), pages);
         } else if (what == "stalled") {  // TICKET PAGE ROWS: the host is still writing the page
             std::string error;
-            m_writers.push_back(JobWriter::Create(DataPath(w[1]), error));
-            EXPECT_TRUE(m_writers.back()) << error;
-            if (m_writers.back()) AppendPage(*m_writers.back(), PageOf(w[2]), 0, std::stoi(w[3]));
+            std::unique_ptr<JobWriter>& writer = m_writers[w[1]];
+            writer = JobWriter::Create(DataPath(w[1]), error);
+            EXPECT_TRUE(writer) << error;
+            if (writer) AppendPage(*writer, PageOf(w[2]), 0, std::stoi(w[3]));
+        } else if (what == "append") {  // TICKET PAGE FIRST COUNT: the host writes more rows
+            AppendPage(*m_writers.at(w[1]), PageOf(w[2]), std::stoi(w[3]), std::stoi(w[4]));
+        } else if (what == "finish") {
+            std::string error;
+            EXPECT_TRUE(m_writers.at(w[1])->Finish(error)) << error;
+        } else if (what == "lock" || what == "unlock") {  // NAME: the job's named mutex, shared
+            ScopedEnv sharedLocks("TARNWICK_LOCK_DIR", lockDir());
+            std::unique_ptr<CMutex>& mutex = m_mutexes[w[1]];
+            if (!mutex) mutex = std::make_unique<CMutex>(false, w[1].c_str());
+            EXPECT_EQ(what == "lock" ? mutex->Lock() : mutex->Unlock(), 1) << w[1];
+        } else if (what == "held") {  // NAME: until the first tool started holds it
+            ScopedEnv sharedLocks("TARNWICK_LOCK_DIR", lockDir());
+            CMutex mutex(false, w[1].c_str());
+            while (mutex.Lock(0) == 1 && !m_started.front()->Exited()) {
+                mutex.Unlock();
+                std::this_thread::yield();
+            }
+            EXPECT_FALSE(m_started.front()->Exited()) << "the tool ended before it took " << w[1];
+        } else if (what == "waiting") {
+            EXPECT_TRUE(hardening::SomeoneWaitsFor()) << "no tool waits for a named mutex";
+        } else if (what == "start") {  // TEXT|- COMMAND...: in the background, once it says TEXT
+            m_started.push_back(std::make_unique<RunningTool>(
+                std::vector<std::string>(w.begin() + 2, w.end()), CommandEnv(), m_limits));
+            const std::optional<std::string> first =
+                w[1] == "-" ? std::nullopt : m_started.back()->ReadErrorLine();
+            EXPECT_TRUE(w[1] == "-" || (first && first->find(w[1]) != std::string::npos))
+                << first.value_or("the tool ended without a word");
+        } else if (what == "running") {
+            EXPECT_FALSE(m_started.front()->Exited()) << "the first tool started has ended";
+        } else if (what == "wait") {  // EXIT: the first tool started ends with it
+            const ToolResult result = m_started.front()->Wait();
+            m_started.pop_front();
+            EXPECT_FALSE(result.hung);
+            EXPECT_EQ(result.exitCode, std::stoi(w[1])) << result.err;
+            ExpectNoLeftovers();
         } else {
             return false;
         }
@@ -193,10 +234,8 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Scrip
     // Runs a command; after "signal SIG TEXT" it gets SIG once its first stderr line shows TEXT,
     // after "answer PROMPT REPLY" it runs on a terminal that answers the prompt.
     ToolResult Execute(const std::vector<std::string>& command) {
-        ToolEnv env = Env();
-        for (const auto& [name, value] : m_env) env[name] = value;
         const std::vector<std::string> next = std::exchange(m_next, {});
-        RunningTool tool(command, env, m_limits, !next.empty() && next[0] == "answer");
+        RunningTool tool(command, CommandEnv(), m_limits, !next.empty() && next[0] == "answer");
         if (!next.empty() && next[0] == "signal") {
             const std::optional<std::string> first = tool.ReadErrorLine();
             EXPECT_TRUE(first && first->find(next[2]) != std::string::npos)
@@ -207,10 +246,24 @@ class CommandTable : public ToolTest, public ::testing::WithParamInterface<Scrip
         return tool.Wait();
     }
 
+    // A tool still running in the background may have its output half written.
+    void ExpectNoLeftovers() const {
+        const std::vector<std::string> none;
+        EXPECT_EQ(m_started.empty() ? Leftovers() : none, none) << "temporary files were left";
+    }
+
+    ToolEnv CommandEnv() const {
+        ToolEnv env = Env();
+        for (const auto& [name, value] : m_env) env[name] = value;
+        return env;
+    }
+
     ScriptVars m_vars;
     ToolEnv m_env;
     std::vector<std::string> m_next;  // a signal or an answer for the next command
-    std::vector<std::unique_ptr<JobWriter>> m_writers;
+    std::map<std::string, std::unique_ptr<JobWriter>> m_writers;  // by ticket
+    std::map<std::string, std::unique_ptr<CMutex>> m_mutexes;
+    std::deque<std::unique_ptr<RunningTool>> m_started;  // in the background, oldest first
     ToolResult m_result;
     ToolLimits m_limits{.stallMillis = 90'000};  // long inspections are silent for seconds
 };
@@ -245,7 +298,7 @@ TEST_P(CommandTable, EveryCommandGivesItsExitCodeAndWords) {
         if ((m_result.exitCode == 1 || m_result.exitCode == 2) && !preview) {
             EXPECT_TRUE(Snapshot() == before) << "a failed command changed a file";
         }
-        EXPECT_EQ(Leftovers(), std::vector<std::string>()) << "temporary files were left";
+        ExpectNoLeftovers();
     }
 }
 
