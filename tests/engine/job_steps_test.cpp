@@ -124,8 +124,7 @@ TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
                 pages.back().colorants.push_back({ink});
             pages.back().content = [](int c, int, int) { return uint8_t(0x11 * (c + 1)); };
         }
-        TempDir jobDir;
-        auto job = test::MakeJob(jobDir, PlainTicket("CP52", 180, int16_t(r.Int(0))), pages);
+        auto job = test::MakeJob(dir, PlainTicket("CP52", 180, int16_t(r.Int(0))), pages);
         if (r[2] != "-") job->m_pszCustomColorXml = r[2].c_str();
         CDriver d;
         MemoryChannel channel;
@@ -147,9 +146,8 @@ TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
 TEST_F(EngineJobs, JobOptionsNameTheMutexesAndPauseBetweenPages) {
     for (const bool named : {true, false}) {
         SCOPED_TRACE(named);
-        TempDir jobDir;
         auto job =
-            test::MakeJob(jobDir, PlainTicket("CP52", 180, 0), {CmykPage(8, 1), CmykPage(8, 1)});
+            test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(8, 1), CmykPage(8, 1)});
         const std::string xml = std::string("<?xml version=\"1.0\"?><R>") +
                                 (named ? "<JobId>4711</JobId><PauseBtwPages>1abc</PauseBtwPages>"
                                        : "<PauseBtwPages>1</PauseBtwPages>") +
@@ -202,10 +200,9 @@ TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
         const TestPage page = NumberedPage(0, 10);
         test::AppendPage(*writer, page, 0, perWait);
         int written = perWait;
-        bool startFree = true;
         clock.onSleep = [&](uint32_t ms) {
             EXPECT_EQ(ms, 1500u);
-            startFree = startFree && fuzz::FreeForOtherThreads("QRM_PRINT_START0");
+            EXPECT_TRUE(fuzz::FreeForOtherThreads("QRM_PRINT_START0"));
             const int n = std::min(perWait, last - written);
             if (n > 0) test::AppendPage(*writer, page, written, n);
             written += n;
@@ -219,8 +216,6 @@ TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
         MemoryChannel channel;
         ASSERT_GT(test::RunJob(d, *live, channel), 0);
         clock.onSleep = nullptr;
-        EXPECT_TRUE(startFree);
-        EXPECT_FALSE(writer) << "the job ended before the host did";
         const auto pages = test::ReadStreamRows(channel.bytes);
         ASSERT_EQ(pages.size(), 1u);
         ASSERT_EQ(pages[0].rows.size(), 10u);
