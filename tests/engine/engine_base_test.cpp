@@ -15,9 +15,7 @@ namespace {
 
 struct EngineUnderTest : RTL {
     EngineUnderTest() {
-        job.m_nOutputTag = 77;
         ctx.m_pJob = &job;
-        ctx.m_nScaleX = 1;
         m_pCtx = &ctx;
         m_pOutput = &out;
     }
@@ -58,7 +56,6 @@ TEST(EngineBase, RowsOfTheTable) {
             write();
             EXPECT_EQ(e.out.writeSizes, Sizes(r[2]));
             EXPECT_EQ(e.Waiting(), uint32_t(Sizes(r[3]).at(0)));
-            for (int64_t tag : e.out.tags) EXPECT_EQ(tag, 77);
         } else if (r[0] == "short") {
             e.out.failAtWrite = 0;
             e.out.acceptOnFail = r.Int(2);

@@ -82,7 +82,6 @@ TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
     const JobContext& ctx = *d.CurrentJobContext();
     EXPECT_TRUE(EngineOf(d).HoldsStartLock() && EngineOf(d).HoldsLayoutLock());
     ASSERT_EQ(Step(d), 1);  // page start
-    EXPECT_EQ(ctx.m_bStartPage, 0);
     ASSERT_EQ(Step(d), 1);  // rows
     EXPECT_EQ(std::tuple(ctx.m_nCurRow, ctx.m_bPageDone), std::tuple(3, 1));
     ASSERT_EQ(Step(d), 1);  // page end
