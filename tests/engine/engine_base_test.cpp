@@ -114,8 +114,7 @@ TEST(EngineRecords, PrintSetupIsCopied) {
               std::tuple("setup text", 720));
     setup.text = nullptr;
     EXPECT_EQ(e.SetPrintSettings(&setup), 1);
-    const char* copied = e.CurrentPrintSetup().text;  // packed field: read it by value
-    EXPECT_EQ(copied, nullptr);
+    EXPECT_TRUE(e.CurrentPrintSetup().text == nullptr);  // a packed field: compared by value
 }
 
 }  // namespace
