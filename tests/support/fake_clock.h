@@ -11,11 +11,9 @@
 
 namespace tarnwick {
 
-// Time moves only by Sleep, Advance or the auto-advance step.
+// Time moves only by Sleep or the auto-advance step.
 class FakeClock : public Clock {
   public:
-    explicit FakeClock(uint32_t start = 0) : m_now(start) {}
-
     // The current time; then moves on by the auto-advance step, so a polling loop makes progress.
     uint32_t Ticks() override { return m_now.fetch_add(m_autoAdvance.load()); }
     // Moves time on without waiting, records the sleep, then calls onSleep.
@@ -26,8 +24,6 @@ class FakeClock : public Clock {
         lock.unlock();
         if (onSleep) onSleep(ms);
     }
-    void SetTicks(uint32_t now) { m_now = now; }
-    void Advance(uint32_t ms) { m_now += ms; }
     void SetAutoAdvance(uint32_t msPerTick) { m_autoAdvance = msPerTick; }
     std::vector<uint32_t> sleeps() const {
         std::lock_guard<std::mutex> lock(m_sleepsMutex);
@@ -37,7 +33,7 @@ class FakeClock : public Clock {
     std::function<void(uint32_t)> onSleep;
 
   private:
-    std::atomic<uint32_t> m_now;
+    std::atomic<uint32_t> m_now{0};
     std::atomic<uint32_t> m_autoAdvance{0};
     mutable std::mutex m_sleepsMutex;
     std::vector<uint32_t> m_sleeps;

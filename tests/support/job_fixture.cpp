@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstring>
+#include <cstdio>
 #include <span>
 
 #include "host/job/job_writer.h"
@@ -30,9 +30,7 @@ void AppendPage(JobWriter& writer, const TestPage& page, int firstRow, int rowCo
         for (const auto& c : page.colorants) layout.colorants.push_back({c.name, c.bits});
         ASSERT_TRUE(writer.BeginPage(layout, error)) << error;
     }
-    const int rows = rowCount >= 0          ? firstRow + rowCount
-                     : page.rowsToWrite < 0 ? page.height
-                                            : page.rowsToWrite;
+    const int rows = rowCount >= 0 ? firstRow + rowCount : page.height;
     std::vector<std::vector<uint8_t>> data(page.colorants.size());
     for (int r = firstRow; r < rows; ++r) {
         std::vector<std::span<const uint8_t>> spans;
@@ -59,7 +57,6 @@ JobTicket DefaultTicket(const std::string& model, int16_t dpi, int16_t colorMode
 
 std::unique_ptr<HostJobRecord> MakeHostRecord(const std::string& ticketPath) {
     auto job = std::make_unique<HostJobRecord>();
-    std::memset(job.get(), 0, sizeof(HostJobRecord));
     std::snprintf(job->path, sizeof job->path, "%s", ticketPath.c_str());
     job->m_nOutputTag = 0x1122334455667788;
     job->m_bDirectDataName = 1;

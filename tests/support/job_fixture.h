@@ -35,7 +35,6 @@ struct TestPage {
     std::function<uint8_t(int colorant, int row, int index)> content = [](int c, int r, int i) {
         return static_cast<uint8_t>(0x11 * (c + 1) + r * 7 + i);
     };
-    int rowsToWrite = -1;  // fewer rows than announced; -1 writes them all
 };
 
 int RowBytes(const TestPage& page, int colorant);

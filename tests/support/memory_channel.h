@@ -10,15 +10,15 @@
 namespace tarnwick::test {
 
 // The host's output channel for tests: keeps every byte it takes (or, with keep off, only counts
-// them, allocating nothing), and can take fewer bytes than asked at a chosen write, once or, like
-// a connection that has gone away, for good.
+// them, allocating nothing), and can take fewer bytes than asked at a chosen write and, like a
+// connection that has gone away, nothing after it.
 class MemoryChannel : public OutputChannel {
   public:
     MemoryChannel() = default;
     // Fails at write `failAt` (0-based), taking `acceptOnFail` bytes (returned as is, so -1 and
     // 0 are failures too), and takes nothing afterwards.
     MemoryChannel(int failAt, int32_t acceptOnFail)
-        : failAtWrite(failAt), acceptOnFail(acceptOnFail), failForGood(true) {}
+        : failAtWrite(failAt), acceptOnFail(acceptOnFail) {}
 
     int32_t Write(const uint8_t* data, int32_t length, int64_t tag) override {
         const int index = writes++;
@@ -27,7 +27,7 @@ class MemoryChannel : public OutputChannel {
             tags.push_back(tag);
         }
         int32_t accepted = length;
-        if (failed && failForGood) {
+        if (failed) {
             accepted = 0;
         } else if (index == failAtWrite) {
             failed = true;
@@ -47,7 +47,6 @@ class MemoryChannel : public OutputChannel {
     bool keep = true;
     int failAtWrite = -1;      // 0-based index of the write that goes short
     int32_t acceptOnFail = 0;  // bytes that write still takes
-    bool failForGood = false;  // every write after the failing one takes nothing
     bool failed = false;       // the failing write has happened
 };
 

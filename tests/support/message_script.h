@@ -2,7 +2,6 @@
 // the requests.
 #pragma once
 
-#include <initializer_list>
 #include <utility>
 #include <vector>
 
@@ -19,8 +18,6 @@ class ScopedMessageScript {
               return m_requests.size() <= m_answers.size() ? m_answers[m_requests.size() - 1]
                                                            : IDOK;
           })) {}
-    ScopedMessageScript(std::initializer_list<int> answers)
-        : ScopedMessageScript(std::vector<int>(answers)) {}
     ~ScopedMessageScript() { SetMessageHandler(std::move(m_previous)); }
     ScopedMessageScript(const ScopedMessageScript&) = delete;
     ScopedMessageScript& operator=(const ScopedMessageScript&) = delete;
