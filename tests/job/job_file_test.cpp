@@ -288,7 +288,9 @@ TEST(JobWriter, EveryStepOfTheScriptLoadsConsistently) {
                       r[6] == "0" ? std::nullopt
                                   : std::optional(PictureRow(page, channel, row,
                                                              pages[size_t(page)].width, bits)));
-            if (r.words.size() > 7) EXPECT_NE(kept->readError().find(r[7]), std::string::npos);
+            if (r.words.size() > 7) {
+                EXPECT_NE(kept->readError().find(r[7]), std::string::npos);
+            }
         }
         // A step refused must say why, with the table's message.
         const std::string refusal =
