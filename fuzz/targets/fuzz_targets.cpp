@@ -65,19 +65,8 @@ bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
     return WriteFileBytes(path.c_str(), bytes, error);
 }
 
-std::span<const uint8_t> AsBytes(const std::string& text) {
-    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
-}
-
 std::string DataFileFor(const std::string& ticketPath) {
     return OXJob::GetFileName(ePrefix0, AFilePath(ticketPath.c_str())).c_str();
-}
-
-std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t colorModel,
-                                 bool colorBar) {
-    JobTicket ticket = test::DefaultTicket(model, dpi, colorModel);
-    ticket.settings[offsetof(PrinterSettings, colorBar)] = colorBar ? 1 : 0;
-    return EncodeJobTicket(ticket);
 }
 
 int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, const char* options,
@@ -136,6 +125,13 @@ bool JobLocksFree(int jobId) {
 }
 
 namespace {
+
+// A CP52 ticket at 180 dpi, colour model 2, whose settings area holds the printer's defaults.
+std::vector<uint8_t> TicketBytes(bool colorBar) {
+    JobTicket ticket = test::DefaultTicket("CP52", 180, 2);
+    ticket.settings[offsetof(PrinterSettings, colorBar)] = colorBar ? 1 : 0;
+    return EncodeJobTicket(ticket);
+}
 
 constexpr uint8_t kFill = 0xA5;
 
@@ -306,7 +302,7 @@ int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
     std::string xml(reinterpret_cast<const char*>(data), size);
     // Only texts that start like an XML declaration are read as options.
     if (xml.compare(0, 4, "<?xm") != 0) xml.insert(0, "<?xml version=\"1.0\"?>");
-    check.Check(PrintJob(check, run, TicketBytes("CP52", 180, 2, true), xml.c_str(), 24) == 1,
+    check.Check(PrintJob(check, run, TicketBytes(true), xml.c_str(), 24) == 1,
                 "job options never keep a job from opening");
     return check.failures;
 }
@@ -350,7 +346,7 @@ int FuzzJobData(const uint8_t* data, size_t size) {
             if (++waits == 3) std::remove(path.c_str());
         };
         run.clock.SetAutoAdvance(40);
-        PrintJob(check, run, TicketBytes("CP52", 180, 2, false), nullptr, 48, false);
+        PrintJob(check, run, TicketBytes(false), nullptr, 48, false);
         run.clock.onSleep = nullptr;
     }
     return check.failures;
@@ -365,9 +361,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data),
                            std::find(data, data + size, uint8_t{0}) - data);
     CDriver driver;
-    auto* engine = dynamic_cast<RTL*>(driver.Engine());
-    check.Check(engine != nullptr, "the driver's engine is the RTL printer class");
-    if (engine == nullptr) return check.failures;
+    auto& engine = dynamic_cast<RTL&>(*driver.Engine());
 
     for (int n : {1, 8, 14}) {
         check.Check(ABaseRTL::ParseDriverOptionPairs(text.c_str(), Filled(n).get(), n) == 1,
@@ -375,7 +369,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     }
     for (const char* model : {"CP52", "Generic RTL", static_cast<const char*>(nullptr)}) {
         auto area = Filled(kSettingsAreaSize);
-        check.Check(engine->ApplyDriverOptions(text.c_str(), area.get(), model) == 1,
+        check.Check(engine.ApplyDriverOptions(text.c_str(), area.get(), model) == 1,
                     "options apply to a settings record");
         check.Check(Untouched(area, sizeof(PrinterSettings), kSettingsAreaSize),
                     "options never reach past the settings record");
@@ -388,7 +382,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
 
     constexpr std::size_t kBinaryBytes = 200;  // that "DriverOptionBinary" fills at most
     auto area = Filled(kSettingsAreaSize);
-    engine->ParseDriverOptions(("DriverOptionBinary=" + text).c_str(), area.get(), nullptr);
+    engine.ParseDriverOptions(("DriverOptionBinary=" + text).c_str(), area.get(), nullptr);
     check.Check(Untouched(area, kBinaryBytes, kSettingsAreaSize),
                 "binary options fill at most 200 bytes");
     // Two hex digits per byte: bytes beyond the text's end keep their value.
@@ -420,7 +414,7 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
         // Enciphered files are enciphered here, so that the input reaches their XML.
-        const std::span<const uint8_t> plain = AsBytes(parts[i]);
+        const std::span plain(reinterpret_cast<const uint8_t*>(parts[i].data()), parts[i].size());
         const auto bytes =
             kFiles[i].second ? EncipherXml(plain) : std::vector(plain.begin(), plain.end());
         check.Check(WriteBytes(path.string(), bytes), "the run's files can be written");

@@ -9,6 +9,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -23,24 +24,21 @@
 namespace tarnwick {
 namespace {
 
-using hardening::NamedTicket;
-using hardening::StartsWith;
-using hardening::StepToTheEnd;
+using namespace hardening;
 using test::TestPage;
 
 const TestPage kCmyk{16, 6, 0, 0, {{"Cyan"}, {"Magenta"}, {"Yellow"}, {"Black"}}};
 
-using FaultInjection = hardening::JobTest;
+using FaultInjection = JobTest;
 
 // Aborts the job: its stream ends with the abort page end, and what went before it is a prefix of
 // the good stream.
-void ExpectAbortedPrefix(CDriver& driver, const test::MemoryChannel& out,
-                         const std::vector<uint8_t>& good) {
+void ExpectAbortedPrefix(CDriver& driver, const test::MemoryChannel& out, const std::string& good) {
     EXPECT_EQ(driver.AbortJob(nullptr, nullptr, nullptr), 1);
-    ASSERT_TRUE(hardening::EndsWith(out.bytes, hardening::kNamedAbortEnd));
-    const std::vector<uint8_t> sent(out.bytes.begin(),
-                                    out.bytes.end() - hardening::kNamedAbortEnd.size());
-    EXPECT_TRUE(StartsWith(good, sent)) << "what was sent is not a prefix of the good stream";
+    const std::string sent = out.str();
+    ASSERT_TRUE(sent.ends_with(kNamedAbortEnd));
+    EXPECT_TRUE(good.starts_with(sent.substr(0, sent.size() - kNamedAbortEnd.size())))
+        << "what was sent is not a prefix of the good stream";
 }
 
 TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
@@ -56,7 +54,7 @@ TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
     for (const auto& j : jobs) {
         SCOPED_TRACE(j.pages[0].width);
         auto job = test::MakeJob(dir, NamedTicket(), j.pages);
-        const hardening::GoodRun good = hardening::PrintUndisturbed(*job);
+        const test::MemoryChannel good = PrintUndisturbed(*job);
         int failures = 0;
         for (const int32_t fault : faults) {
             for (int failAt = 0;; ++failAt) {
@@ -65,27 +63,27 @@ TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
                 CDriver driver;
                 ScopedLogCapture log;
                 job->m_nDone = 0;
-                const int descriptors = hardening::OpenDescriptors();
+                const int descriptors = OpenDescriptors();
                 EXPECT_EQ(driver.OpenJob(job.get(), &channel), 1);
                 const int result = StepToTheEnd(driver, *job);
                 if (!channel.failed) {  // the job completed before the fault
                     EXPECT_EQ(result, 1);
                     EXPECT_EQ(channel.bytes, good.bytes);
-                    EXPECT_EQ(hardening::OpenDescriptors(), descriptors);
+                    EXPECT_EQ(OpenDescriptors(), descriptors);
                     break;
                 }
                 ++failures;
                 EXPECT_EQ(result, 0);
-                const std::vector<std::string> lines = hardening::LogTexts(log.entries());
-                ASSERT_FALSE(lines.empty()) << "the failed step logged nothing";
-                EXPECT_EQ(lines.front().rfind("ABaseRTL::WriteNdata", 0), 0u) << lines.front();
-                EXPECT_EQ(lines.back(), "Exception");
+                const std::string logged = Joined(log.entries());
+                EXPECT_TRUE(logged.starts_with("ABaseRTL::WriteNdata") &&
+                            logged.ends_with("\nException"))
+                    << logged;
                 // The channel stays dead, so the page end cannot go out, but the job's mutexes
                 // and descriptors must be given back all the same.
                 driver.AbortJob(nullptr, nullptr, nullptr);
-                EXPECT_TRUE(StartsWith(good.bytes, channel.bytes)) << "not a prefix";
+                EXPECT_TRUE(good.str().starts_with(channel.str())) << "not a prefix";
                 EXPECT_TRUE(fuzz::JobLocksFree(0));
-                EXPECT_EQ(hardening::OpenDescriptors(), descriptors);
+                EXPECT_EQ(OpenDescriptors(), descriptors);
                 if (HasFailure()) return;
             }
         }
@@ -96,8 +94,7 @@ TEST_F(FaultInjection, ChannelFailingAtAnyWriteFailsTheJobCleanly) {
 
 TEST_F(FaultInjection, DataFileDeletedOrCutDuringAWaitFailsTheJob) {
     // The page when the host has written it all before printing.
-    const std::vector<uint8_t> good =
-        hardening::PrintUndisturbed(*test::MakeJob(dir, NamedTicket(), {kCmyk})).bytes;
+    const std::string good = PrintUndisturbed(*test::MakeJob(dir, NamedTicket(), {kCmyk})).str();
     const struct {
         std::intmax_t size;  // -1 deletes the file
         std::string firstLine;
@@ -128,10 +125,10 @@ TEST_F(FaultInjection, DataFileDeletedOrCutDuringAWaitFailsTheJob) {
         EXPECT_EQ(StepToTheEnd(driver, *job), 0);
         clock.onSleep = nullptr;
         EXPECT_FALSE(clock.sleeps().empty());
-        const std::vector<std::string> lines = hardening::LogTexts(log.entries());
-        ASSERT_EQ(lines.size(), 2u);
-        EXPECT_EQ(lines[0].rfind(row.firstLine, 0), 0u) << lines[0];
-        EXPECT_EQ(lines[1], "Exception");
+        const std::string logged = Joined(log.entries());
+        EXPECT_TRUE(logged.starts_with(row.firstLine) && logged.ends_with("\nException") &&
+                    std::ranges::count(logged, '\n') == 1)
+            << logged;
         // The two rows already read go out in front of the abort page end.
         ExpectAbortedPrefix(driver, out, good);
         EXPECT_EQ(job->m_nDone, -1);
@@ -167,7 +164,7 @@ TEST_F(FaultInjection, KilledHolderOfTheStartMutexLetsTheWaitingJobGoOn) {
     CDriver driver;
     int opened = -1;
     std::thread waiter([&] { opened = held == 'y' ? driver.OpenJob(job.get(), &out) : 0; });
-    const bool waited = hardening::SomeoneWaitsFor(CMutex(false, "QRM_PRINT_START4242").lockPath());
+    const bool waited = SomeoneWaitsFor(CMutex(false, "QRM_PRINT_START4242").lockPath());
     ::kill(holder, SIGKILL);
     ::waitpid(holder, nullptr, 0);
     waiter.join();
@@ -200,11 +197,11 @@ TEST_F(FaultInjection, AbortAtEveryPhaseEndsWithTheAbortPageEndAndFreesEverythin
     for (const auto& phase : phases) {
         SCOPED_TRACE(phase.name);
         auto job = test::MakeJob(dir, NamedTicket(), {page, page});
-        const hardening::GoodRun good = hardening::PrintUndisturbed(*job);
+        const std::string good = PrintUndisturbed(*job).str();
         job->m_pszCustomColorXml = xml.c_str();
         test::MemoryChannel out;
         CDriver driver;
-        const int descriptors = hardening::OpenDescriptors();
+        const int descriptors = OpenDescriptors();
         ASSERT_EQ(driver.OpenJob(job.get(), &out), 1);
         for (int i = 0; i < phase.steps; ++i) {
             if (i == 1 && phase.slowRows) clock.SetAutoAdvance(60);
@@ -212,11 +209,11 @@ TEST_F(FaultInjection, AbortAtEveryPhaseEndsWithTheAbortPageEndAndFreesEverythin
         }
         clock.SetAutoAdvance(0);
         ASSERT_TRUE(phase.reached(*driver.CurrentJobContext()));
-        ExpectAbortedPrefix(driver, out, good.bytes);
+        ExpectAbortedPrefix(driver, out, good);
         EXPECT_EQ(job->m_nDone, -1);
         EXPECT_TRUE(fuzz::JobLocksFree(31));
         // The job's end gives everything back, not the driver's destruction.
-        EXPECT_EQ(hardening::OpenDescriptors(), descriptors);
+        EXPECT_EQ(OpenDescriptors(), descriptors);
     }
 }
 
