@@ -34,6 +34,7 @@
 #include "rtl/rtl.h"
 #include "support/job_fixture.h"
 #include "support/reference_packbits.h"
+#include "support/stream_rows.h"
 #include "support/temp_dir.h"
 
 namespace tarnwick::fuzz {
@@ -97,10 +98,8 @@ int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, c
     check.Check(opened != 0 || !run.log.entries().empty(), "a job that fails to open says why");
     check.Check(!stepFailed || !run.log.entries().empty() || !run.messages.requests().empty(),
                 "a failed step says why or asked the user");
-    const std::string sent(out.bytes.begin(), out.bytes.end());
-    int ends = 0;
-    for (std::size_t at = 0; (at = sent.find("\x1b*rC", at)) != std::string::npos; ++at) ++ends;
-    check.Check(!finished || !smallJob || ends == 2, "a finished job ends both pages");
+    check.Check(!finished || !smallJob || test::CountOf(out.bytes, "\x1b*rC") == 2,
+                "a finished job ends both pages");
     auto* engine = dynamic_cast<ARowBaseRTL*>(driver.Engine());
     check.Check(engine != nullptr && !engine->HoldsStartLock() && !engine->HoldsLayoutLock(),
                 "the engine holds no mutex once the job is over");
