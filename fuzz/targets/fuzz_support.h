@@ -13,8 +13,6 @@
 #include "support/log_capture.h"
 #include "support/message_script.h"
 #include "support/scoped_env.h"
-#include "tarnwick/printer_driver.h"
-#include "tarnwick/records.h"
 
 namespace tarnwick::fuzz {
 
