@@ -13,8 +13,6 @@
 #include "support/log_capture.h"
 #include "support/message_script.h"
 #include "support/scoped_env.h"
-#include "tarnwick/printer_driver.h"
-#include "tarnwick/records.h"
 
 namespace tarnwick::fuzz {
 
@@ -28,8 +26,6 @@ struct Invariants {
     }
 };
 
-using ScopedEnv = test::ScopedEnv;
-
 // The process's scratch folder (emptied again after each input) with a private lock folder and
 // an empty configuration root, both made current for the run.
 struct FuzzRun {
@@ -40,8 +36,8 @@ struct FuzzRun {
     std::string Ticket() const { return File("job.tkt"); }
 
     const std::string folder;
-    const ScopedEnv lockDir{"TARNWICK_LOCK_DIR", File("locks")};
-    const ScopedEnv root{"TARNWICK_ROOT", File("root")};
+    const test::ScopedEnv lockDir{"TARNWICK_LOCK_DIR", File("locks")};
+    const test::ScopedEnv root{"TARNWICK_ROOT", File("root")};
     FakeClock clock;
     const ScopedClock useClock{&clock};
     const ScopedLogCapture log;
@@ -49,12 +45,8 @@ struct FuzzRun {
 };
 
 bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes);
-std::span<const uint8_t> AsBytes(const std::string& text);
 // The data file the driver looks for next to a ticket.
 std::string DataFileFor(const std::string& ticketPath);
-// A ticket whose settings area holds the printer's defaults.
-std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t colorModel,
-                                 bool colorBar);
 
 // Prints the ticket (as run.Ticket()) with the job options beside a small two-page job's data, or
 // the caller's when smallJob is off, for at most maxSteps steps, aborting what is left; checks what

@@ -34,6 +34,7 @@
 #include "rtl/rtl.h"
 #include "support/job_fixture.h"
 #include "support/reference_packbits.h"
+#include "support/stream_rows.h"
 #include "support/temp_dir.h"
 
 namespace tarnwick::fuzz {
@@ -65,19 +66,8 @@ bool WriteBytes(const std::string& path, std::span<const uint8_t> bytes) {
     return WriteFileBytes(path.c_str(), bytes, error);
 }
 
-std::span<const uint8_t> AsBytes(const std::string& text) {
-    return {reinterpret_cast<const uint8_t*>(text.data()), text.size()};
-}
-
 std::string DataFileFor(const std::string& ticketPath) {
     return OXJob::GetFileName(ePrefix0, AFilePath(ticketPath.c_str())).c_str();
-}
-
-std::vector<uint8_t> TicketBytes(const std::string& model, int16_t dpi, int16_t colorModel,
-                                 bool colorBar) {
-    JobTicket ticket = test::DefaultTicket(model, dpi, colorModel);
-    ticket.settings[offsetof(PrinterSettings, colorBar)] = colorBar ? 1 : 0;
-    return EncodeJobTicket(ticket);
 }
 
 int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, const char* options,
@@ -108,10 +98,8 @@ int PrintJob(Invariants& check, FuzzRun& run, std::span<const uint8_t> ticket, c
     check.Check(opened != 0 || !run.log.entries().empty(), "a job that fails to open says why");
     check.Check(!stepFailed || !run.log.entries().empty() || !run.messages.requests().empty(),
                 "a failed step says why or asked the user");
-    const std::string sent(out.bytes.begin(), out.bytes.end());
-    int ends = 0;
-    for (std::size_t at = 0; (at = sent.find("\x1b*rC", at)) != std::string::npos; ++at) ++ends;
-    check.Check(!finished || !smallJob || ends == 2, "a finished job ends both pages");
+    check.Check(!finished || !smallJob || test::CountOf(out.bytes, "\x1b*rC") == 2,
+                "a finished job ends both pages");
     auto* engine = dynamic_cast<ARowBaseRTL*>(driver.Engine());
     check.Check(engine != nullptr && !engine->HoldsStartLock() && !engine->HoldsLayoutLock(),
                 "the engine holds no mutex once the job is over");
@@ -136,6 +124,13 @@ bool JobLocksFree(int jobId) {
 }
 
 namespace {
+
+// A CP52 ticket at 180 dpi, colour model 2, whose settings area holds the printer's defaults.
+std::vector<uint8_t> TicketBytes(bool colorBar) {
+    JobTicket ticket = test::DefaultTicket("CP52", 180, 2);
+    ticket.settings[offsetof(PrinterSettings, colorBar)] = colorBar ? 1 : 0;
+    return EncodeJobTicket(ticket);
+}
 
 constexpr uint8_t kFill = 0xA5;
 
@@ -306,7 +301,7 @@ int FuzzJobOptionsXml(const uint8_t* data, size_t size) {
     std::string xml(reinterpret_cast<const char*>(data), size);
     // Only texts that start like an XML declaration are read as options.
     if (xml.compare(0, 4, "<?xm") != 0) xml.insert(0, "<?xml version=\"1.0\"?>");
-    check.Check(PrintJob(check, run, TicketBytes("CP52", 180, 2, true), xml.c_str(), 24) == 1,
+    check.Check(PrintJob(check, run, TicketBytes(true), xml.c_str(), 24) == 1,
                 "job options never keep a job from opening");
     return check.failures;
 }
@@ -350,7 +345,7 @@ int FuzzJobData(const uint8_t* data, size_t size) {
             if (++waits == 3) std::remove(path.c_str());
         };
         run.clock.SetAutoAdvance(40);
-        PrintJob(check, run, TicketBytes("CP52", 180, 2, false), nullptr, 48, false);
+        PrintJob(check, run, TicketBytes(false), nullptr, 48, false);
         run.clock.onSleep = nullptr;
     }
     return check.failures;
@@ -365,9 +360,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     const std::string text(reinterpret_cast<const char*>(data),
                            std::find(data, data + size, uint8_t{0}) - data);
     CDriver driver;
-    auto* engine = dynamic_cast<RTL*>(driver.Engine());
-    check.Check(engine != nullptr, "the driver's engine is the RTL printer class");
-    if (engine == nullptr) return check.failures;
+    auto& engine = dynamic_cast<RTL&>(*driver.Engine());
 
     for (int n : {1, 8, 14}) {
         check.Check(ABaseRTL::ParseDriverOptionPairs(text.c_str(), Filled(n).get(), n) == 1,
@@ -375,7 +368,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
     }
     for (const char* model : {"CP52", "Generic RTL", static_cast<const char*>(nullptr)}) {
         auto area = Filled(kSettingsAreaSize);
-        check.Check(engine->ApplyDriverOptions(text.c_str(), area.get(), model) == 1,
+        check.Check(engine.ApplyDriverOptions(text.c_str(), area.get(), model) == 1,
                     "options apply to a settings record");
         check.Check(Untouched(area, sizeof(PrinterSettings), kSettingsAreaSize),
                     "options never reach past the settings record");
@@ -388,7 +381,7 @@ int FuzzOptionText(const uint8_t* data, size_t size) {
 
     constexpr std::size_t kBinaryBytes = 200;  // that "DriverOptionBinary" fills at most
     auto area = Filled(kSettingsAreaSize);
-    engine->ParseDriverOptions(("DriverOptionBinary=" + text).c_str(), area.get(), nullptr);
+    engine.ParseDriverOptions(("DriverOptionBinary=" + text).c_str(), area.get(), nullptr);
     check.Check(Untouched(area, kBinaryBytes, kSettingsAreaSize),
                 "binary options fill at most 200 bytes");
     // Two hex digits per byte: bytes beyond the text's end keep their value.
@@ -420,7 +413,7 @@ int FuzzConfigFiles(const uint8_t* data, size_t size) {
         std::error_code ec;
         fs::create_directories(path.parent_path(), ec);
         // Enciphered files are enciphered here, so that the input reaches their XML.
-        const std::span<const uint8_t> plain = AsBytes(parts[i]);
+        const std::span plain(reinterpret_cast<const uint8_t*>(parts[i].data()), parts[i].size());
         const auto bytes =
             kFiles[i].second ? EncipherXml(plain) : std::vector(plain.begin(), plain.end());
         check.Check(WriteBytes(path.string(), bytes), "the run's files can be written");
@@ -458,24 +451,23 @@ int FuzzEncipheredXml(const uint8_t* data, size_t size) {
                 "an accepted file is exactly the encipherment of its text");
     check.Check(intact || (!error.empty() && plain.empty()),
                 "a refused file says why and gives nothing");
-    if (WriteBytes(run.File("stored.xml"), input)) {
-        AEnXMLTree tree("RootElement");
-        const int loaded = tree.loadFromFileEn(run.File("stored.xml").c_str(), 1);
-        check.Check(intact || loaded == 0, "a file the decipherer refuses does not load");
-        check.Check(loaded != 0 || !tree.lastError().empty(), "a failed load says why");
-        Walk(tree);
-    }
+    // The input stored as is, and its encipherment.
+    const std::string stored = run.File("stored.xml"), enciphered = run.File("enciphered.xml");
+    check.Check(WriteBytes(stored, input) && WriteBytes(enciphered, EncipherXml(input)),
+                "the run's files can be written");
+    if (check.failures != 0) return check.failures;
+    AEnXMLTree tree("RootElement");
+    const int loaded = tree.loadFromFileEn(stored.c_str(), 1);
+    check.Check(intact || loaded == 0, "a file the decipherer refuses does not load");
+    check.Check(loaded != 0 || !tree.lastError().empty(), "a failed load says why");
+    Walk(tree);
     // The input as plain text: enciphered, it must load exactly when it loads stored plain.
-    const std::string enciphered = run.File("enciphered.xml");
-    const std::string plainFile = run.File("plain.xml");
-    if (WriteBytes(enciphered, EncipherXml(input)) && WriteBytes(plainFile, input)) {
-        AEnXMLTree viaCipher("RootElement");
-        AXMLTree direct("RootElement");
-        check.Check(viaCipher.loadFromFileEn(enciphered.c_str(), 1) ==
-                        direct.loadFromFile(plainFile.c_str(), 1),
-                    "enciphering does not change whether a text loads");
-        check.Check(Walk(viaCipher) == Walk(direct), "enciphering does not change the tree");
-    }
+    AEnXMLTree viaCipher("RootElement");
+    AXMLTree direct("RootElement");
+    check.Check(
+        viaCipher.loadFromFileEn(enciphered.c_str(), 1) == direct.loadFromFile(stored.c_str(), 1),
+        "enciphering does not change whether a text loads");
+    check.Check(Walk(viaCipher) == Walk(direct), "enciphering does not change the tree");
     return check.failures;
 }
 

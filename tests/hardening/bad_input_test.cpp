@@ -1,6 +1,6 @@
 // Runs the bad-input catalogue (bad_inputs.txt beside this file): spoilt job files and pages
 // through the driver, hostile XML as job options, and option texts. Each section is one test with
-// its own folder and locks. (Hostile configuration trees are sections of cli/commands.txt.)
+// its own folder. (Hostile configuration trees are sections of cli/commands.txt.)
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -33,12 +33,6 @@ std::vector<test::TestPage> Pages(const std::string& word) {  // "-" for none
         if (page != "-") pages.push_back(test::PageOf(page));
     }
     return pages;
-}
-
-std::string Joined(const std::vector<LogEntry>& entries) {
-    std::string text;
-    for (const LogEntry& e : entries) text += (text.empty() ? "" : "\n") + e.text;
-    return text;
 }
 
 // ticket|data : cut:SIZE | byte:AT:VALUE | i32:AT:VALUE | ff | rm; ticket:missing
@@ -93,16 +87,15 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
             EXPECT_EQ(opened, 0);
             EXPECT_TRUE(log.entries().size() == 1 &&
                         log.entries()[0].text.find(w[5]) != std::string::npos)
-                << Joined(log.entries());
+                << hardening::Joined(log.entries());
         } else {
-            ASSERT_EQ(opened, 1) << Joined(log.entries());
+            ASSERT_EQ(opened, 1) << hardening::Joined(log.entries());
             EXPECT_EQ(hardening::StepToTheEnd(driver, *job), w[0] == "prints" ? 1 : 0);
-            EXPECT_EQ(Joined(log.entries()), w[5]);
+            EXPECT_EQ(hardening::Joined(log.entries()), w[5]);
             EXPECT_TRUE(out.bytes == sent) << "what was sent before the end";
             if (w[0] == "fails") {
                 EXPECT_EQ(driver.AbortJob(nullptr, nullptr, nullptr), 1);
-                EXPECT_TRUE(hardening::EndsWith(out.bytes,
-                                                w.size() > 6 ? w[6] : hardening::kNamedAbortEnd));
+                EXPECT_TRUE(out.str().ends_with(w.size() > 6 ? w[6] : hardening::kNamedAbortEnd));
             }
         }
         EXPECT_EQ(job->m_nDone, -1);
@@ -128,7 +121,7 @@ class BadInput : public hardening::JobTest, public ::testing::WithParamInterface
         ASSERT_EQ(pages.size(), 2u);
         for (const auto& p : pages) EXPECT_EQ(p.rows.size(), static_cast<std::size_t>(page.height));
         EXPECT_TRUE(fuzz::JobLocksFree(std::stoi(w[2])));
-        EXPECT_EQ(Joined(log.entries()), "");
+        EXPECT_EQ(hardening::Joined(log.entries()), "");
     }
 };
 
