@@ -321,20 +321,30 @@ void Separator::SeparateRow(std::span<const uint8_t> pixels, int width, std::spa
             const uint16_t* in = scratch.data() + c;
             for (std::size_t x = 0; x < w; ++x) out[x] = in[x * 4] / 65535.0f;
         }
-        for (const LightSlot& slot : m_light) {
-            float* full = row(slot.full);
-            float* light = row(slot.light);
-            for (std::size_t x = 0; x < w; ++x) {
-                const float v = full[x];
-                full[x] = slot.split->full(v);
-                light[x] = slot.split->light(v);
-            }
-        }
-        LimitInks(amounts, w);
-        return;
+    } else {
+        SeparatePixels(scratch, w, amounts);
     }
+    // Light inks take from their full ink's amount once all are in place (not in the grey mode,
+    // whose one channel is black).
+    for (const LightSlot& slot : m_grayOnly ? std::span<const LightSlot>{} : m_light) {
+        float* full = row(slot.full);
+        float* light = row(slot.light);
+        for (std::size_t x = 0; x < w; ++x) {
+            const float v = full[x];
+            full[x] = slot.split->full(v);
+            light[x] = slot.split->light(v);
+        }
+    }
+    LimitInks(amounts, w);
+}
+
+// Grey, and modes whose secondary inks take from two channels: pixel by pixel.
+void Separator::SeparatePixels(std::span<const uint16_t> scratch, std::size_t w,
+                               std::span<float> amounts) const {
+    const std::array<int, 4> channels = {m_slots.cyan, m_slots.magenta, m_slots.yellow,
+                                         m_slots.black};
     const auto put = [&](int ink, std::size_t x, float value) {
-        if (ink >= 0) row(ink)[x] = value;
+        if (ink >= 0) amounts[static_cast<std::size_t>(ink) * w + x] = value;
     };
     for (std::size_t x = 0; x < w; ++x) {
         if (m_grayOnly) {
@@ -352,15 +362,8 @@ void Separator::SeparateRow(std::span<const uint8_t> pixels, int width, std::spa
                 put(slot.ink, x, amount);
             }
             for (std::size_t c = 0; c < 4; ++c) put(channels[c], x, cmyk[c]);
-            for (const LightSlot& slot : m_light) {
-                float& full = row(slot.full)[x];
-                const float v = full;
-                full = slot.split->full(v);
-                row(slot.light)[x] = slot.split->light(v);
-            }
         }
     }
-    LimitInks(amounts, w);
 }
 
 // Each ink at most its limit; above the total limit, the colour inks give way before black,

@@ -53,6 +53,8 @@ class Separator {
 
   private:
     Separator() = default;
+    void SeparatePixels(std::span<const uint16_t> scratch, std::size_t w,
+                        std::span<float> amounts) const;
     // Clamps each ink of a separated row and applies the total ink limit.
     void LimitInks(std::span<float> amounts, std::size_t w) const;
 
