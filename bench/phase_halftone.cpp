@@ -51,10 +51,6 @@ std::unique_ptr<halftone::Separator> MakeSeparator(std::string& error) {
     return halftone::Separator::Create(setup, *data, warnings, error);
 }
 
-// sRGB to the built-in CMYK characterisation, the transform our separation makes, on both
-// cores (a band each in turn); Mpx/s, 0 when littleCMS cannot make it.
-double LittleCmsAlone(const std::vector<std::vector<uint8_t>>& bands, std::string& error);
-
 // Mpx/s of the whole run, by the wall clock: the work spreads over both cores.
 template <typename Work>
 double MegapixelsPerSecond(Work&& work) {
@@ -64,6 +60,8 @@ double MegapixelsPerSecond(Work&& work) {
     return static_cast<double>(kWidth) * kBandRows * kBands / 1e6 / seconds.count();
 }
 
+// sRGB to the built-in CMYK characterisation, the transform our separation makes, on both
+// cores (a band each in turn); Mpx/s, 0 when littleCMS cannot make it.
 double LittleCmsAlone(const std::vector<std::vector<uint8_t>>& bands, std::string& error) {
     const auto data = halftone::LoadInkData(
         std::string(TARNWICK_SOURCE_DATADIR) + "/OutputDrivers/Halftone.xml", error);
